@@ -1,0 +1,28 @@
+// The module's entry point and its table of functions.
+#include "module/functions.h"
+
+#if defined(_WIN32)
+#define RURUREV_EXPORT extern "C" __declspec(dllexport)
+#else
+#define RURUREV_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace rururev {
+
+// Registration order is part of the interface: scripts and tests may walk it.
+extern const luaL_Reg functiontable[] = {
+    {"daytime", daytime},
+    {"tovoNum", tovoNum},
+    {"tovoRGB", tovoRGB},
+    {"tovoRGB2", tovoRGB2},
+    {nullptr, nullptr},
+};
+
+}  // namespace rururev
+
+// Called by require "librururev": registers the table under that name (the
+// global librururev, or the one already loaded) and returns it.
+RURUREV_EXPORT int luaopen_librururev(lua_State* L) {
+    luaL_register(L, "librururev", rururev::functiontable);
+    return 1;
+}

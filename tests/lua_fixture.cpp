@@ -1,0 +1,43 @@
+#include "lua_fixture.h"
+
+void LuaTest::SetUp() {
+    L = luaL_newstate();
+    luaL_openlibs(L);
+    // Offer the module to require exactly as a host's C loader would.
+    lua_getglobal(L, "package");
+    lua_getfield(L, -1, "preload");
+    lua_pushcfunction(L, luaopen_librururev);
+    lua_setfield(L, -2, "librururev");
+    lua_pop(L, 2);
+    run("require 'librururev'");
+}
+
+void LuaTest::TearDown() { lua_close(L); }
+
+void LuaTest::set_buffer(std::vector<uint32_t>& words, const char* name) {
+    lua_pushlightuserdata(L, words.data());
+    lua_setglobal(L, name);
+}
+
+std::string LuaTest::try_run(const std::string& code) {
+    const int top = lua_gettop(L);
+    std::string error;
+    if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 0, 0) != 0) {
+        error = lua_tostring(L, -1);
+    }
+    lua_settop(L, top);
+    return error;
+}
+
+void LuaTest::run(const std::string& code) {
+    const std::string error = try_run(code);
+    ASSERT_EQ(error, "") << "in: " << code;
+}
+
+double LuaTest::eval_number(const std::string& expr) {
+    run("__result = " + expr);
+    lua_getglobal(L, "__result");
+    const double v = lua_tonumber(L, -1);
+    lua_pop(L, 1);
+    return v;
+}

@@ -1,0 +1,32 @@
+// A real Lua 5.1 state with the module required the way a host does it, and
+// helpers to run script snippets against buffers owned by the test.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <lua.hpp>
+
+extern "C" int luaopen_librururev(lua_State* L);
+
+class LuaTest : public ::testing::Test {
+protected:
+    lua_State* L = nullptr;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Makes `buf` a global light userdata pointing at the words.
+    void set_buffer(std::vector<uint32_t>& words, const char* name = "buf");
+
+    // Runs a chunk and returns its error message, or "" when it succeeded.
+    std::string try_run(const std::string& code);
+
+    // Runs a chunk; a Lua error fails the test with its message.
+    void run(const std::string& code);
+
+    // Evaluates one Lua expression to a number.
+    double eval_number(const std::string& expr);
+};
