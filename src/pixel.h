@@ -27,4 +27,36 @@ inline uint32_t clamp255(int64_t v) {
     return static_cast<uint32_t>(v);
 }
 
+// The double-precision HSV pair. Hue in whole degrees 0 to 359, saturation
+// and value 0 to 255, all held as doubles. RGB2HSV takes channels 0 to 255
+// and always writes all three outputs. HSV2RGB accepts any hue, saturation
+// and value: a hue of 360 or more wraps, a negative hue whose sector
+// floor(H / 60) is not a multiple of 6 (and a NaN or infinite hue) selects no
+// sector, and then R, G and B are left as they were. Outputs are not clamped
+// and may leave 0 to 255 when S or V do; they saturate to the int range.
+void RGB2HSV(int r, int g, int b, double* H, double* S, double* V);
+void HSV2RGB(double H, double S, double V, int* R, int* G, int* B);
+
+// The 8-bit HSV pair: integer hue, saturation and value with single-precision
+// cmax, cmin and f. The forward conversion accepts channels outside 0 to 255
+// (one filter shifts them first); for 0 to 255 it gives hh 0 to 359 and
+// ss, vv 0 to 255.
+struct Hsv8 {
+    int32_t hh;
+    int32_t ss;
+    int32_t vv;
+    float cmax;
+    float cmin;
+};
+Hsv8 hsv8_forward(int64_t r, int64_t g, int64_t b);
+
+// Back conversion from a hue of any size and ss, vv in 0 to 255. Returns
+// false, writing nothing, when the hue's sector is negative.
+bool hsv8_back(int64_t hh, int32_t ss, int32_t vv, int32_t* r, int32_t* g, int32_t* b);
+
+// Rounds half away from zero, or truncates, into the int range: NaN reads as
+// 0 and values beyond the range saturate.
+int32_t round_to_int(double x);
+int32_t trunc_to_int(double x);
+
 }  // namespace rururev

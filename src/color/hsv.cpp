@@ -1,0 +1,57 @@
+// The double-precision HSV pair.
+#include <algorithm>
+#include <cmath>
+
+#include "pixel.h"
+
+namespace rururev {
+
+int32_t trunc_to_int(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= 2147483647.0) return INT32_MAX;
+    if (x <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(x);
+}
+
+int32_t round_to_int(double x) { return trunc_to_int(std::round(x)); }
+
+void RGB2HSV(int r, int g, int b, double* H, double* S, double* V) {
+    const double cmax = std::max({r, g, b});
+    const double cmin = std::min({r, g, b});
+    if (cmax == cmin) {
+        *H = 0;
+    } else if (r == cmax) {
+        // Truncated after adding 360, so it rounds down; then wrapped.
+        *H = static_cast<int>(60 * (g - b) / (cmax - cmin) + 360.0) % 360;
+    } else if (g == cmax) {
+        *H = static_cast<int>(60 * (b - r) / (cmax - cmin)) + 120;
+    } else {
+        *H = static_cast<int>(60 * (r - g) / (cmax - cmin)) + 240;
+    }
+    *S = cmax == 0 ? 0 : std::round((cmax - cmin) / cmax * 255.0);
+    *V = cmax;
+}
+
+void HSV2RGB(double H, double S, double V, int* R, int* G, int* B) {
+    const double sector = std::floor(H / 60.0);
+    if (!std::isfinite(sector)) return;
+    // fmod is exact and keeps the dividend's sign, like % on the integer.
+    const int ii = static_cast<int>(std::fmod(sector, 6.0));
+    if (ii < 0) return;
+    const double f = H / 60.0 - sector;
+    const double s = S / 255.0;
+    const int p = round_to_int((1 - s) * V);
+    const int q = round_to_int((1 - s * f) * V);
+    const int t = round_to_int((1 - s * (1 - f)) * V);
+    const int v = trunc_to_int(V);
+    switch (ii) {
+        case 0: *R = v; *G = t; *B = p; break;
+        case 1: *R = q; *G = v; *B = p; break;
+        case 2: *R = p; *G = v; *B = t; break;
+        case 3: *R = p; *G = q; *B = v; break;
+        case 4: *R = t; *G = p; *B = v; break;
+        default: *R = v; *G = p; *B = q; break;
+    }
+}
+
+}  // namespace rururev
