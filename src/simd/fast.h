@@ -1,0 +1,13 @@
+// The fast paths: rururev::fast::X writes exactly the words that the plain
+// kernel rururev::kernel::X writes, with the same signature. The Lua
+// bindings call these; tests compare them with the kernels.
+#pragma once
+
+#include <cstdint>
+
+namespace rururev::fast {
+
+void tovoRGB(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3);
+void tovoRGB2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3);
+
+}  // namespace rururev::fast

@@ -1,0 +1,49 @@
+// Per-target helpers shared by the SIMD fast paths (included once per
+// Highway target, between HWY_BEFORE_NAMESPACE and HWY_AFTER_NAMESPACE by
+// this file itself).
+#if defined(RURUREV_SIMD_WORDS_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef RURUREV_SIMD_WORDS_INL_H_
+#undef RURUREV_SIMD_WORDS_INL_H_
+#else
+#define RURUREV_SIMD_WORDS_INL_H_
+#endif
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace rururev::simd::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// Rewrites count words in place, one vector of 32-bit lanes at a time:
+// word_op maps a vector of words to the vector of new words. The last
+// partial vector goes through a zero-padded copy on the stack, so no word
+// past the end of the caller's buffer is ever read or written.
+template <class D, class WordOp>
+HWY_INLINE void TransformWords(D d, uint32_t* HWY_RESTRICT data, size_t count, WordOp word_op) {
+    const size_t lanes = hn::Lanes(d);
+    size_t i = 0;
+    for (; i + lanes <= count; i += lanes) {
+        hn::StoreU(word_op(hn::LoadU(d, data + i)), d, data + i);
+    }
+    const size_t rest = count - i;
+    if (rest == 0) return;
+    HWY_ALIGN uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)] = {};
+    std::memcpy(tail, data + i, rest * sizeof(uint32_t));
+    hn::Store(word_op(hn::Load(d, tail)), d, tail);
+    std::memcpy(data + i, tail, rest * sizeof(uint32_t));
+}
+
+// True in the lanes whose alpha byte is above 0.
+template <class D>
+HWY_INLINE hn::Mask<D> Visible(D d, hn::Vec<D> words) {
+    return hn::Ne(hn::And(words, hn::Set(d, 0xFF000000u)), hn::Zero(d));
+}
+
+}  // namespace rururev::simd::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#endif  // RURUREV_SIMD_WORDS_INL_H_

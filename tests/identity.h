@@ -1,0 +1,25 @@
+// Proof of identity for the fast paths: a fast path must write exactly the
+// words of its plain kernel, on every SIMD target compiled into the library.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace identity {
+
+// A filter over a buffer of w x h words with its parameters bound.
+using Filter = std::function<void(uint32_t* data, uint32_t w, uint32_t h)>;
+
+// Runs both filters over every 24-bit colour, each with alpha 0, 1 and 255,
+// in rows whose width is no multiple of any vector width, on each compiled
+// target in turn. Returns "" when every word agrees, else the first word
+// that differs.
+std::string every_colour(const Filter& reference, const Filter& fast);
+
+// Runs both filters over short buffers (0 to 70 words, as one row) of mixed
+// pixels on each target, and checks that the words just past the end of the
+// buffer are never written. Returns "" or the first difference.
+std::string short_runs(const Filter& reference, const Filter& fast);
+
+}  // namespace identity
