@@ -15,6 +15,9 @@ extern const luaL_Reg functiontable[] = {
     {"tovoNum", tovoNum},
     {"tovoRGB", tovoRGB},
     {"tovoRGB2", tovoRGB2},
+    {"tovoInterRGB", tovoInterRGB},
+    {"tovoInterRGBset", tovoInterRGBset},
+    {"tovoInterHSV", tovoInterHSV},
     {nullptr, nullptr},
 };
 
