@@ -26,6 +26,12 @@ template <class D, class WordOp>
 HWY_INLINE void TransformWords(D d, uint32_t* HWY_RESTRICT data, size_t count, WordOp word_op) {
     const size_t lanes = hn::Lanes(d);
     size_t i = 0;
+    for (; i + 2 * lanes <= count; i += 2 * lanes) {
+        const auto a = word_op(hn::LoadU(d, data + i));
+        const auto b = word_op(hn::LoadU(d, data + i + lanes));
+        hn::StoreU(a, d, data + i);
+        hn::StoreU(b, d, data + i + lanes);
+    }
     for (; i + lanes <= count; i += lanes) {
         hn::StoreU(word_op(hn::LoadU(d, data + i)), d, data + i);
     }

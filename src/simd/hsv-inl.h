@@ -1,0 +1,135 @@
+// The double-precision HSV pair on vectors of doubles, per Highway target.
+// Each operation is the one RGB2HSV and HSV2RGB (src/color/hsv.cpp) perform,
+// in the same order and precision, so every lane ends with the very double
+// the scalar code computes: IEEE multiplication, subtraction and division
+// round the same in every lane width, and nothing here is fused.
+#if defined(RURUREV_SIMD_HSV_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef RURUREV_SIMD_HSV_INL_H_
+#undef RURUREV_SIMD_HSV_INL_H_
+#else
+#define RURUREV_SIMD_HSV_INL_H_
+#endif
+
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace rururev::simd::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// std::round for finite lanes below 2^52 in magnitude: truncate, then step
+// one away from zero when the exact remainder is a half or more.
+template <class D>
+HWY_INLINE hn::Vec<D> RoundHalfAway(D d, hn::Vec<D> x) {
+    const auto whole = hn::Trunc(x);
+    const auto away = hn::Ge(hn::Abs(hn::Sub(x, whole)), hn::Set(d, 0.5));
+    return hn::IfThenElse(away, hn::Add(whole, hn::CopySign(hn::Set(d, 1.0), x)), whole);
+}
+
+// The three channels 0 to 255 of 32-bit pixel words, as doubles.
+template <class D>
+struct ChannelsV {
+    hn::Vec<D> r, g, b;
+};
+
+template <class D, class D32>
+HWY_INLINE ChannelsV<D> ChannelsOf(D d, D32 d32, hn::Vec<D32> words) {
+    const hn::Rebind<int32_t, D> di32;
+    const auto byte = hn::Set(d32, 255u);
+    auto as_double = [&](hn::Vec<D32> c) { return hn::PromoteTo(d, hn::BitCast(di32, c)); };
+    return {as_double(hn::And(hn::ShiftRight<16>(words), byte)),
+            as_double(hn::And(hn::ShiftRight<8>(words), byte)), as_double(hn::And(words, byte))};
+}
+
+// Pixel words from the alpha bits of `words` and whole channels 0 to 255.
+template <class D32, class D>
+HWY_INLINE hn::Vec<D32> WordsOf(D32 d32, D d, hn::Vec<D32> words, const ChannelsV<D>& c) {
+    (void)d;
+    const hn::Rebind<int32_t, D> di32;
+    auto bits = [&](hn::Vec<D> whole) { return hn::BitCast(d32, hn::DemoteTo(di32, whole)); };
+    const auto alpha = hn::And(words, hn::Set(d32, 0xFF000000u));
+    return hn::Or(hn::Or(alpha, hn::ShiftLeft<16>(bits(c.r))),
+                  hn::Or(hn::ShiftLeft<8>(bits(c.g)), bits(c.b)));
+}
+
+template <class D>
+struct HsvV {
+    hn::Vec<D> h, s, v;
+};
+
+// RGB2HSV of whole channels 0 to 255.
+//
+// The hue quotient 60 * diff / range is a fraction whose denominator is at
+// most 255, so when it is not whole it lies at least 1/255 from the nearest
+// whole number; its single-precision quotient (error below 4e-6) therefore
+// truncates and floors exactly as the double does, at a quarter of the cost.
+// Red's hue, truncated after adding 360, is 360 plus the floor.
+template <class D>
+HWY_INLINE HsvV<D> Rgb2Hsv(D d, const ChannelsV<D>& c) {
+    const hn::Rebind<float, D> df;
+    const auto cmax = hn::Max(hn::Max(c.r, c.g), c.b);
+    const auto cmin = hn::Min(hn::Min(c.r, c.g), c.b);
+    const auto range = hn::Sub(cmax, cmin);
+    const auto zero = hn::Zero(d);
+    const auto red_max = hn::Eq(c.r, cmax);
+    const auto green_max = hn::AndNot(red_max, hn::Eq(c.g, cmax));
+    const auto diff = hn::IfThenElse(red_max, hn::Sub(c.g, c.b),
+                                     hn::IfThenElse(green_max, hn::Sub(c.b, c.r), hn::Sub(c.r, c.g)));
+    const auto x = hn::Div(hn::Mul(hn::Set(df, 60.0f), hn::DemoteTo(df, diff)), hn::DemoteTo(df, range));
+    auto h_red = hn::PromoteTo(d, hn::Floor(x));
+    h_red = hn::IfThenElse(hn::Lt(h_red, zero), hn::Add(h_red, hn::Set(d, 360.0)), h_red);
+    const auto h_other = hn::Add(hn::PromoteTo(d, hn::Trunc(x)),
+                                 hn::IfThenElse(green_max, hn::Set(d, 120.0), hn::Set(d, 240.0)));
+    auto h = hn::IfThenElse(red_max, h_red, h_other);
+    h = hn::IfThenZeroElse(hn::Eq(range, zero), h);
+    const auto s = hn::IfThenZeroElse(
+        hn::Eq(cmax, zero), RoundHalfAway(d, hn::Mul(hn::Div(range, cmax), hn::Set(d, 255.0))));
+    return {h, s, cmax};
+}
+
+// HSV2RGB for lanes with |H| below 2^31 (or not finite) and S and V below
+// 2^31 in magnitude. The lanes whose hue selects no sector are returned in
+// `none`; their results are meaningless and must be replaced by the
+// channels the caller started from. Results are whole doubles.
+template <class D>
+HWY_INLINE ChannelsV<D> Hsv2Rgb(D d, const HsvV<D>& hsv, hn::Mask<D>* none) {
+    const auto one = hn::Set(d, 1.0);
+    const auto zero = hn::Zero(d);
+    const auto quotient = hn::Div(hsv.h, hn::Set(d, 60.0));
+    const auto sector = hn::Floor(quotient);
+    // sector mod 6, rounded down: (sector + 1/2) / 6 is at least 1/12 from a
+    // whole number, far beyond the error of multiplying by a rounded 1/6
+    // for |sector| below 2^26, so its floor is exact. fmod keeps the sign
+    // of a negative sector: only its multiples of 6 select a sector (0).
+    const auto six = hn::Set(d, 6.0);
+    const auto sixths = hn::Floor(hn::Mul(hn::Add(sector, hn::Set(d, 0.5)), hn::Set(d, 1.0 / 6.0)));
+    const auto ii = hn::Sub(sector, hn::Mul(six, sixths));
+    *none = hn::Or(hn::And(hn::Lt(sector, zero), hn::Ne(ii, zero)), hn::Not(hn::IsFinite(sector)));
+    const auto f = hn::Sub(quotient, sector);
+    const auto s = hn::Div(hsv.s, hn::Set(d, 255.0));
+    const auto p = RoundHalfAway(d, hn::Mul(hn::Sub(one, s), hsv.v));
+    const auto q = RoundHalfAway(d, hn::Mul(hn::Sub(one, hn::Mul(s, f)), hsv.v));
+    const auto t = RoundHalfAway(d, hn::Mul(hn::Sub(one, hn::Mul(s, hn::Sub(one, f))), hsv.v));
+    const auto v = hn::Trunc(hsv.v);
+    const auto in0 = hn::Eq(ii, zero), in1 = hn::Eq(ii, one);
+    const auto in2 = hn::Eq(ii, hn::Set(d, 2.0)), in3 = hn::Eq(ii, hn::Set(d, 3.0));
+    const auto in4 = hn::Eq(ii, hn::Set(d, 4.0));
+    // Sector:   0  1  2  3  4  5
+    //   R       v  q  p  p  t  v
+    //   G       t  v  v  q  p  p
+    //   B       p  p  t  v  v  q
+    const auto r = hn::IfThenElse(in1, q, hn::IfThenElse(hn::Or(in2, in3), p, hn::IfThenElse(in4, t, v)));
+    const auto g = hn::IfThenElse(in0, t, hn::IfThenElse(hn::Or(in1, in2), v, hn::IfThenElse(in3, q, p)));
+    const auto b = hn::IfThenElse(hn::Or(in0, in1), p, hn::IfThenElse(in2, t, hn::IfThenElse(hn::Or(in3, in4), v, q)));
+    return {r, g, b};
+}
+
+// Clamps whole lanes into 0 to 255.
+template <class D>
+HWY_INLINE hn::Vec<D> Clamp255(D d, hn::Vec<D> x) {
+    return hn::Min(hn::Max(x, hn::Zero(d)), hn::Set(d, 255.0));
+}
+
+}  // namespace rururev::simd::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#endif  // RURUREV_SIMD_HSV_INL_H_
