@@ -6,7 +6,6 @@ package = "librururev"
 version = "0.1.0-1"
 source = {
    url = "git+file:///librururev",
-   tag = "v0.1.0",
 }
 description = {
    summary = "Bit-exact image filters that rewrite a host's pixel buffer in place",

@@ -9,7 +9,7 @@ shift 3
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 mkdir "$tmp/src"
-cp -R "$source/CMakeLists.txt" "$source/src" "$source"/*.rockspec "$tmp/src/"
+(cd "$source" && tar -cf - --exclude='./build*' --exclude=./.git .) | tar -xf - -C "$tmp/src"
 (cd "$tmp/src" &&
   CMAKE_BUILD_PARALLEL_LEVEL=2 "$luarocks" --lua-version=5.1 --tree "$tmp/tree" \
     --only-server="$tmp/no-server" make \
