@@ -15,6 +15,10 @@ extern const luaL_Reg functiontable[] = {
     {"tovoNum", tovoNum},
     {"tovoRGB", tovoRGB},
     {"tovoRGB2", tovoRGB2},
+    {"tovoYCbCr", tovoYCbCr},
+    {"tovoCSplt", tovoCSplt},
+    {"tovoCTracking", tovoCTracking},
+    {"tovoFrameCBA", tovoFrameCBA},
     {nullptr, nullptr},
 };
 
