@@ -102,29 +102,6 @@ uint32_t* no_memory(uint32_t) { return nullptr; }
 
 }  // namespace
 
-TEST(FrameStore, FitsToTheCountAndKeepsItsWordsOnFailure) {
-    rururev::FrameStore store;
-    ASSERT_TRUE(store.fit(3));
-    EXPECT_EQ(std::vector<uint32_t>(store.words(), store.words() + 3), (std::vector<uint32_t>{0, 0, 0}));
-    store.words()[2] = 7;
-    ASSERT_TRUE(store.fit(3));
-    EXPECT_EQ(store.words()[2], 7u) << "the same count keeps the words";
-
-    store.set_allocator(no_memory);
-    EXPECT_FALSE(store.fit(4));
-    EXPECT_EQ(store.size(), 3u);
-    EXPECT_EQ(store.words()[2], 7u) << "a failed fit keeps the old words";
-    store.set_allocator(rururev::FrameStore::zeroed_block);
-
-    ASSERT_TRUE(store.fit(2));
-    EXPECT_EQ(store.size(), 2u);
-    EXPECT_EQ(std::vector<uint32_t>(store.words(), store.words() + 2), (std::vector<uint32_t>{0, 0}))
-        << "another count starts from zeros";
-    ASSERT_TRUE(store.fit(0));
-    EXPECT_EQ(store.words(), nullptr);
-    EXPECT_EQ(store.size(), 0u);
-}
-
 class FrameChangeFilter : public LuaTest {
 protected:
     void SetUp() override {
