@@ -22,7 +22,7 @@ struct Selection {
 
     // Each window is centred on the pixel's own component and holds the
     // reference's when the two lie within the tolerance. No wrap at 0/360.
-    // Combined with & rather than &\& to spare mispredicted branches.
+    // Combined with & rather than && to spare mispredicted branches.
     bool near(const Hsv8& px) const {
         return (px.hh - t0 <= h1) & (h1 <= px.hh + t0) &
                (px.ss - t1 <= s1) & (s1 <= px.ss + t1) &
