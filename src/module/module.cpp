@@ -15,6 +15,13 @@ extern const luaL_Reg functiontable[] = {
     {"tovoNum", tovoNum},
     {"tovoRGB", tovoRGB},
     {"tovoRGB2", tovoRGB2},
+    {"tovoMono", tovoMono},
+    {"tovo2Pns", tovo2Pns},
+    {"tovoAlp0", tovoAlp0},
+    {"tovoNStage", tovoNStage},
+    {"tovoNStage2", tovoNStage2},
+    {"tovoGanma", tovoGanma},
+    {"tovoRngPut", tovoRngPut},
     {nullptr, nullptr},
 };
 
