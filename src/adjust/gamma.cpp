@@ -7,37 +7,48 @@
 
 namespace rururev::kernel {
 
-// A rebuilt channel, already rounded, into 0..255. NaN and infinities are
-// settled here, before any conversion to an integer: NaN gives 0 and an
-// infinity the end of its sign.
-static uint32_t channel_of(float level) {
-    if (std::isnan(level) || level < 0) return 0;
-    if (level > 255) return 255;
-    return static_cast<uint32_t>(level);
+// A rebuilt channel: the sum is evaluated in double precision and stored in
+// single precision, then rounded half away from zero and clamped to 0..255.
+// For every float that can round into 0..255, x + 0.5 is exact in double,
+// so its floor is the rounded value (checked over all 2^32 floats); NaN and infinities are settled before any conversion to an
+// integer (NaN gives 0, an infinity the end of its sign).
+static uint32_t channel_of(double sum) {
+    const double shifted = static_cast<double>(static_cast<float>(sum)) + 0.5;
+    if (std::isnan(shifted) || shifted < 1) return 0;  // rounds to 0 or below
+    if (shifted >= 256) return 255;                     // rounds to 256 or above
+    return static_cast<uint32_t>(shifted);
 }
 
-// Each sum is evaluated in double precision, stored in single precision,
-// then rounded half away from zero.
-static float rebuilt(double sum) { return std::round(static_cast<float>(sum)); }
+// The new word of one pixel; the filter is a function of the word alone.
+static uint32_t gamma_pixel(uint32_t word, float t0, int32_t t1, int32_t t2, int32_t t3) {
+    // Offsets are not clamped, and summed wide.
+    const double R = static_cast<double>(int64_t{red_of(word)} + t1);
+    const double G = static_cast<double>(int64_t{green_of(word)} + t2);
+    const double B = static_cast<double>(int64_t{blue_of(word)} + t3);
+    float y = static_cast<float>(0.299 * R + 0.587 * G + 0.114 * B);
+    const float u = static_cast<float>(-0.169 * R - 0.3316 * G + 0.5 * B);
+    const float v = static_cast<float>(0.5 * R - 0.4186 * G - 0.0813 * B);
+    // Single-precision power of a single-precision base: a negative base
+    // gives a positive, a negative or a NaN power, an exponent of 0 gives 1.
+    const float base = static_cast<float>(y / 255.0);
+    y = static_cast<float>(std::pow(base, t0) * 255.0);
+    return pack(alpha_of(word), channel_of(y + 1.402 * v), channel_of(y - 0.344 * u - 0.714 * v),
+                channel_of(y + 1.772 * u));
+}
 
 void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3) {
+    // Every pixel, transparent ones included. A run of equal words (a flat
+    // area) costs one power: the last result is reused.
+    uint32_t last_in = 0, last_out = 0;
+    bool have_last = false;
     for (uint32_t i = 0; i < count; i++) {
         const uint32_t word = data[i];
-        // Every pixel, transparent ones included; offsets are not clamped.
-        const double R = static_cast<double>(int64_t{red_of(word)} + t1);
-        const double G = static_cast<double>(int64_t{green_of(word)} + t2);
-        const double B = static_cast<double>(int64_t{blue_of(word)} + t3);
-        float y = static_cast<float>(0.299 * R + 0.587 * G + 0.114 * B);
-        const float u = static_cast<float>(-0.169 * R - 0.3316 * G + 0.5 * B);
-        const float v = static_cast<float>(0.5 * R - 0.4186 * G - 0.0813 * B);
-        // Single-precision power of a single-precision base: a negative base
-        // gives a positive, a negative or a NaN power, an exponent of 0 gives 1.
-        const float base = static_cast<float>(y / 255.0);
-        y = static_cast<float>(std::pow(base, t0) * 255.0);
-        const uint32_t r = channel_of(rebuilt(y + 1.402 * v));
-        const uint32_t g = channel_of(rebuilt(y - 0.344 * u - 0.714 * v));
-        const uint32_t b = channel_of(rebuilt(y + 1.772 * u));
-        data[i] = pack(alpha_of(word), r, g, b);
+        if (!have_last || word != last_in) {
+            last_in = word;
+            last_out = gamma_pixel(word, t0, t1, t2, t3);
+            have_last = true;
+        }
+        data[i] = last_out;
     }
 }
 

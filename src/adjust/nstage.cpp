@@ -40,6 +40,9 @@ uint32_t wrap_add(uint32_t channel, int32_t offset) {
 void nstage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
             bool chk0, bool cut) {
     const Bands bands = bands_for(t0);
+    // The band rule depends on the level alone: look it up per channel.
+    uint8_t level[256];
+    for (uint32_t c = 0; c < 256; c++) level[c] = static_cast<uint8_t>(quantised(c, bands));
     for (uint32_t i = 0; i < count; i++) {
         const uint32_t word = data[i];
         uint32_t a = alpha_of(word);
@@ -49,13 +52,12 @@ void nstage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, 
         uint32_t b = wrap_add(blue_of(word), t3);
         if (chk0) {
             // Rounds to 0..255: the weights sum to 1.000001.
-            const double level = std::round(0.298912 * r + 0.586611 * g + 0.114478 * b);
-            const uint32_t ave = quantised(static_cast<uint32_t>(level), bands);
-            r = g = b = ave;
+            const double ave = std::round(0.298912 * r + 0.586611 * g + 0.114478 * b);
+            r = g = b = level[static_cast<uint32_t>(ave)];
         } else {
-            r = quantised(r, bands);
-            g = quantised(g, bands);
-            b = quantised(b, bands);
+            r = level[r];
+            g = level[g];
+            b = level[b];
         }
         if (cut && (r < bands.n || g < bands.n || b < bands.n)) a = 0;
         data[i] = pack(a, r, g, b);
