@@ -57,6 +57,14 @@ TEST(GammaKernel, ExactWords) {
     }
 }
 
+// Runs of equal words, starting with the word 0, each get their own result.
+TEST(GammaKernel, RunsOfEqualWords) {
+    std::vector<uint32_t> px = {0x00000000, 0x00000000, 0xFF000000, 0xFF000000, 0x00000000};
+    rururev::kernel::tovoGanma(px.data(), 5, 0.0f, 0, 0, 0);
+    EXPECT_EQ(px, (std::vector<uint32_t>{0x00FFFFFF, 0x00FFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
+                                          0x00FFFFFF}));
+}
+
 using GammaFilter = LuaTest;
 
 // The exponent is a float, not truncated; the offsets are per channel.
