@@ -7,11 +7,12 @@
 
 namespace rururev::kernel {
 
-// A rebuilt channel: the sum is evaluated in double precision and stored in
-// single precision, then rounded half away from zero and clamped to 0..255.
-// For every float that can round into 0..255, x + 0.5 is exact in double,
-// so its floor is the rounded value (checked over all 2^32 floats); NaN and infinities are settled before any conversion to an
-// integer (NaN gives 0, an infinity the end of its sign).
+// A rebuilt channel: the sum is stored in single precision, rounded half
+// away from zero and clamped to 0..255. For every float that can round into
+// 0..255, x + 0.5 is exact in double, so its floor is the rounded value (the
+// same as roundf then the clamp, over all 2^32 floats). NaN and infinities
+// are settled before any conversion to an integer: NaN gives 0, an infinity
+// the end of its sign.
 static uint32_t channel_of(double sum) {
     const double shifted = static_cast<double>(static_cast<float>(sum)) + 0.5;
     if (std::isnan(shifted) || shifted < 1) return 0;  // rounds to 0 or below
@@ -28,7 +29,7 @@ static uint32_t gamma_pixel(uint32_t word, float t0, int32_t t1, int32_t t2, int
     float y = static_cast<float>(0.299 * R + 0.587 * G + 0.114 * B);
     const float u = static_cast<float>(-0.169 * R - 0.3316 * G + 0.5 * B);
     const float v = static_cast<float>(0.5 * R - 0.4186 * G - 0.0813 * B);
-    // Single-precision power of a single-precision base: a negative base
+    // powf of a single-precision base: a negative base
     // gives a positive, a negative or a NaN power, an exponent of 0 gives 1.
     const float base = static_cast<float>(y / 255.0);
     y = static_cast<float>(std::pow(base, t0) * 255.0);
