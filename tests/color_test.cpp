@@ -105,6 +105,10 @@ TEST(Hsv8, BackConversionSectors) {
         {-30, 255, 255, false, {-1, -1, -1}},
         {-1, 255, 255, false, {-1, -1, -1}},
         {123, 0, 99, true, {99, 99, 99}},     // no saturation: grey at any hue
+        // Levels just above a half, from the single-precision f taken in
+        // double precision: 11.5000003 and 225.5000002 round up.
+        {5, 255, 138, true, {138, 12, 0}},
+        {1, 30, 255, true, {255, 226, 225}},
         {INT64_C(1) << 40, 0, 50, true, {50, 50, 50}},
     };
     for (const auto& c : cases) {
