@@ -15,6 +15,11 @@ extern const luaL_Reg functiontable[] = {
     {"tovoNum", tovoNum},
     {"tovoRGB", tovoRGB},
     {"tovoRGB2", tovoRGB2},
+    {"tovoHSV", tovoHSV},
+    {"tovoHSV2", tovoHSV2},
+    {"tovoNega", tovoNega},
+    {"tovoHighShadow", tovoHighShadow},
+    {"tovoHighShadowDoder", tovoHighShadowDoder},
     {nullptr, nullptr},
 };
 
