@@ -66,16 +66,6 @@ TEST(HighlightShadowKernel, ExactWords) {
     }
 }
 
-// The value filter keeps hue and saturation; the saturation filter keeps
-// hue and value.
-TEST(HighlightShadowKernel, NamedKernelsPickTheirComponent) {
-    uint32_t value = 0xFFC86464, saturation = 0xFFC86464;
-    rururev::kernel::tovoHighShadow(&value, 1, 255, 0, 0, 50, 255, 0);
-    rururev::kernel::tovoHighShadowDoder(&saturation, 1, 255, 0, 0, 50, 255, 0);
-    EXPECT_EQ(value, 0xFF643232u);
-    EXPECT_EQ(saturation, 0xFFC89696u);
-}
-
 using HighlightShadowFilters = LuaTest;
 
 TEST_F(HighlightShadowFilters, SameWordsThroughLua) {
