@@ -49,7 +49,7 @@ void highlight_shadow(uint32_t* data, uint32_t count, Component x, int32_t t0, i
     LastColour remapped(levels);
     for (uint32_t i = 0; i < count; i++) {
         const uint32_t word = data[i];
-        if (alpha_of(word) > 0) data[i] = (word & 0xFF000000) | remapped(word & 0x00FFFFFF);
+        if (alpha_of(word) > 0) data[i] = (word & kAlphaBits) | remapped(word & kColourBits);
     }
 }
 

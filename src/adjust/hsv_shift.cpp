@@ -7,8 +7,6 @@
 
 namespace rururev::kernel {
 
-static constexpr uint32_t kColourBits = 0x00FFFFFF;
-
 // Puts a negative hue back on the wheel, 0 to 359: -10 and -370 both become
 // 350. Hues of 360 and more are left to HSV2RGB, which wraps them by sector;
 // a negative one would select no sector there and leave the pixel unwritten.
@@ -73,7 +71,7 @@ void tovoHSV2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
         const uint32_t word = data[i];
         if (alpha_of(word) > 0 && within(red_of(word), r0, t5) &&
             within(green_of(word), g0, t5) && within(blue_of(word), b0, t5)) {
-            data[i] = (word & ~kColourBits) | shifted(word & kColourBits);
+            data[i] = (word & kAlphaBits) | shifted(word & kColourBits);
         }
     }
 }

@@ -7,11 +7,15 @@
 
 namespace rururev::kernel {
 
+// A word's alpha byte, and its colour: red, green and blue.
+constexpr uint32_t kAlphaBits = 0xFF000000;
+constexpr uint32_t kColourBits = 0x00FFFFFF;
+
 template <class Convert>
 class LastColour {
 public:
-    // convert maps a colour (red, green and blue of a word, alpha bits 0) to
-    // the new colour in the same form.
+    // convert maps a colour (a word masked with kColourBits) to the new
+    // colour in the same form.
     explicit LastColour(Convert convert) : convert_(convert) {}
 
     uint32_t operator()(uint32_t rgb) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "adjust/hsv_filters.h"
+#include "adjust/last_colour.h"
 #include "pixel.h"
 
 namespace rururev::kernel {
@@ -62,7 +63,7 @@ void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
     Tones tones(t0, t1, t2);
     for (uint32_t i = 0; i < count; i++) {
         const uint32_t word = data[i];
-        if (alpha_of(word) > 0) data[i] = pack(alpha_of(word), 0, 0, 0) | tones[grey_level(word, t3)];
+        if (alpha_of(word) > 0) data[i] = (word & kAlphaBits) | tones[grey_level(word, t3)];
     }
 }
 
