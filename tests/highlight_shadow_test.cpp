@@ -1,8 +1,7 @@
 // Highlight and shadow levels of the value and of the saturation, on the
 // shared kernel and through Lua.
 #include "adjust/hsv_filters.h"
-#include "lua_fixture.h"
-#include "one_pixel_call.h"
+#include "filter_cases.h"
 
 using rururev::kernel::Component;
 

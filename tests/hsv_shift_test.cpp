@@ -1,19 +1,11 @@
 // HSV shifts: tovoHSV through the double-precision pair, tovoHSV2 through the
 // 8-bit pair near a reference colour. On the kernels and through Lua.
 #include "adjust/hsv_filters.h"
-#include "lua_fixture.h"
-#include "one_pixel_call.h"
+#include "filter_cases.h"
 
 namespace {
 
-struct HsvCase {
-    const char* what;
-    uint32_t in;
-    int32_t t0, t1, t2, t3;
-    uint32_t out;
-};
-
-const HsvCase hsv_cases[] = {
+const FourIntCase hsv_cases[] = {
     {"lossy round trip", 0xFFFF00C8, 0, 0, 0, 0, 0xFFFF00CC},
     {"exact round trip", 0xFF0A141E, 0, 0, 0, 0, 0xFF0A141E},
     {"saturation added to grey", 0xFF808080, 0, 100, 0, 0, 0xFF804E4E},
@@ -81,13 +73,7 @@ const Hsv2Case hsv2_cases[] = {
 
 }  // namespace
 
-TEST(HsvShiftKernels, TovoHSV) {
-    for (const auto& c : hsv_cases) {
-        uint32_t px = c.in;
-        rururev::kernel::tovoHSV(&px, 1, c.t0, c.t1, c.t2, c.t3);
-        EXPECT_EQ(px, c.out) << c.what << std::hex << ": got " << px;
-    }
-}
+TEST(HsvShiftKernels, TovoHSV) { expect_kernel_words(rururev::kernel::tovoHSV, hsv_cases); }
 
 TEST(HsvShiftKernels, TovoHSV2) {
     for (const auto& c : hsv2_cases) {
@@ -104,15 +90,10 @@ TEST(HsvShiftKernels, PixelsAreIndependent) {
     EXPECT_EQ(px, (std::vector<uint32_t>{0xFF2BFF00, 0xFFFF002B, 0x00000000, 0xFFFF002B}));
 }
 
-using HsvShiftFilters = LuaTest;
+using HsvShiftFilters = FourIntFilterTest;
 
 TEST_F(HsvShiftFilters, SameWordsThroughLua) {
-    for (const auto& c : hsv_cases) {
-        std::vector<uint32_t> px = {c.in};
-        set_buffer(px);
-        run(one_pixel_call("tovoHSV", {c.t0, c.t1, c.t2, c.t3}));
-        EXPECT_EQ(px[0], c.out) << c.what;
-    }
+    expect_lua_words("tovoHSV", hsv_cases);
     for (const auto& c : hsv2_cases) {
         std::vector<uint32_t> px = {c.in};
         set_buffer(px);

@@ -1,18 +1,10 @@
 // Toned monochrome negative, on the kernel and through Lua.
 #include "adjust/hsv_filters.h"
-#include "lua_fixture.h"
-#include "one_pixel_call.h"
+#include "filter_cases.h"
 
 namespace {
 
-struct NegaCase {
-    const char* what;
-    uint32_t in;
-    int32_t t0, t1, t2, t3;
-    uint32_t out;
-};
-
-const NegaCase nega_cases[] = {
+const FourIntCase nega_cases[] = {
     {"negative of white", 0xFFFFFFFF, 0, 0, 255, 0, 0xFF000000},
     {"negative of black", 0xFF000000, 0, 0, 255, 0, 0xFFFFFFFF},
     {"negative of grey 100", 0xFF646464, 0, 0, 255, 0, 0xFF9B9B9B},
@@ -45,13 +37,7 @@ const NegaCase nega_cases[] = {
 
 }  // namespace
 
-TEST(NegativeKernel, ExactWords) {
-    for (const auto& c : nega_cases) {
-        uint32_t px = c.in;
-        rururev::kernel::tovoNega(&px, 1, c.t0, c.t1, c.t2, c.t3);
-        EXPECT_EQ(px, c.out) << c.what << std::hex << ": got " << px;
-    }
-}
+TEST(NegativeKernel, ExactWords) { expect_kernel_words(rururev::kernel::tovoNega, nega_cases); }
 
 // Pixels sharing a grey level share a colour; others get their own.
 TEST(NegativeKernel, WholeImage) {
@@ -61,13 +47,6 @@ TEST(NegativeKernel, WholeImage) {
                                          0x20000000}));
 }
 
-using NegativeFilter = LuaTest;
+using NegativeFilter = FourIntFilterTest;
 
-TEST_F(NegativeFilter, SameWordsThroughLua) {
-    for (const auto& c : nega_cases) {
-        std::vector<uint32_t> px = {c.in};
-        set_buffer(px);
-        run(one_pixel_call("tovoNega", {c.t0, c.t1, c.t2, c.t3}));
-        EXPECT_EQ(px[0], c.out) << c.what;
-    }
-}
+TEST_F(NegativeFilter, SameWordsThroughLua) { expect_lua_words("tovoNega", nega_cases); }
