@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "adjust/adjust.h"
+#include "adjust/hsv_filters.h"
 #include "adjust/tone_filters.h"
 #include "curve/curve.h"
 #include "pixel.h"
@@ -78,6 +79,18 @@ const ImageCase image_cases[] = {
      [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRGB(d, w * h, -300, 300, 0, 255); }},
     {"tovoRGB2(10,-20,30,-40)",
      [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRGB2(d, w * h, 10, -20, 30, -40); }},
+    {"tovoHSV(25,-40,30,-10)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHSV(d, w * h, 25, -40, 30, -10); }},
+    {"tovoHSV(-400,300,-300,0)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHSV(d, w * h, -400, 300, -300, 0); }},
+    {"tovoHSV2(30,-20,10,15,0x808080,120)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHSV2(d, w * h, 30, -20, 10, 15, 0x808080, 120); }},
+    {"tovoNega(-30,255,255,10)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNega(d, w * h, -30, 255, 255, 10); }},
+    {"tovoHighShadow(230,20,5,90,250,10)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHighShadow(d, w * h, 230, 20, 5, 90, 250, 10); }},
+    {"tovoHighShadowDoder(200,40,-5,110,255,0)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHighShadowDoder(d, w * h, 200, 40, -5, 110, 255, 0); }},
     {"tovoMono(0,0,0,0,false)",
      [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoMono(d, w * h, 0, 0, 0, 0, false); }},
     {"tovoMono(10,-20,30,5,true)",
