@@ -1,36 +1,114 @@
 #include "filters.h"
+#include "frame.h"
+
+#include <cstddef>
+#include <vector>
 
 #include "adjust/adjust.h"
+#include "adjust/hsv_filters.h"
+#include "adjust/tone_filters.h"
 #include "curve/curve.h"
+#include "region/region.h"
 #include "simd/fast.h"
 
-// One entry per filter over w x h words. The parameters are written once and
-// serve as the Lua source as well as the C++ arguments.
-#define COUNT_FILTER(name, ...) LUA_COUNT_FILTER(name, #__VA_ARGS__, __VA_ARGS__)
+// One entry: the row label, the Lua function, its parameters as Lua source,
+// and the same call on the plain kernel and on the fast path (`name` then
+// stands for either). The parameters are written once where the Lua and C++
+// arguments agree.
+#define ENTRY(label, lua_name, lua_args, call)                                              \
+    BenchFilter {                                                                           \
+        label, lua_name, lua_args,                                                          \
+            [](uint32_t* d, uint32_t w, uint32_t h) {                                       \
+                using namespace rururev::kernel;                                            \
+                (void)w, (void)h;                                                           \
+                call;                                                                       \
+            },                                                                              \
+            [](uint32_t* d, uint32_t w, uint32_t h) {                                       \
+                using namespace rururev::fast;                                              \
+                (void)w, (void)h;                                                           \
+                call;                                                                       \
+            }                                                                               \
+    }
 
-// The same, for filters whose C++ arguments differ from the Lua ones (the
-// curve filters read the module's curve table, which Lua does not pass).
-#define LUA_COUNT_FILTER(name, lua_args, ...)                                          \
+// Filters over w x h words in a row, whose Lua parameters are their C++ ones.
+#define COUNT_FILTER(name, ...) ENTRY(#name, #name, #__VA_ARGS__, name(d, w * h, __VA_ARGS__))
+
+// Filters with no fast path: both calls run the plain kernel.
+#define PLAIN_FILTER(name, ...)                                                        \
     BenchFilter {                                                                      \
-        #name, lua_args,                                                               \
+        #name, #name, #__VA_ARGS__,                                                    \
             [](uint32_t* d, uint32_t w, uint32_t h) {                                  \
                 rururev::kernel::name(d, w * h, __VA_ARGS__);                          \
             },                                                                         \
             [](uint32_t* d, uint32_t w, uint32_t h) {                                  \
-                rururev::fast::name(d, w * h, __VA_ARGS__);                            \
+                rururev::kernel::name(d, w * h, __VA_ARGS__);                          \
             }                                                                          \
     }
 
+namespace bench {
+
+namespace {
+
 using rururev::pointy;
 
-namespace bench {
+// The previous frame of tovoFrameCBA for the kernel rows (the Lua rows use
+// the module's own store).
+uint32_t* frame_store() {
+    static std::vector<uint32_t> store(std::size_t{kFrameWidth} * kFrameHeight);
+    return store.data();
+}
+
+}  // namespace
 
 std::vector<BenchFilter> bench_filters() {
     return {
         COUNT_FILTER(tovoRGB, 12, -8, 20, 0),
         COUNT_FILTER(tovoRGB2, 12, -8, 20, -16),
-        LUA_COUNT_FILTER(tovoInterRGB, "100, 0, 200", pointy, 100, 0, 200),
-        LUA_COUNT_FILTER(tovoInterHSV, "100, 0, 200", pointy, 100, 0, 200),
+        PLAIN_FILTER(tovoHSV, 30, 20, -10, 0),
+        PLAIN_FILTER(tovoHSV2, 20, 10, 0, 5, 0x00C03020, 60),
+        PLAIN_FILTER(tovoNega, 200, 60, 128, 0),
+        COUNT_FILTER(tovoMono, 0, 0, 0, 0, false),
+        COUNT_FILTER(tovo2Pns, 0, 0, 0, 0, 0, 255, 0),
+        PLAIN_FILTER(tovoAlp0, 50, 1234, 100),
+        PLAIN_FILTER(tovoYCbCr, 20, 20, 20, 0x00C03020),
+        BenchFilter{"tovoCSplt", "tovoCSplt", "20, 60, 60, 10, 0x00C03020, 200, 1700, 100, 980",
+                    [](uint32_t* d, uint32_t w, uint32_t h) {
+                        rururev::kernel::tovoCSplt(d, w, h, 20, 60, 60, 10, 0x00C03020, 200,
+                                                   1700, 100, 980);
+                    },
+                    [](uint32_t* d, uint32_t w, uint32_t h) {
+                        rururev::kernel::tovoCSplt(d, w, h, 20, 60, 60, 10, 0x00C03020, 200,
+                                                   1700, 100, 980);
+                    }},
+        BenchFilter{"tovoCTracking", "tovoCTracking",
+                    "20, 60, 60, 10, 0x00C03020, 200, 1700, 100, 980",
+                    [](uint32_t* d, uint32_t w, uint32_t h) {
+                        rururev::kernel::tovoCTracking(d, w, h, 20, 60, 60, 10, 0x00C03020, 200,
+                                                       1700, 100, 980);
+                    },
+                    [](uint32_t* d, uint32_t w, uint32_t h) {
+                        rururev::kernel::tovoCTracking(d, w, h, 20, 60, 60, 10, 0x00C03020, 200,
+                                                       1700, 100, 980);
+                    }},
+        COUNT_FILTER(tovoNStage, 4, 0, 0, 0, false),
+        ENTRY("tovoNStage:grey", "tovoNStage", "4, 0, 0, 0, true", tovoNStage(d, w * h, 4, 0, 0, 0, true)),
+        COUNT_FILTER(tovoNStage2, 4, 0, 0, 0, false),
+        ENTRY("tovoNStage2:grey", "tovoNStage2", "4, 0, 0, 0, true", tovoNStage2(d, w * h, 4, 0, 0, 0, true)),
+        PLAIN_FILTER(tovoGanma, 2.2, 0, 0, 0),
+        BenchFilter{"tovoFrameCBA", "tovoFrameCBA", "0, 10, 10, 10, 4, 0x00FF0000, true",
+                    [](uint32_t* d, uint32_t w, uint32_t h) {
+                        rururev::kernel::tovoFrameCBA(d, w * h, frame_store(), 10, 10, 10, 4,
+                                                      0x00FF0000, true);
+                    },
+                    [](uint32_t* d, uint32_t w, uint32_t h) {
+                        rururev::kernel::tovoFrameCBA(d, w * h, frame_store(), 10, 10, 10, 4,
+                                                      0x00FF0000, true);
+                    }},
+        ENTRY("tovoInterRGB", "tovoInterRGB", "100, 0, 200", tovoInterRGB(d, w * h, pointy, 100, 0, 200)),
+        ENTRY("tovoInterHSV", "tovoInterHSV", "100, 0, 200", tovoInterHSV(d, w * h, pointy, 100, 0, 200)),
+        PLAIN_FILTER(tovoHighShadow, 230, 20, 0, 100, 255, 0),
+        PLAIN_FILTER(tovoHighShadowDoder, 230, 20, 0, 100, 255, 0),
+        COUNT_FILTER(tovoRngPut, 50, 150, 1, 0x0000FF00, 0),
     };
 }
 

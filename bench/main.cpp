@@ -130,7 +130,7 @@ void run_filter(benchmark::State& state, const BenchFilter& f, Variant variant) 
     }
     if (variant == Variant::lua) lua_settop(L, call - 1);
     const double mean = total / static_cast<double>(state.iterations());
-    const std::string plain_key = std::string(f.name) + "/plain";
+    const std::string plain_key = std::string(f.label) + "/plain";
     if (variant == Variant::plain) measured()[plain_key] = mean;
     const double pixels = double(kFrameWidth) * kFrameHeight;
     state.counters["MP/s"] = pixels / mean / 1e6;
@@ -159,7 +159,7 @@ void register_all() {
     } variants[] = {{"/plain", Variant::plain}, {"/fast", Variant::fast}, {"/lua", Variant::lua}};
     for (const BenchFilter& f : filters) {
         for (const auto& v : variants) {
-            const std::string name = std::string(f.name) + v.suffix;
+            const std::string name = std::string(f.label) + v.suffix;
             benchmark::RegisterBenchmark(name.c_str(), [&f, v](benchmark::State& s) {
                 run_filter(s, f, v.variant);
             })->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -11,6 +11,30 @@ namespace identity {
 // A filter over a buffer of w x h words with its parameters bound.
 using Filter = std::function<void(uint32_t* data, uint32_t w, uint32_t h)>;
 
+// One parameter set of one filter: its plain kernel and its fast path.
+struct Case {
+    std::string label;
+    Filter reference;
+    Filter fast;
+};
+
+// A case from one call written once, in which d is the buffer and w and h
+// its size: the call runs once on the plain kernel and once on the fast path.
+#define IDENTITY_CASE(call)                                  \
+    identity::Case {                                         \
+        #call,                                               \
+            [](uint32_t* d, uint32_t w, uint32_t h) {        \
+                using namespace rururev::kernel;             \
+                (void)w, (void)h;                            \
+                call;                                        \
+            },                                               \
+            [](uint32_t* d, uint32_t w, uint32_t h) {        \
+                using namespace rururev::fast;               \
+                (void)w, (void)h;                            \
+                call;                                        \
+            }                                                \
+    }
+
 // Runs both filters over every 24-bit colour, each with alpha 0, 1 and 255,
 // in rows whose width is no multiple of any vector width, on each compiled
 // target in turn. Returns "" when every word agrees, else the first word

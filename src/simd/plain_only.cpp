@@ -1,6 +1,7 @@
 // Builds without SIMD support (no Highway): every fast path is its plain
 // kernel.
 #include "adjust/adjust.h"
+#include "adjust/tone_filters.h"
 #include "curve/curve.h"
 #include "simd/fast.h"
 
@@ -11,6 +12,26 @@ void tovoRGB(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
 }
 void tovoRGB2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
     kernel::tovoRGB2(data, count, t0, t1, t2, t3);
+}
+void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+              bool t4) {
+    kernel::tovoMono(data, count, t0, t1, t2, t3, t4);
+}
+void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+              uint8_t t4, int32_t t5, int32_t t6) {
+    kernel::tovo2Pns(data, count, t0, t1, t2, t3, t4, t5, t6);
+}
+void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+                bool chk0) {
+    kernel::tovoNStage(data, count, t0, t1, t2, t3, chk0);
+}
+void tovoNStage2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+                 bool chk0) {
+    kernel::tovoNStage2(data, count, t0, t1, t2, t3, chk0);
+}
+void tovoRngPut(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc,
+                uint8_t chk) {
+    kernel::tovoRngPut(data, count, t0, t1, t2, oc, chk);
 }
 void tovoInterRGB(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
                   int32_t sh) {

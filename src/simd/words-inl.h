@@ -49,6 +49,32 @@ HWY_INLINE hn::Mask<D> Visible(D d, hn::Vec<D> words) {
     return hn::Ne(hn::And(words, hn::Set(d, 0xFF000000u)), hn::Zero(d));
 }
 
+// The three channels 0 to 255 of 32-bit pixel words, as doubles.
+template <class D>
+struct ChannelsV {
+    hn::Vec<D> r, g, b;
+};
+
+template <class D, class D32>
+HWY_INLINE ChannelsV<D> ChannelsOf(D d, D32 d32, hn::Vec<D32> words) {
+    const hn::Rebind<int32_t, D> di32;
+    const auto byte = hn::Set(d32, 255u);
+    auto as_double = [&](hn::Vec<D32> c) { return hn::PromoteTo(d, hn::BitCast(di32, c)); };
+    return {as_double(hn::And(hn::ShiftRight<16>(words), byte)),
+            as_double(hn::And(hn::ShiftRight<8>(words), byte)), as_double(hn::And(words, byte))};
+}
+
+// Pixel words from the alpha bits of `words` and whole channels 0 to 255.
+template <class D32, class D>
+HWY_INLINE hn::Vec<D32> WordsOf(D32 d32, D d, hn::Vec<D32> words, const ChannelsV<D>& c) {
+    (void)d;
+    const hn::Rebind<int32_t, D> di32;
+    auto bits = [&](hn::Vec<D> whole) { return hn::BitCast(d32, hn::DemoteTo(di32, whole)); };
+    const auto alpha = hn::And(words, hn::Set(d32, 0xFF000000u));
+    return hn::Or(hn::Or(alpha, hn::ShiftLeft<16>(bits(c.r))),
+                  hn::Or(hn::ShiftLeft<8>(bits(c.g)), bits(c.b)));
+}
+
 }  // namespace rururev::simd::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 

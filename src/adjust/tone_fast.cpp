@@ -1,0 +1,287 @@
+// The tone filters, fast: grey levels summed on vectors of doubles in the
+// kernels' order, and per-call level tables looked up per lane. The tables
+// are made by running the plain kernel over the 256 grey pixels, so they
+// hold exactly the kernel's own levels.
+#include <algorithm>
+
+#include "adjust/tone_filters.h"
+#include "pixel.h"
+#include "simd/dispatch.h"
+#include "simd/fast.h"
+
+#ifndef RURUREV_TONE_FAST_CONSTANTS
+#define RURUREV_TONE_FAST_CONSTANTS
+namespace rururev::simd {
+// Level table entries hold a level in its channel's bits, and this bit when
+// the level cuts the pixel away.
+constexpr uint32_t kCutBit = 0x01000000u;
+}  // namespace rururev::simd
+#endif
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "adjust/tone_fast.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "simd/hsv-inl.h"
+#include "simd/words-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace rururev::simd::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using D = hn::ScalableTag<double>;
+using D32 = hn::Rebind<uint32_t, D>;
+using DI = hn::Rebind<int32_t, D>;
+using DF = hn::Rebind<float, D>;
+using V32 = hn::Vec<D32>;
+using VD = hn::Vec<D>;
+
+// Red, green and blue with an 8-bit offset each, wrapping modulo 256.
+struct Wrapped {
+    V32 r, g, b;
+};
+
+HWY_INLINE Wrapped WrapAdd(V32 words, uint32_t t0, uint32_t t1, uint32_t t2) {
+    const D32 d32;
+    const auto byte = hn::Set(d32, 255u);
+    return {hn::And(hn::Add(hn::ShiftRight<16>(words), hn::Set(d32, t0)), byte),
+            hn::And(hn::Add(hn::ShiftRight<8>(words), hn::Set(d32, t1)), byte),
+            hn::And(hn::Add(words, hn::Set(d32, t2)), byte)};
+}
+
+HWY_INLINE VD AsDouble(V32 v) { return hn::PromoteTo(D(), hn::BitCast(DI(), v)); }
+HWY_INLINE V32 AsWord(VD whole) { return hn::BitCast(D32(), hn::DemoteTo(DI(), whole)); }
+
+// (r + g + b) / 3 of channels 0 to 255: 43691 / 2^17 exceeds 1/3 by less
+// than 1/(3 * 765), so the product floors to the same whole number.
+HWY_INLINE V32 MeanOf(V32 r, V32 g, V32 b) {
+    return hn::ShiftRight<17>(hn::Mul(hn::Add(hn::Add(r, g), b), hn::Set(D32(), 43691u)));
+}
+
+// (wr * r + wg * g) + wb * b, in that order.
+HWY_INLINE VD Weighted(VD r, VD g, VD b, double wr, double wg, double wb) {
+    const D d;
+    return hn::Add(hn::Add(hn::Mul(hn::Set(d, wr), r), hn::Mul(hn::Set(d, wg), g)),
+                   hn::Mul(hn::Set(d, wb), b));
+}
+
+// A mask of double lanes as a mask of the word lanes they came from.
+HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
+    return hn::Ne(AsWord(hn::IfThenElseZero(m, hn::Set(D(), 1.0))), hn::Zero(D32()));
+}
+
+HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), 0xFF000000u)); }
+
+HWY_INLINE V32 Lookup(const uint32_t* HWY_RESTRICT table, V32 index) {
+    return hn::GatherIndex(D32(), table, hn::BitCast(DI(), index));
+}
+
+void MonoWords(uint32_t* HWY_RESTRICT data, size_t count, double wr, double wg, double wb,
+               int32_t t3) {
+    const D d;
+    const DF df;
+    const auto offset = hn::Set(d, t3);
+    TransformWords(D32(), data, count, [&](V32 words) {
+        const ChannelsV<D> c = ChannelsOf(d, D32(), words);
+        const auto sum = Weighted(hn::Add(offset, c.r), hn::Add(offset, c.g),
+                                  hn::Add(offset, c.b), wr, wg, wb);
+        const auto mono = hn::Min(hn::Max(hn::DemoteTo(df, sum), hn::Zero(df)), hn::Set(df, 255.0f));
+        const auto level = hn::BitCast(D32(), hn::ConvertTo(DI(), mono));
+        const auto grey = hn::Or(hn::Or(hn::ShiftLeft<16>(level), hn::ShiftLeft<8>(level)), level);
+        return hn::IfThenElse(Visible(D32(), words), hn::Or(AlphaOf(words), grey), words);
+    });
+}
+
+void ThresholdWords(uint32_t* HWY_RESTRICT data, size_t count, uint32_t t0, uint32_t t1,
+                    uint32_t t2, int32_t t3, bool mean, uint32_t above, uint32_t at_or_below) {
+    const D d;
+    const D32 d32;
+    const DI di;
+    TransformWords(d32, data, count, [&](V32 words) {
+        const Wrapped c = WrapAdd(words, t0, t1, t2);
+        V32 cave;
+        if (mean) {
+            cave = hn::And(hn::Sub(MeanOf(c.r, c.g, c.b), hn::Set(d32, static_cast<uint32_t>(t3))),
+                           hn::Set(d32, 255u));
+        } else {
+            // floor(grey - t3) modulo 256, in doubles: the scaling by 1/256
+            // is exact, so the remainder is too.
+            const auto x = hn::Floor(hn::Sub(
+                Weighted(AsDouble(c.r), AsDouble(c.g), AsDouble(c.b), 0.298912, 0.586611, 0.114478),
+                hn::Set(d, t3)));
+            const auto turns = hn::Floor(hn::Mul(x, hn::Set(d, 1.0 / 256)));
+            cave = AsWord(hn::Sub(x, hn::Mul(turns, hn::Set(d, 256.0))));
+        }
+        const auto level = [&](V32 channel) {
+            return hn::IfThenElse(hn::RebindMask(d32, hn::Gt(hn::BitCast(di, channel), hn::BitCast(di, cave))),
+                                  hn::Set(d32, above), hn::Set(d32, at_or_below));
+        };
+        const auto out = hn::Or(hn::Or(AlphaOf(words), hn::ShiftLeft<16>(level(c.r))),
+                                hn::Or(hn::ShiftLeft<8>(level(c.g)), level(c.b)));
+        return hn::IfThenElse(Visible(d32, words), out, words);
+    });
+}
+
+void RangeKeyWords(uint32_t* HWY_RESTRICT data, size_t count, double low, double high, bool fill,
+                   uint32_t fill_colour, bool mean) {
+    const D d;
+    const D32 d32;
+    TransformWords(d32, data, count, [&](V32 words) {
+        const ChannelsV<D> c = ChannelsOf(d, d32, words);
+        VD gray;
+        if (mean) {
+            const auto byte = hn::Set(d32, 255u);
+            gray = AsDouble(MeanOf(hn::And(hn::ShiftRight<16>(words), byte),
+                                   hn::And(hn::ShiftRight<8>(words), byte), hn::And(words, byte)));
+        } else {
+            gray = RoundHalfAway(d, Weighted(c.r, c.g, c.b, 0.299, 0.587, 0.114));
+        }
+        const auto from_low = hn::Le(hn::Set(d, low), gray);
+        V32 out;
+        if (fill) {
+            const auto in_band = WordMask(hn::And(from_low, hn::Le(gray, hn::Set(d, high))));
+            out = hn::Or(hn::IfThenElseZero(in_band, AlphaOf(words)), hn::Set(d32, fill_colour));
+        } else {
+            const auto in_band = WordMask(hn::And(from_low, hn::Lt(gray, hn::Set(d, high))));
+            out = hn::IfThenElse(in_band, words, hn::And(words, hn::Set(d32, 0x00FFFFFFu)));
+        }
+        return hn::IfThenElse(Visible(d32, words), out, words);
+    });
+}
+
+HWY_INLINE V32 LevelledWord(V32 words, V32 entries) {
+    const D32 d32;
+    const auto cut = hn::Ne(hn::And(entries, hn::Set(d32, kCutBit)), hn::Zero(d32));
+    const auto colour = hn::And(entries, hn::Set(d32, 0x00FFFFFFu));
+    return hn::Or(hn::IfThenZeroElse(cut, AlphaOf(words)), colour);
+}
+
+// Colour mode: red, green and blue index their own tables (offsets folded in).
+void LevelWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HWY_RESTRICT red,
+                const uint32_t* HWY_RESTRICT green, const uint32_t* HWY_RESTRICT blue) {
+    const D32 d32;
+    const auto byte = hn::Set(d32, 255u);
+    TransformWords(d32, data, count, [&](V32 words) {
+        const auto entries = hn::Or(hn::Or(Lookup(red, hn::And(hn::ShiftRight<16>(words), byte)),
+                                           Lookup(green, hn::And(hn::ShiftRight<8>(words), byte))),
+                                    Lookup(blue, hn::And(words, byte)));
+        return hn::IfThenElse(Visible(d32, words), LevelledWord(words, entries), words);
+    });
+}
+
+// Grey mode: the rounded grey of the offset channels indexes one table.
+void GreyLevelWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HWY_RESTRICT grey,
+                    uint32_t t1, uint32_t t2, uint32_t t3) {
+    const D d;
+    const D32 d32;
+    TransformWords(d32, data, count, [&](V32 words) {
+        const Wrapped c = WrapAdd(words, t1, t2, t3);
+        const auto ave = RoundHalfAway(
+            d, Weighted(AsDouble(c.r), AsDouble(c.g), AsDouble(c.b), 0.298912, 0.586611, 0.114478));
+        const auto entries = Lookup(grey, AsWord(ave));
+        return hn::IfThenElse(Visible(d32, words), LevelledWord(words, entries), words);
+    });
+}
+
+}  // namespace rururev::simd::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace rururev {
+namespace simd {
+HWY_EXPORT(MonoWords);
+HWY_EXPORT(ThresholdWords);
+HWY_EXPORT(RangeKeyWords);
+HWY_EXPORT(LevelWords);
+HWY_EXPORT(GreyLevelWords);
+}  // namespace simd
+
+namespace fast {
+
+void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+              bool t4) {
+    if (plain_requested()) return kernel::tovoMono(data, count, t0, t1, t2, t3, t4);
+    // The weights as the kernel forms them.
+    const float red = 0.298912f, green = 0.586611f, blue = 0.114478f;
+    const double wr = t4 ? t0 / 255.0 + red : red;
+    const double wg = t4 ? t1 / 255.0 + green : green;
+    const double wb = t4 ? t2 / 255.0 + blue : blue;
+    HWY_DYNAMIC_DISPATCH(simd::MonoWords)(data, count, wr, wg, wb, t3);
+}
+
+void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+              uint8_t t4, int32_t t5, int32_t t6) {
+    if (plain_requested()) return kernel::tovo2Pns(data, count, t0, t1, t2, t3, t4, t5, t6);
+    HWY_DYNAMIC_DISPATCH(simd::ThresholdWords)
+    (data, count, static_cast<uint32_t>(t0), static_cast<uint32_t>(t1), static_cast<uint32_t>(t2),
+     t3, t4 == 1, clamp255(t5), clamp255(t6));
+}
+
+void tovoRngPut(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc,
+                uint8_t chk) {
+    if (plain_requested()) return kernel::tovoRngPut(data, count, t0, t1, t2, oc, chk);
+    // Both ends are whole numbers below 2^33: exact as doubles.
+    const double low = static_cast<double>(t0);
+    const double high = static_cast<double>(int64_t{t0} + t1);
+    HWY_DYNAMIC_DISPATCH(simd::RangeKeyWords)
+    (data, count, low, high, t2 == 0, oc & 0x00FFFFFFu, chk != 0);
+}
+
+namespace {
+
+// The kernel's level of every grey pixel (offsets 0), with the cut bit
+// where tovoNStage2 makes that grey transparent: a pixel is cut when any of
+// its levels is.
+void level_table(int32_t t0, bool cut, uint32_t* levels) {
+    uint32_t greys[256], cuts[256];
+    for (uint32_t c = 0; c < 256; c++) greys[c] = cuts[c] = 0xFF000000u | c * 0x010101u;
+    kernel::tovoNStage(greys, 256, t0, 0, 0, 0, false);
+    if (cut) kernel::tovoNStage2(cuts, 256, t0, 0, 0, 0, false);
+    for (uint32_t c = 0; c < 256; c++) {
+        levels[c] = red_of(greys[c]) | (cut && alpha_of(cuts[c]) == 0 ? simd::kCutBit : 0);
+    }
+}
+
+void nstage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+            bool chk0, bool cut) {
+    uint32_t levels[256];
+    level_table(t0, cut, levels);
+    const auto flag = [&](uint32_t entry) { return entry & simd::kCutBit; };
+    if (chk0) {
+        uint32_t grey[256];
+        for (uint32_t c = 0; c < 256; c++) grey[c] = (levels[c] & 255u) * 0x010101u | flag(levels[c]);
+        HWY_DYNAMIC_DISPATCH(simd::GreyLevelWords)
+        (data, count, grey, static_cast<uint32_t>(t1), static_cast<uint32_t>(t2),
+         static_cast<uint32_t>(t3));
+        return;
+    }
+    uint32_t red[256], green[256], blue[256];
+    for (uint32_t c = 0; c < 256; c++) {
+        const uint32_t r = levels[(c + static_cast<uint32_t>(t1)) & 255u];
+        const uint32_t g = levels[(c + static_cast<uint32_t>(t2)) & 255u];
+        const uint32_t b = levels[(c + static_cast<uint32_t>(t3)) & 255u];
+        red[c] = (r & 255u) << 16 | flag(r);
+        green[c] = (g & 255u) << 8 | flag(g);
+        blue[c] = (b & 255u) | flag(b);
+    }
+    HWY_DYNAMIC_DISPATCH(simd::LevelWords)(data, count, red, green, blue);
+}
+
+}  // namespace
+
+void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+                bool chk0) {
+    if (plain_requested()) return kernel::tovoNStage(data, count, t0, t1, t2, t3, chk0);
+    nstage(data, count, t0, t1, t2, t3, chk0, false);
+}
+
+void tovoNStage2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+                 bool chk0) {
+    if (plain_requested()) return kernel::tovoNStage2(data, count, t0, t1, t2, t3, chk0);
+    nstage(data, count, t0, t1, t2, t3, chk0, true);
+}
+
+}  // namespace fast
+}  // namespace rururev
+#endif  // HWY_ONCE
