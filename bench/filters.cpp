@@ -64,50 +64,28 @@ std::vector<BenchFilter> bench_filters() {
     return {
         COUNT_FILTER(tovoRGB, 12, -8, 20, 0),
         COUNT_FILTER(tovoRGB2, 12, -8, 20, -16),
-        PLAIN_FILTER(tovoHSV, 30, 20, -10, 0),
+        COUNT_FILTER(tovoHSV, 30, 20, -10, 0),
         PLAIN_FILTER(tovoHSV2, 20, 10, 0, 5, 0x00C03020, 60),
-        PLAIN_FILTER(tovoNega, 200, 60, 128, 0),
+        COUNT_FILTER(tovoNega, 200, 60, 128, 0),
         COUNT_FILTER(tovoMono, 0, 0, 0, 0, false),
         COUNT_FILTER(tovo2Pns, 0, 0, 0, 0, 0, 255, 0),
         PLAIN_FILTER(tovoAlp0, 50, 1234, 100),
-        PLAIN_FILTER(tovoYCbCr, 20, 20, 20, 0x00C03020),
-        BenchFilter{"tovoCSplt", "tovoCSplt", "20, 60, 60, 10, 0x00C03020, 200, 1700, 100, 980",
-                    [](uint32_t* d, uint32_t w, uint32_t h) {
-                        rururev::kernel::tovoCSplt(d, w, h, 20, 60, 60, 10, 0x00C03020, 200,
-                                                   1700, 100, 980);
-                    },
-                    [](uint32_t* d, uint32_t w, uint32_t h) {
-                        rururev::kernel::tovoCSplt(d, w, h, 20, 60, 60, 10, 0x00C03020, 200,
-                                                   1700, 100, 980);
-                    }},
-        BenchFilter{"tovoCTracking", "tovoCTracking",
-                    "20, 60, 60, 10, 0x00C03020, 200, 1700, 100, 980",
-                    [](uint32_t* d, uint32_t w, uint32_t h) {
-                        rururev::kernel::tovoCTracking(d, w, h, 20, 60, 60, 10, 0x00C03020, 200,
-                                                       1700, 100, 980);
-                    },
-                    [](uint32_t* d, uint32_t w, uint32_t h) {
-                        rururev::kernel::tovoCTracking(d, w, h, 20, 60, 60, 10, 0x00C03020, 200,
-                                                       1700, 100, 980);
-                    }},
+        COUNT_FILTER(tovoYCbCr, 20, 20, 20, 0x00C03020),
+        ENTRY("tovoCSplt", "tovoCSplt", "20, 60, 60, 10, 0x00C03020, 200, 1700, 100, 980",
+              tovoCSplt(d, w, h, 20, 60, 60, 10, 0x00C03020, 200, 1700, 100, 980)),
+        ENTRY("tovoCTracking", "tovoCTracking", "20, 60, 60, 10, 0x00C03020, 200, 1700, 100, 980",
+              tovoCTracking(d, w, h, 20, 60, 60, 10, 0x00C03020, 200, 1700, 100, 980)),
         COUNT_FILTER(tovoNStage, 4, 0, 0, 0, false),
         ENTRY("tovoNStage:grey", "tovoNStage", "4, 0, 0, 0, true", tovoNStage(d, w * h, 4, 0, 0, 0, true)),
         COUNT_FILTER(tovoNStage2, 4, 0, 0, 0, false),
         ENTRY("tovoNStage2:grey", "tovoNStage2", "4, 0, 0, 0, true", tovoNStage2(d, w * h, 4, 0, 0, 0, true)),
         PLAIN_FILTER(tovoGanma, 2.2, 0, 0, 0),
-        BenchFilter{"tovoFrameCBA", "tovoFrameCBA", "0, 10, 10, 10, 4, 0x00FF0000, true",
-                    [](uint32_t* d, uint32_t w, uint32_t h) {
-                        rururev::kernel::tovoFrameCBA(d, w * h, frame_store(), 10, 10, 10, 4,
-                                                      0x00FF0000, true);
-                    },
-                    [](uint32_t* d, uint32_t w, uint32_t h) {
-                        rururev::kernel::tovoFrameCBA(d, w * h, frame_store(), 10, 10, 10, 4,
-                                                      0x00FF0000, true);
-                    }},
+        ENTRY("tovoFrameCBA", "tovoFrameCBA", "0, 10, 10, 10, 4, 0x00FF0000, true",
+              tovoFrameCBA(d, w * h, frame_store(), 10, 10, 10, 4, 0x00FF0000, true)),
         ENTRY("tovoInterRGB", "tovoInterRGB", "100, 0, 200", tovoInterRGB(d, w * h, pointy, 100, 0, 200)),
         ENTRY("tovoInterHSV", "tovoInterHSV", "100, 0, 200", tovoInterHSV(d, w * h, pointy, 100, 0, 200)),
-        PLAIN_FILTER(tovoHighShadow, 230, 20, 0, 100, 255, 0),
-        PLAIN_FILTER(tovoHighShadowDoder, 230, 20, 0, 100, 255, 0),
+        COUNT_FILTER(tovoHighShadow, 230, 20, 0, 100, 255, 0),
+        COUNT_FILTER(tovoHighShadowDoder, 230, 20, 0, 100, 255, 0),
         COUNT_FILTER(tovoRngPut, 50, 150, 1, 0x0000FF00, 0),
     };
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <hwy/targets.h>
 
 namespace identity {
@@ -92,6 +93,16 @@ std::string short_runs(const Filter& reference, const Filter& fast) {
         if (!diff.empty()) return "length " + std::to_string(n) + ": " + diff;
     }
     return "";
+}
+
+void expect_identical(const Case* cases, size_t n, bool every_colour) {
+    for (size_t i = 0; i < n; i++) {
+        const Case& c = cases[i];
+        EXPECT_EQ(every_colour ? identity::every_colour(c.reference, c.fast)
+                               : short_runs(c.reference, c.fast),
+                  "")
+            << c.label;
+    }
 }
 
 }  // namespace identity

@@ -2,6 +2,7 @@
 // words of its plain kernel, on every SIMD target compiled into the library.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -45,5 +46,14 @@ std::string every_colour(const Filter& reference, const Filter& fast);
 // pixels on each target, and checks that the words just past the end of the
 // buffer are never written. Returns "" or the first difference.
 std::string short_runs(const Filter& reference, const Filter& fast);
+
+// Expects each case to pass every_colour (or, when every_colour is false,
+// short_runs), naming the case that does not.
+void expect_identical(const Case* cases, size_t n, bool every_colour);
+
+template <size_t N>
+void expect_identical(const Case (&cases)[N], bool every_colour) {
+    expect_identical(cases, N, every_colour);
+}
 
 }  // namespace identity

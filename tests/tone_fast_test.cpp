@@ -55,30 +55,16 @@ const identity::Case range_key_cases[] = {
     IDENTITY_CASE(tovoRngPut(d, w * h, INT32_MAX, INT32_MAX, 1, 0x00ABCDEFu, 0)),
 };
 
-void expect_identical(const identity::Case* cases, size_t n, bool every_colour) {
-    for (size_t i = 0; i < n; i++) {
-        const identity::Case& c = cases[i];
-        const std::string diff = every_colour ? identity::every_colour(c.reference, c.fast)
-                                              : identity::short_runs(c.reference, c.fast);
-        EXPECT_EQ(diff, "") << c.label;
-    }
-}
-
-template <size_t N>
-void expect_identical(const identity::Case (&cases)[N], bool every_colour) {
-    expect_identical(cases, N, every_colour);
-}
-
 }  // namespace
 
 TEST(ToneFast, ShortBuffersAndTails) {
-    expect_identical(mono_cases, false);
-    expect_identical(threshold_cases, false);
-    expect_identical(nstage_cases, false);
-    expect_identical(range_key_cases, false);
+    identity::expect_identical(mono_cases, false);
+    identity::expect_identical(threshold_cases, false);
+    identity::expect_identical(nstage_cases, false);
+    identity::expect_identical(range_key_cases, false);
 }
 
-TEST(ToneFast, MonoEveryColour) { expect_identical(mono_cases, true); }
-TEST(ToneFast, ThresholdEveryColour) { expect_identical(threshold_cases, true); }
-TEST(ToneFast, NStageEveryColour) { expect_identical(nstage_cases, true); }
-TEST(ToneFast, RangeKeyEveryColour) { expect_identical(range_key_cases, true); }
+TEST(ToneFast, MonoEveryColour) { identity::expect_identical(mono_cases, true); }
+TEST(ToneFast, ThresholdEveryColour) { identity::expect_identical(threshold_cases, true); }
+TEST(ToneFast, NStageEveryColour) { identity::expect_identical(nstage_cases, true); }
+TEST(ToneFast, RangeKeyEveryColour) { identity::expect_identical(range_key_cases, true); }

@@ -32,14 +32,6 @@ HWY_INLINE hn::Vec<D> HueOntoCircle(D d, hn::Vec<D> h) {
     return hn::IfThenElse(hn::Lt(rest, hn::Zero(d)), hn::Add(rest, turn), rest);
 }
 
-// move[k] for whole lanes k (0 to 359).
-template <class D>
-HWY_INLINE hn::Vec<D> MoveAt(D d, const double* HWY_RESTRICT move, hn::Vec<D> k) {
-    const hn::Rebind<int32_t, D> di32;
-    const hn::Rebind<int64_t, D> di64;
-    return hn::GatherIndex(d, move, hn::PromoteTo(di64, hn::DemoteTo(di32, k)));
-}
-
 // t3 0 moves the hue, 1 the saturation, 2 the value, any other nothing.
 // Every move is finite and at most 2^30 in magnitude.
 void InterHsvWords(uint32_t* HWY_RESTRICT data, size_t count, const double* HWY_RESTRICT move,
@@ -53,22 +45,21 @@ void InterHsvWords(uint32_t* HWY_RESTRICT data, size_t count, const double* HWY_
         const ChannelsV<D> rgb = ChannelsOf(d, d32, words);
         HsvV<D> hsv = Rgb2Hsv(d, rgb);
         if (t3 == 0) {
-            hsv.h = hn::Add(hsv.h, MoveAt(d, move, hsv.h));
+            hsv.h = hn::Add(hsv.h, TableAt(d, move, hsv.h));
             hsv.h = hn::IfThenElse(hn::Lt(hsv.h, zero), hn::Add(hsv.h, turn), hsv.h);
             const auto below = hn::Lt(hsv.h, zero);
             if (!hn::AllFalse(d, below)) hsv.h = hn::IfThenElse(below, HueOntoCircle(d, hsv.h), hsv.h);
         } else if (t3 == 1) {
-            hsv.s = hn::Add(hsv.s, MoveAt(d, move, hsv.s));
+            hsv.s = hn::Add(hsv.s, TableAt(d, move, hsv.s));
         } else if (t3 == 2) {
-            hsv.v = hn::Add(hsv.v, MoveAt(d, move, hsv.v));
+            hsv.v = hn::Add(hsv.v, TableAt(d, move, hsv.v));
         }
         hsv.s = hn::Min(hn::Max(hsv.s, zero), top);
         hsv.v = hn::Min(hn::Max(hsv.v, zero), top);
+        // The hue is now 0 or more and finite, and S and V lie in 0 to 255:
+        // every lane selects a sector, and its channels lie in 0 to 255.
         hn::Mask<D> none;
-        ChannelsV<D> out = Hsv2Rgb(d, hsv, &none);
-        out.r = hn::IfThenElse(none, rgb.r, Clamp255(d, out.r));
-        out.g = hn::IfThenElse(none, rgb.g, Clamp255(d, out.g));
-        out.b = hn::IfThenElse(none, rgb.b, Clamp255(d, out.b));
+        const ChannelsV<D> out = Hsv2Rgb<true>(d, hsv, &none);
         return hn::IfThenElse(Visible(d32, words), WordsOf(d32, d, words, out), words);
     });
 }

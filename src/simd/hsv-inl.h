@@ -18,15 +18,6 @@ HWY_BEFORE_NAMESPACE();
 namespace rururev::simd::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// std::round for finite lanes below 2^52 in magnitude: truncate, then step
-// one away from zero when the exact remainder is a half or more.
-template <class D>
-HWY_INLINE hn::Vec<D> RoundHalfAway(D d, hn::Vec<D> x) {
-    const auto whole = hn::Trunc(x);
-    const auto away = hn::Ge(hn::Abs(hn::Sub(x, whole)), hn::Set(d, 0.5));
-    return hn::IfThenElse(away, hn::Add(whole, hn::CopySign(hn::Set(d, 1.0), x)), whole);
-}
-
 template <class D>
 struct HsvV {
     hn::Vec<D> h, s, v;
@@ -58,15 +49,16 @@ HWY_INLINE HsvV<D> Rgb2Hsv(D d, const ChannelsV<D>& c) {
     auto h = hn::IfThenElse(red_max, h_red, h_other);
     h = hn::IfThenZeroElse(hn::Eq(range, zero), h);
     const auto s = hn::IfThenZeroElse(
-        hn::Eq(cmax, zero), RoundHalfAway(d, hn::Mul(hn::Div(range, cmax), hn::Set(d, 255.0))));
+        hn::Eq(cmax, zero), RoundUpHalf(d, hn::Mul(hn::Div(range, cmax), hn::Set(d, 255.0))));
     return {h, s, cmax};
 }
 
-// HSV2RGB for lanes with |H| below 2^31 (or not finite) and S and V below
-// 2^31 in magnitude. The lanes whose hue selects no sector are returned in
-// `none`; their results are meaningless and must be replaced by the
-// channels the caller started from. Results are whole doubles.
-template <class D>
+// HSV2RGB for lanes with |H| below 2^32 (or not finite) and finite S and V.
+// The lanes whose hue selects no sector are returned in `none`; their
+// results are meaningless and must be replaced by the channels the caller
+// started from. Results are whole doubles, not clamped. kLevels says that S
+// and V lie in 0 to 255, so p, q and t cannot be negative.
+template <bool kLevels, class D>
 HWY_INLINE ChannelsV<D> Hsv2Rgb(D d, const HsvV<D>& hsv, hn::Mask<D>* none) {
     const auto one = hn::Set(d, 1.0);
     const auto zero = hn::Zero(d);
@@ -82,9 +74,10 @@ HWY_INLINE ChannelsV<D> Hsv2Rgb(D d, const HsvV<D>& hsv, hn::Mask<D>* none) {
     *none = hn::Or(hn::And(hn::Lt(sector, zero), hn::Ne(ii, zero)), hn::Not(hn::IsFinite(sector)));
     const auto f = hn::Sub(quotient, sector);
     const auto s = hn::Div(hsv.s, hn::Set(d, 255.0));
-    const auto p = RoundHalfAway(d, hn::Mul(hn::Sub(one, s), hsv.v));
-    const auto q = RoundHalfAway(d, hn::Mul(hn::Sub(one, hn::Mul(s, f)), hsv.v));
-    const auto t = RoundHalfAway(d, hn::Mul(hn::Sub(one, hn::Mul(s, hn::Sub(one, f))), hsv.v));
+    auto round = [&](hn::Vec<D> x) { return kLevels ? RoundUpHalf(d, x) : RoundHalfAway(d, x); };
+    const auto p = round(hn::Mul(hn::Sub(one, s), hsv.v));
+    const auto q = round(hn::Mul(hn::Sub(one, hn::Mul(s, f)), hsv.v));
+    const auto t = round(hn::Mul(hn::Sub(one, hn::Mul(s, hn::Sub(one, f))), hsv.v));
     const auto v = hn::Trunc(hsv.v);
     const auto in0 = hn::Eq(ii, zero), in1 = hn::Eq(ii, one);
     const auto in2 = hn::Eq(ii, hn::Set(d, 2.0)), in3 = hn::Eq(ii, hn::Set(d, 3.0));
@@ -97,6 +90,14 @@ HWY_INLINE ChannelsV<D> Hsv2Rgb(D d, const HsvV<D>& hsv, hn::Mask<D>* none) {
     const auto g = hn::IfThenElse(in0, t, hn::IfThenElse(hn::Or(in1, in2), v, hn::IfThenElse(in3, q, p)));
     const auto b = hn::IfThenElse(hn::Or(in0, in1), p, hn::IfThenElse(in2, t, hn::IfThenElse(hn::Or(in3, in4), v, q)));
     return {r, g, b};
+}
+
+// table[k] for whole lanes k, each a valid index.
+template <class D>
+HWY_INLINE hn::Vec<D> TableAt(D d, const double* HWY_RESTRICT table, hn::Vec<D> k) {
+    const hn::Rebind<int32_t, D> di32;
+    const hn::Rebind<int64_t, D> di64;
+    return hn::GatherIndex(d, table, hn::PromoteTo(di64, hn::DemoteTo(di32, k)));
 }
 
 // Clamps whole lanes into 0 to 255.

@@ -43,6 +43,23 @@ HWY_INLINE void TransformWords(D d, uint32_t* HWY_RESTRICT data, size_t count, W
     std::memcpy(data + i, tail, rest * sizeof(uint32_t));
 }
 
+// std::round for finite lanes below 2^52 in magnitude: truncate, then step
+// one away from zero when the exact remainder is a half or more.
+template <class D>
+HWY_INLINE hn::Vec<D> RoundHalfAway(D d, hn::Vec<D> x) {
+    const auto whole = hn::Trunc(x);
+    const auto away = hn::Ge(hn::Abs(hn::Sub(x, whole)), hn::Set(d, 0.5));
+    return hn::IfThenElse(away, hn::Add(whole, hn::CopySign(hn::Set(d, 1.0), x)), whole);
+}
+
+// The same for lanes known not to be negative (0 to 2^52).
+template <class D>
+HWY_INLINE hn::Vec<D> RoundUpHalf(D d, hn::Vec<D> x) {
+    const auto whole = hn::Trunc(x);
+    return hn::IfThenElse(hn::Ge(hn::Sub(x, whole), hn::Set(d, 0.5)), hn::Add(whole, hn::Set(d, 1.0)),
+                          whole);
+}
+
 // True in the lanes whose alpha byte is above 0.
 template <class D>
 HWY_INLINE hn::Mask<D> Visible(D d, hn::Vec<D> words) {

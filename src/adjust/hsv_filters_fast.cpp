@@ -1,0 +1,163 @@
+// The HSV filters, fast: the double-precision round trip on vectors of
+// doubles (simd/hsv-inl.h), and the toned negative through a per-call table
+// of the kernel's own tones.
+#include <algorithm>
+#include <cmath>
+
+#include "adjust/hsv_filters.h"
+#include "pixel.h"
+#include "simd/dispatch.h"
+#include "simd/fast.h"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "adjust/hsv_filters_fast.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "simd/hsv-inl.h"
+#include "simd/words-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace rururev::simd::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using D = hn::ScalableTag<double>;
+using D32 = hn::Rebind<uint32_t, D>;
+using DI = hn::Rebind<int32_t, D>;
+using V32 = hn::Vec<D32>;
+using VD = hn::Vec<D>;
+
+HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), 0xFF000000u)); }
+
+// t3 is at most 256 in magnitude, so the sum cannot overflow.
+HWY_INLINE V32 ShiftedAlpha(V32 words, int32_t t3) {
+    const DI di;
+    const auto a = hn::Add(hn::BitCast(di, hn::ShiftRight<24>(words)), hn::Set(di, t3));
+    const auto clamped = hn::Min(hn::Max(a, hn::Zero(di)), hn::Set(di, 255));
+    return hn::ShiftLeft<24>(hn::BitCast(D32(), clamped));
+}
+
+void HsvShiftWords(uint32_t* HWY_RESTRICT data, size_t count, double t0, double t1, double t2,
+                   int32_t t3) {
+    const D d;
+    const D32 d32;
+    const auto turn = hn::Set(d, 360.0);
+    TransformWords(d32, data, count, [&](V32 words) {
+        HsvV<D> hsv = Rgb2Hsv(d, ChannelsOf(d, d32, words));
+        // Whole numbers below 2^32 in magnitude: the sums are exact, and so
+        // is the turn count of a negative hue, whose remainder is 0 to 359.
+        auto hue = hn::Add(hsv.h, hn::Set(d, t0));
+        const auto turns = hn::Floor(hn::Div(hue, turn));
+        hue = hn::IfThenElse(hn::Lt(hue, hn::Zero(d)), hn::Sub(hue, hn::Mul(turns, turn)), hue);
+        hsv = {hue, Clamp255(d, hn::Add(hsv.s, hn::Set(d, t1))),
+               Clamp255(d, hn::Add(hsv.v, hn::Set(d, t2)))};
+        hn::Mask<D> none;  // a hue of 0 or more always has a sector
+        const ChannelsV<D> out = Hsv2Rgb<true>(d, hsv, &none);
+        const auto shifted = hn::Or(ShiftedAlpha(words, t3),
+                                    WordsOf(d32, d, hn::Zero(d32), out));
+        return hn::IfThenElse(Visible(d32, words), shifted, words);
+    });
+}
+
+// remap holds the new level of each level 0 to 255 of the value (or, when
+// value is false, of the saturation).
+void LevelsWords(uint32_t* HWY_RESTRICT data, size_t count, const double* HWY_RESTRICT remap,
+                 bool value) {
+    const D d;
+    const D32 d32;
+    TransformWords(d32, data, count, [&](V32 words) {
+        HsvV<D> hsv = Rgb2Hsv(d, ChannelsOf(d, d32, words));
+        if (value) {
+            hsv.v = TableAt(d, remap, hsv.v);
+        } else {
+            hsv.s = TableAt(d, remap, hsv.s);
+        }
+        hn::Mask<D> none;  // hues 0 to 359 always have a sector
+        ChannelsV<D> out = Hsv2Rgb<false>(d, hsv, &none);
+        out = {Clamp255(d, out.r), Clamp255(d, out.g), Clamp255(d, out.b)};
+        return hn::IfThenElse(Visible(d32, words), WordsOf(d32, d, words, out), words);
+    });
+}
+
+// The grey level of tovoNega (single-precision weights, summed in double),
+// less t3, truncated and clamped, picks the pixel's tone.
+void NegativeWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HWY_RESTRICT tones,
+                   int32_t t3) {
+    const D d;
+    const D32 d32;
+    const double wr = 0.298912f, wg = 0.586611f, wb = 0.114478f;
+    TransformWords(d32, data, count, [&](V32 words) {
+        const ChannelsV<D> c = ChannelsOf(d, d32, words);
+        const auto sum = hn::Add(hn::Add(hn::Mul(hn::Set(d, wr), c.r), hn::Mul(hn::Set(d, wg), c.g)),
+                                 hn::Mul(hn::Set(d, wb), c.b));
+        const auto cave = Clamp255(d, hn::Trunc(hn::Sub(sum, hn::Set(d, t3))));
+        const auto index = hn::DemoteTo(DI(), cave);
+        const auto tone = hn::GatherIndex(d32, tones, index);
+        return hn::IfThenElse(Visible(d32, words), hn::Or(AlphaOf(words), tone), words);
+    });
+}
+
+}  // namespace rururev::simd::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace rururev {
+namespace simd {
+HWY_EXPORT(HsvShiftWords);
+HWY_EXPORT(LevelsWords);
+HWY_EXPORT(NegativeWords);
+}  // namespace simd
+
+namespace fast {
+
+void tovoHSV(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
+    if (plain_requested()) return kernel::tovoHSV(data, count, t0, t1, t2, t3);
+    // An alpha offset beyond 256 either way clamps like 256 itself.
+    HWY_DYNAMIC_DISPATCH(simd::HsvShiftWords)(data, count, t0, t1, t2, std::clamp(t3, -256, 256));
+}
+
+void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
+    if (plain_requested()) return kernel::tovoNega(data, count, t0, t1, t2, t3);
+    // The kernel's tone of each grey level: a grey pixel c has level c when
+    // t3 is 0.
+    uint32_t tones[256];
+    for (uint32_t c = 0; c < 256; c++) tones[c] = 0xFF000000u | c * 0x010101u;
+    kernel::tovoNega(tones, 256, t0, t1, t2, 0);
+    for (uint32_t& tone : tones) tone &= 0x00FFFFFFu;
+    HWY_DYNAMIC_DISPATCH(simd::NegativeWords)(data, count, tones, t3);
+}
+
+static void highlight_shadow(uint32_t* data, uint32_t count, bool value, int32_t t0, int32_t t1,
+                             int32_t t2, int32_t t3, int32_t cmax, int32_t cmin) {
+    // The new level of every level, in the kernel's steps: mapped so that
+    // 255 lands on t0 and 0 on t1, rounded, offset, scaled, bounded below by
+    // cmin and then above by cmax.
+    const double span = static_cast<double>(int64_t{t0} - t1), gain = t3 * 0.01;
+    double remap[256];
+    for (int level = 0; level < 256; level++) {
+        double x = std::round(level / 255.0 * span + t1) + t2;
+        x = x * gain;
+        if (x < cmin) x = cmin;
+        if (x > cmax) x = cmax;
+        remap[level] = x;
+    }
+    HWY_DYNAMIC_DISPATCH(simd::LevelsWords)(data, count, remap, value);
+}
+
+void tovoHighShadow(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
+                    int32_t t3, int32_t cmax, int32_t cmin) {
+    if (plain_requested()) return kernel::tovoHighShadow(data, count, t0, t1, t2, t3, cmax, cmin);
+    highlight_shadow(data, count, true, t0, t1, t2, t3, cmax, cmin);
+}
+
+void tovoHighShadowDoder(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
+                         int32_t t3, int32_t cmax, int32_t cmin) {
+    if (plain_requested()) {
+        return kernel::tovoHighShadowDoder(data, count, t0, t1, t2, t3, cmax, cmin);
+    }
+    highlight_shadow(data, count, false, t0, t1, t2, t3, cmax, cmin);
+}
+
+}  // namespace fast
+}  // namespace rururev
+#endif  // HWY_ONCE

@@ -1,0 +1,248 @@
+// The colour-key and region filters, fast. The YCbCr key and the selection
+// of colour split and tracking run on vectors of doubles in the kernels'
+// order; the few pixels a selection keeps, and the grid pixels of frame
+// change marking, go through the plain kernel one by one, which writes them
+// exactly as it would in a whole-buffer call.
+#include <algorithm>
+#include <cstring>
+
+#include "pixel.h"
+#include "region/region.h"
+#include "region/ycbcr.h"
+#include "simd/dispatch.h"
+#include "simd/fast.h"
+
+#ifndef RURUREV_REGION_FAST_TYPES
+#define RURUREV_REGION_FAST_TYPES
+namespace rururev::simd {
+// The reference's 8-bit hue, saturation and value and the tolerances, all
+// whole numbers below 2^33 and so exact as doubles.
+struct Window {
+    double h1, s1, v1, t0, t1, t2;
+};
+
+// What a selected pixel becomes: the kernel's own result for that one pixel.
+using Selected = uint32_t (*)(uint32_t word, const void* args);
+}  // namespace rururev::simd
+#endif
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "region/region_fast.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "simd/hsv-inl.h"
+#include "simd/words-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace rururev::simd::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using D = hn::ScalableTag<double>;
+using D32 = hn::Rebind<uint32_t, D>;
+using DI = hn::Rebind<int32_t, D>;
+using DF = hn::Rebind<float, D>;
+using V32 = hn::Vec<D32>;
+using VD = hn::Vec<D>;
+
+// A mask of double lanes as a mask of the word lanes they came from.
+HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
+    const auto ones = hn::DemoteTo(DI(), hn::IfThenElseZero(m, hn::Set(D(), 1.0)));
+    return hn::Ne(hn::BitCast(D32(), ones), hn::Zero(D32()));
+}
+
+HWY_INLINE hn::Mask<D> Within(VD value, double low, double high) {
+    const D d;
+    return hn::And(hn::Le(hn::Set(d, low), value), hn::Le(value, hn::Set(d, high)));
+}
+
+// Bounds are the reference component less and plus the tolerance, formed as
+// the kernel forms them. A pixel outside any window loses its alpha; one
+// inside keeps its word, since Y, Cb and Cr rebuild every colour exactly (the
+// identity proof over all colours checks this). Transparent pixels have no
+// alpha to lose.
+void YCbCrKeyWords(uint32_t* HWY_RESTRICT data, size_t count, const double* low,
+                   const double* high) {
+    const D d;
+    const D32 d32;
+    const auto k = [&](double v) { return hn::Set(d, v); };
+    TransformWords(d32, data, count, [&](V32 words) {
+        const ChannelsV<D> c = ChannelsOf(d, d32, words);
+        const auto y = hn::Add(hn::Add(hn::Mul(k(0.299), c.r), hn::Mul(k(0.587), c.g)),
+                               hn::Mul(k(0.114), c.b));
+        const auto cb = hn::Add(hn::Sub(hn::Mul(k(-0.168736), c.r), hn::Mul(k(0.331264), c.g)),
+                                hn::Mul(k(0.5), c.b));
+        const auto cr = hn::Sub(hn::Sub(hn::Mul(k(0.5), c.r), hn::Mul(k(0.418688), c.g)),
+                                hn::Mul(k(0.081312), c.b));
+        const auto kept = hn::And(hn::And(Within(y, low[0], high[0]), Within(cb, low[1], high[1])),
+                                  Within(cr, low[2], high[2]));
+        return hn::IfThenElse(WordMask(kept), words, hn::And(words, hn::Set(d32, 0x00FFFFFFu)));
+    });
+}
+
+// One run of pixels in one row: inside the rectangle or not. grey tells the
+// colour split (the pixels left out turn grey) from tracking (they turn
+// transparent).
+void SelectWords(uint32_t* HWY_RESTRICT data, size_t count, const Window& win, bool inside,
+                 bool grey, Selected selected, const void* args) {
+    const D d;
+    const D32 d32;
+    const DF df;
+    const auto k = [&](double v) { return hn::Set(d, v); };
+    const auto zero = hn::Zero(d);
+    TransformWords(d32, data, count, [&](V32 words) {
+        const ChannelsV<D> c = ChannelsOf(d, d32, words);
+        V32 left_out;
+        if (grey) {
+            const auto sum = hn::Add(hn::Add(hn::Mul(k(0.298912), c.r), hn::Mul(k(0.586611), c.g)),
+                                     hn::Mul(k(0.114478), c.b));
+            const auto ave = hn::BitCast(d32, hn::DemoteTo(DI(), hn::Trunc(sum)));
+            left_out = hn::Or(hn::And(words, hn::Set(d32, 0xFF000000u)),
+                              hn::Mul(ave, hn::Set(d32, 0x010101u)));
+        } else {
+            left_out = hn::And(words, hn::Set(d32, 0x00FFFFFFu));
+        }
+        const auto visible = Visible(d32, words);
+        if (!inside) return hn::IfThenElse(visible, left_out, words);
+        // The 8-bit forward conversion: hues are floors of the quotient
+        // (single precision floors it exactly, see Rgb2Hsv), saturation the
+        // truncated double ratio, value the largest channel.
+        const auto cmax = hn::Max(hn::Max(c.r, c.g), c.b);
+        const auto cmin = hn::Min(hn::Min(c.r, c.g), c.b);
+        const auto range = hn::Sub(cmax, cmin);
+        const auto red_max = hn::Eq(cmax, c.r);
+        const auto green_max = hn::AndNot(red_max, hn::Eq(cmax, c.g));
+        const auto diff = hn::IfThenElse(red_max, hn::Sub(c.g, c.b),
+                                         hn::IfThenElse(green_max, hn::Sub(c.b, c.r), hn::Sub(c.r, c.g)));
+        const auto x = hn::Div(hn::Mul(hn::Set(df, 60.0f), hn::DemoteTo(df, diff)), hn::DemoteTo(df, range));
+        const auto floor_x = hn::PromoteTo(d, hn::Floor(x));
+        const auto red_hue = hn::IfThenElse(hn::Lt(floor_x, zero), hn::Add(floor_x, k(360.0)), floor_x);
+        const auto other_hue = hn::Add(floor_x, hn::IfThenElse(green_max, k(120.0), k(240.0)));
+        const auto hh = hn::IfThenZeroElse(hn::Eq(range, zero), hn::IfThenElse(red_max, red_hue, other_hue));
+        const auto ss = hn::IfThenZeroElse(hn::Eq(cmax, zero), hn::Trunc(hn::Mul(hn::Div(range, cmax), k(255.0))));
+        const auto near_to = [&](VD own, double ref, double tol) {
+            return hn::And(hn::Le(hn::Sub(own, k(tol)), k(ref)), hn::Le(k(ref), hn::Add(own, k(tol))));
+        };
+        const auto near = hn::And(hn::And(near_to(hh, win.h1, win.t0), near_to(ss, win.s1, win.t1)),
+                                  near_to(cmax, win.v1, win.t2));
+        const auto chosen = hn::And(WordMask(near), visible);
+        auto out = hn::IfThenElse(visible, left_out, words);
+        if (!hn::AllFalse(d32, chosen)) {
+            HWY_ALIGN uint32_t in_words[HWY_MAX_BYTES / sizeof(uint32_t)];
+            HWY_ALIGN uint32_t out_words[HWY_MAX_BYTES / sizeof(uint32_t)];
+            HWY_ALIGN uint32_t chosen_lanes[HWY_MAX_BYTES / sizeof(uint32_t)];
+            hn::Store(words, d32, in_words);
+            hn::Store(out, d32, out_words);
+            hn::Store(hn::VecFromMask(d32, chosen), d32, chosen_lanes);
+            for (size_t j = 0; j < hn::Lanes(d32); j++) {
+                if (chosen_lanes[j]) out_words[j] = selected(in_words[j], args);
+            }
+            out = hn::Load(d32, out_words);
+        }
+        return out;
+    });
+}
+
+}  // namespace rururev::simd::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace rururev {
+namespace simd {
+HWY_EXPORT(YCbCrKeyWords);
+HWY_EXPORT(SelectWords);
+}  // namespace simd
+
+namespace fast {
+
+void tovoYCbCr(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc) {
+    if (plain_requested()) return kernel::tovoYCbCr(data, count, t0, t1, t2, oc);
+    const YCbCr ref = ycbcr_of(red_of(oc), green_of(oc), blue_of(oc));
+    const double low[3] = {ref.y - t0, ref.cb - t1, ref.cr - t2};
+    const double high[3] = {ref.y + t0, ref.cb + t1, ref.cr + t2};
+    HWY_DYNAMIC_DISPATCH(simd::YCbCrKeyWords)(data, count, low, high);
+}
+
+namespace {
+
+using SelectKernel = void (*)(uint32_t*, uint32_t, uint32_t, int32_t, int32_t, int32_t, int32_t,
+                              uint32_t, uint32_t, uint32_t, uint32_t, uint32_t);
+
+struct SelectArgs {
+    SelectKernel kernel;
+    int32_t t0, t1, t2, t3;
+    uint32_t oc;
+};
+
+// A selected pixel as the kernel writes it: alone in a 1 x 1 image whose
+// rectangle holds it.
+uint32_t selected_by_kernel(uint32_t word, const void* args) {
+    const auto& a = *static_cast<const SelectArgs*>(args);
+    a.kernel(&word, 1, 1, a.t0, a.t1, a.t2, a.t3, a.oc, 0, 0, 0, 0);
+    return word;
+}
+
+// Row by row: the part of a row inside the rectangle runs the selection,
+// the parts outside only the fate of the pixels left out. Rows are w words
+// until w x h words (modulo 2^32, as the kernel counts) are done.
+void select(SelectKernel kernel, bool grey, uint32_t* data, uint32_t w, uint32_t h, int32_t t0,
+            int32_t t1, int32_t t2, int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1,
+            uint32_t y0, uint32_t y1) {
+    const uint32_t count = w * h;
+    const Hsv8 ref = hsv8_forward(red_of(oc), green_of(oc), blue_of(oc));
+    const simd::Window win = {double(ref.hh), double(ref.ss), double(ref.vv),
+                                        double(t0), double(t1), double(t2)};
+    const SelectArgs args = {kernel, t0, t1, t2, t3, oc};
+    auto run = HWY_DYNAMIC_DISPATCH(simd::SelectWords);
+    uint32_t yy = 0;
+    for (uint64_t start = 0; start < count; start += w, yy++) {
+        const uint64_t len = std::min<uint64_t>(w, count - start);
+        uint32_t* row = data + start;
+        const bool row_inside = y0 <= yy && yy <= y1 && x0 <= x1 && x0 < len;
+        if (!row_inside) {
+            run(row, len, win, false, grey, selected_by_kernel, &args);
+            continue;
+        }
+        const uint64_t end = std::min<uint64_t>(uint64_t{x1} + 1, len);  // past the last inside
+        run(row, x0, win, false, grey, selected_by_kernel, &args);
+        run(row + x0, end - x0, win, true, grey, selected_by_kernel, &args);
+        run(row + end, len - end, win, false, grey, selected_by_kernel, &args);
+    }
+}
+
+}  // namespace
+
+void tovoCSplt(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, int32_t t2,
+               int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
+    if (plain_requested()) {
+        return kernel::tovoCSplt(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+    }
+    select(kernel::tovoCSplt, true, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+}
+
+void tovoCTracking(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, int32_t t2,
+                   int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
+    if (plain_requested()) {
+        return kernel::tovoCTracking(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+    }
+    select(kernel::tovoCTracking, false, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+}
+
+void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, int32_t t2,
+                  int32_t t3, int32_t nn, uint32_t oc, bool chk0) {
+    if (plain_requested()) return kernel::tovoFrameCBA(data, count, sdata, t1, t2, t3, nn, oc, chk0);
+    // Only grid pixels can change, each from its own stored word: the kernel
+    // marks them one at a time (alone, a pixel is on the grid), and then
+    // the store takes the whole frame, which it would have word by word.
+    const uint32_t spacing = static_cast<uint32_t>(nn);
+    if (spacing != 0) {
+        for (uint64_t i = 0; i < count; i += spacing) {
+            kernel::tovoFrameCBA(data + i, 1, sdata + i, t1, t2, t3, nn, oc, chk0);
+        }
+    }
+    if (count > 0) std::memcpy(sdata, data, size_t{count} * sizeof(uint32_t));
+}
+
+}  // namespace fast
+}  // namespace rururev
+#endif  // HWY_ONCE
