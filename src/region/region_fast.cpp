@@ -143,6 +143,62 @@ void SelectWords(uint32_t* HWY_RESTRICT data, size_t count, const Window& win, b
     });
 }
 
+// Y, Cb and Cr of whole channels, each summed in the kernel's order.
+HWY_INLINE void YCbCrOf(const ChannelsV<D>& c, VD* y, VD* cb, VD* cr) {
+    const D d;
+    const auto k = [&](double v) { return hn::Set(d, v); };
+    *y = hn::Add(hn::Add(hn::Mul(k(0.299), c.r), hn::Mul(k(0.587), c.g)), hn::Mul(k(0.114), c.b));
+    *cb = hn::Add(hn::Sub(hn::Mul(k(-0.168736), c.r), hn::Mul(k(0.331264), c.g)),
+                  hn::Mul(k(0.5), c.b));
+    *cr = hn::Sub(hn::Sub(hn::Mul(k(0.5), c.r), hn::Mul(k(0.418688), c.g)),
+                  hn::Mul(k(0.081312), c.b));
+}
+
+// The grid pixels data[k * spacing], in whole vectors: each is compared
+// with its stored word (an empty entry is the pixel itself) and marked.
+// Returns how many grid pixels were done; the caller does the rest and then
+// copies the frame into the store.
+size_t MarkGridWords(uint32_t* HWY_RESTRICT data, const uint32_t* HWY_RESTRICT sdata,
+                     size_t grid_pixels, uint32_t spacing, int32_t t1, int32_t t2, int32_t t3,
+                     uint32_t marker, bool chk0) {
+    const D d;
+    const D32 d32;
+    const size_t lanes = hn::Lanes(d32);
+    const auto alpha_bits = hn::Set(d32, 0xFF000000u);
+    // Plain loads and stores through the stack beat gathers and scatters
+    // on some processors, and are never slower by much.
+    HWY_ALIGN uint32_t grid[HWY_MAX_BYTES / sizeof(uint32_t)];
+    HWY_ALIGN uint32_t grid_stored[HWY_MAX_BYTES / sizeof(uint32_t)];
+    size_t done = 0;
+    for (; done + lanes <= grid_pixels; done += lanes) {
+        uint32_t* base = data + done * spacing;
+        const uint32_t* stored_base = sdata + done * spacing;
+        for (size_t k = 0; k < lanes; k++) {
+            grid[k] = base[k * spacing];
+            grid_stored[k] = stored_base[k * spacing];
+        }
+        const auto words = hn::Load(d32, grid);
+        auto stored = hn::Load(d32, grid_stored);
+        stored = hn::IfThenElse(hn::Eq(stored, hn::Zero(d32)), words, stored);
+        VD y, cb, cr, was_y, was_cb, was_cr;
+        YCbCrOf(ChannelsOf(d, d32, words), &y, &cb, &cr);
+        YCbCrOf(ChannelsOf(d, d32, stored), &was_y, &was_cb, &was_cr);
+        const auto window = [&](VD now, VD was, int32_t t) {
+            const auto rounded = RoundHalfAway(d, was);
+            return hn::And(hn::Le(hn::Sub(now, hn::Set(d, t)), rounded),
+                           hn::Lt(rounded, hn::Add(now, hn::Set(d, t))));
+        };
+        const auto unchanged = WordMask(hn::And(hn::And(window(y, was_y, t1), window(cb, was_cb, t2)),
+                                                window(cr, was_cr, t3)));
+        const auto alpha = hn::And(words, alpha_bits);
+        const auto kept = chk0 ? hn::Or(alpha, hn::Set(d32, 0x0000FFFFu)) : words;
+        const auto out = hn::IfThenElse(unchanged, kept, hn::Or(alpha, hn::Set(d32, marker)));
+        hn::Store(out, d32, grid);
+        for (size_t k = 0; k < lanes; k++) base[k * spacing] = grid[k];
+    }
+    return done;
+}
+
 }  // namespace rururev::simd::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -151,6 +207,7 @@ namespace rururev {
 namespace simd {
 HWY_EXPORT(YCbCrKeyWords);
 HWY_EXPORT(SelectWords);
+HWY_EXPORT(MarkGridWords);
 }  // namespace simd
 
 namespace fast {
@@ -231,12 +288,16 @@ void tovoCTracking(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t
 void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, int32_t t2,
                   int32_t t3, int32_t nn, uint32_t oc, bool chk0) {
     if (plain_requested()) return kernel::tovoFrameCBA(data, count, sdata, t1, t2, t3, nn, oc, chk0);
-    // Only grid pixels can change, each from its own stored word: the kernel
-    // marks them one at a time (alone, a pixel is on the grid), and then
-    // the store takes the whole frame, which it would have word by word.
+    // Only grid pixels can change, each from its own stored word: whole
+    // vectors of them are gathered and marked, the kernel marks the rest one
+    // at a time (alone, a pixel is on the grid), and then the store takes the
+    // whole frame, as it would have word by word.
     const uint32_t spacing = static_cast<uint32_t>(nn);
     if (spacing != 0) {
-        for (uint64_t i = 0; i < count; i += spacing) {
+        const uint64_t grid_pixels = (uint64_t{count} + spacing - 1) / spacing;
+        const uint64_t done = HWY_DYNAMIC_DISPATCH(simd::MarkGridWords)(
+            data, sdata, grid_pixels, spacing, t1, t2, t3, oc & 0x00FFFFFFu, chk0);
+        for (uint64_t i = done * spacing; i < count; i += spacing) {
             kernel::tovoFrameCBA(data + i, 1, sdata + i, t1, t2, t3, nn, oc, chk0);
         }
     }
