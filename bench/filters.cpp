@@ -65,7 +65,7 @@ std::vector<BenchFilter> bench_filters() {
         COUNT_FILTER(tovoRGB, 12, -8, 20, 0),
         COUNT_FILTER(tovoRGB2, 12, -8, 20, -16),
         COUNT_FILTER(tovoHSV, 30, 20, -10, 0),
-        PLAIN_FILTER(tovoHSV2, 20, 10, 0, 5, 0x00C03020, 60),
+        COUNT_FILTER(tovoHSV2, 20, 10, 0, 5, 0x00C03020, 60),
         COUNT_FILTER(tovoNega, 200, 60, 128, 0),
         COUNT_FILTER(tovoMono, 0, 0, 0, 0, false),
         COUNT_FILTER(tovo2Pns, 0, 0, 0, 0, 0, 255, 0),

@@ -97,6 +97,47 @@ void NegativeWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HW
     });
 }
 
+// tovoHSV2: only visible pixels whose red, green and blue each lie in
+// low..high (per channel, in that order) change. Their channels, raised by
+// t3 (at most 2^20 in magnitude, so they stay exact in single precision), go
+// through the 8-bit pair with the hue less t0 (one turn added when that is
+// negative), the saturation less t1 and the value, cmax less t2, both
+// clamped; a hue with no sector keeps the raised channels.
+void NearColourWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* low,
+                     const int32_t* high, double t0, double t1, double t2, double t3) {
+    const D d;
+    const D32 d32;
+    const DI di;
+    const auto byte = hn::Set(d32, 255u);
+    const auto within = [&](V32 channel, int k) {
+        const auto c = hn::BitCast(di, channel);
+        return hn::RebindMask(d32, hn::And(hn::Gt(c, hn::Set(di, low[k] - 1)),
+                                           hn::Lt(c, hn::Set(di, high[k] + 1))));
+    };
+    const auto zero = hn::Zero(d);
+    TransformWords(d32, data, count, [&](V32 words) {
+        const auto near = hn::And(hn::And(within(hn::And(hn::ShiftRight<16>(words), byte), 0),
+                                          within(hn::And(hn::ShiftRight<8>(words), byte), 1)),
+                                  hn::And(within(hn::And(words, byte), 2), Visible(d32, words)));
+        if (hn::AllFalse(d32, near)) return words;
+        ChannelsV<D> c = ChannelsOf(d, d32, words);
+        const auto raise = hn::Set(d, t3);
+        c = {hn::Add(c.r, raise), hn::Add(c.g, raise), hn::Add(c.b, raise)};
+        VD cmax;
+        const HsvV<D> hsv = Hsv8Forward(d, c, &cmax);
+        auto hh = hn::Sub(hsv.h, hn::Set(d, t0));
+        hh = hn::IfThenElse(hn::Lt(hh, zero), hn::Add(hh, hn::Set(d, 360.0)), hh);
+        const auto ss = Clamp255(d, hn::Sub(hsv.s, hn::Set(d, t1)));
+        const auto vv = Clamp255(d, hn::Trunc(hn::Sub(cmax, hn::Set(d, t2))));
+        hn::Mask<D> none;
+        const ChannelsV<D> back = Hsv8Back(d, {hh, ss, vv}, &none);
+        const ChannelsV<D> out = {Clamp255(d, hn::IfThenElse(none, c.r, back.r)),
+                                  Clamp255(d, hn::IfThenElse(none, c.g, back.g)),
+                                  Clamp255(d, hn::IfThenElse(none, c.b, back.b))};
+        return hn::IfThenElse(near, WordsOf(d32, d, words, out), words);
+    });
+}
+
 }  // namespace rururev::simd::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -106,6 +147,7 @@ namespace simd {
 HWY_EXPORT(HsvShiftWords);
 HWY_EXPORT(LevelsWords);
 HWY_EXPORT(NegativeWords);
+HWY_EXPORT(NearColourWords);
 }  // namespace simd
 
 namespace fast {
@@ -125,6 +167,22 @@ void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
     kernel::tovoNega(tones, 256, t0, t1, t2, 0);
     for (uint32_t& tone : tones) tone &= 0x00FFFFFFu;
     HWY_DYNAMIC_DISPATCH(simd::NegativeWords)(data, count, tones, t3);
+}
+
+void tovoHSV2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+              uint32_t t4, int32_t t5) {
+    if (plain_requested()) return kernel::tovoHSV2(data, count, t0, t1, t2, t3, t4, t5);
+    // The window of each channel, c0 - t5 to c0 + t5, held to -1..256: the
+    // same channels 0 to 255 fall inside.
+    const uint32_t c0[3] = {red_of(t4), green_of(t4), blue_of(t4)};
+    int32_t low[3], high[3];
+    for (int k = 0; k < 3; k++) {
+        low[k] = static_cast<int32_t>(std::clamp<int64_t>(int64_t{c0[k]} - t5, -1, 256));
+        high[k] = static_cast<int32_t>(std::clamp<int64_t>(int64_t{c0[k]} + t5, -1, 256));
+    }
+    // Larger brightening leaves single precision exact no longer.
+    if (t3 < -(1 << 20) || t3 > (1 << 20)) return kernel::tovoHSV2(data, count, t0, t1, t2, t3, t4, t5);
+    HWY_DYNAMIC_DISPATCH(simd::NearColourWords)(data, count, low, high, t0, t1, t2, t3);
 }
 
 static void highlight_shadow(uint32_t* data, uint32_t count, bool value, int32_t t0, int32_t t1,

@@ -19,7 +19,7 @@ int tovoHSV2(lua_State* L) {
     const int32_t t0 = arg_int(L, 4), t1 = arg_int(L, 5), t2 = arg_int(L, 6), t3 = arg_int(L, 7);
     const uint32_t t4 = arg_dword(L, 8);
     const int32_t t5 = arg_int(L, 9);
-    return run_filter(L, [&] { kernel::tovoHSV2(px.data, px.count, t0, t1, t2, t3, t4, t5); });
+    return run_filter(L, [&] { fast::tovoHSV2(px.data, px.count, t0, t1, t2, t3, t4, t5); });
 }
 
 // tovoNega(data, w, h, t0, t1, t2, t3)

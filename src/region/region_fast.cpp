@@ -1,8 +1,6 @@
-// The colour-key and region filters, fast. The YCbCr key and the selection
-// of colour split and tracking run on vectors of doubles in the kernels'
-// order; the few pixels a selection keeps, and the grid pixels of frame
-// change marking, go through the plain kernel one by one, which writes them
-// exactly as it would in a whole-buffer call.
+// The colour-key and region filters, fast: the YCbCr key, the 8-bit HSV
+// selection of colour split and tracking and the grid pixels of frame change
+// marking run on vectors of doubles, in the kernels' order.
 #include <algorithm>
 #include <cstring>
 
@@ -15,14 +13,11 @@
 #ifndef RURUREV_REGION_FAST_TYPES
 #define RURUREV_REGION_FAST_TYPES
 namespace rururev::simd {
-// The reference's 8-bit hue, saturation and value and the tolerances, all
-// whole numbers below 2^33 and so exact as doubles.
+// The reference's 8-bit hue, saturation and value, the tolerances and the
+// saturation shift, all whole numbers below 2^33 and so exact as doubles.
 struct Window {
-    double h1, s1, v1, t0, t1, t2;
+    double h1, s1, v1, t0, t1, t2, t3;
 };
-
-// What a selected pixel becomes: the kernel's own result for that one pixel.
-using Selected = uint32_t (*)(uint32_t word, const void* args);
 }  // namespace rururev::simd
 #endif
 
@@ -41,7 +36,6 @@ namespace hn = hwy::HWY_NAMESPACE;
 using D = hn::ScalableTag<double>;
 using D32 = hn::Rebind<uint32_t, D>;
 using DI = hn::Rebind<int32_t, D>;
-using DF = hn::Rebind<float, D>;
 using V32 = hn::Vec<D32>;
 using VD = hn::Vec<D>;
 
@@ -84,12 +78,10 @@ void YCbCrKeyWords(uint32_t* HWY_RESTRICT data, size_t count, const double* low,
 // colour split (the pixels left out turn grey) from tracking (they turn
 // transparent).
 void SelectWords(uint32_t* HWY_RESTRICT data, size_t count, const Window& win, bool inside,
-                 bool grey, Selected selected, const void* args) {
+                 bool grey) {
     const D d;
     const D32 d32;
-    const DF df;
     const auto k = [&](double v) { return hn::Set(d, v); };
-    const auto zero = hn::Zero(d);
     TransformWords(d32, data, count, [&](V32 words) {
         const ChannelsV<D> c = ChannelsOf(d, d32, words);
         V32 left_out;
@@ -104,42 +96,21 @@ void SelectWords(uint32_t* HWY_RESTRICT data, size_t count, const Window& win, b
         }
         const auto visible = Visible(d32, words);
         if (!inside) return hn::IfThenElse(visible, left_out, words);
-        // The 8-bit forward conversion: hues are floors of the quotient
-        // (single precision floors it exactly, see Rgb2Hsv), saturation the
-        // truncated double ratio, value the largest channel.
-        const auto cmax = hn::Max(hn::Max(c.r, c.g), c.b);
-        const auto cmin = hn::Min(hn::Min(c.r, c.g), c.b);
-        const auto range = hn::Sub(cmax, cmin);
-        const auto red_max = hn::Eq(cmax, c.r);
-        const auto green_max = hn::AndNot(red_max, hn::Eq(cmax, c.g));
-        const auto diff = hn::IfThenElse(red_max, hn::Sub(c.g, c.b),
-                                         hn::IfThenElse(green_max, hn::Sub(c.b, c.r), hn::Sub(c.r, c.g)));
-        const auto x = hn::Div(hn::Mul(hn::Set(df, 60.0f), hn::DemoteTo(df, diff)), hn::DemoteTo(df, range));
-        const auto floor_x = hn::PromoteTo(d, hn::Floor(x));
-        const auto red_hue = hn::IfThenElse(hn::Lt(floor_x, zero), hn::Add(floor_x, k(360.0)), floor_x);
-        const auto other_hue = hn::Add(floor_x, hn::IfThenElse(green_max, k(120.0), k(240.0)));
-        const auto hh = hn::IfThenZeroElse(hn::Eq(range, zero), hn::IfThenElse(red_max, red_hue, other_hue));
-        const auto ss = hn::IfThenZeroElse(hn::Eq(cmax, zero), hn::Trunc(hn::Mul(hn::Div(range, cmax), k(255.0))));
+        VD cmax;
+        const HsvV<D> hsv = Hsv8Forward(d, c, &cmax);
         const auto near_to = [&](VD own, double ref, double tol) {
             return hn::And(hn::Le(hn::Sub(own, k(tol)), k(ref)), hn::Le(k(ref), hn::Add(own, k(tol))));
         };
-        const auto near = hn::And(hn::And(near_to(hh, win.h1, win.t0), near_to(ss, win.s1, win.t1)),
-                                  near_to(cmax, win.v1, win.t2));
+        const auto near = hn::And(hn::And(near_to(hsv.h, win.h1, win.t0), near_to(hsv.s, win.s1, win.t1)),
+                                  near_to(hsv.v, win.v1, win.t2));
         const auto chosen = hn::And(WordMask(near), visible);
-        auto out = hn::IfThenElse(visible, left_out, words);
-        if (!hn::AllFalse(d32, chosen)) {
-            HWY_ALIGN uint32_t in_words[HWY_MAX_BYTES / sizeof(uint32_t)];
-            HWY_ALIGN uint32_t out_words[HWY_MAX_BYTES / sizeof(uint32_t)];
-            HWY_ALIGN uint32_t chosen_lanes[HWY_MAX_BYTES / sizeof(uint32_t)];
-            hn::Store(words, d32, in_words);
-            hn::Store(out, d32, out_words);
-            hn::Store(hn::VecFromMask(d32, chosen), d32, chosen_lanes);
-            for (size_t j = 0; j < hn::Lanes(d32); j++) {
-                if (chosen_lanes[j]) out_words[j] = selected(in_words[j], args);
-            }
-            out = hn::Load(d32, out_words);
-        }
-        return out;
+        const auto out = hn::IfThenElse(visible, left_out, words);
+        if (hn::AllFalse(d32, chosen)) return out;
+        // Selected: the saturation shifted and clamped, back through the
+        // 8-bit conversion; hues 0 to 359 always have a sector.
+        hn::Mask<D> none;
+        const ChannelsV<D> shifted = Hsv8Back(d, {hsv.h, Clamp255(d, hn::Add(hsv.s, k(win.t3))), hsv.v}, &none);
+        return hn::IfThenElse(chosen, WordsOf(d32, d, words, shifted), out);
     });
 }
 
@@ -222,34 +193,16 @@ void tovoYCbCr(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t
 
 namespace {
 
-using SelectKernel = void (*)(uint32_t*, uint32_t, uint32_t, int32_t, int32_t, int32_t, int32_t,
-                              uint32_t, uint32_t, uint32_t, uint32_t, uint32_t);
-
-struct SelectArgs {
-    SelectKernel kernel;
-    int32_t t0, t1, t2, t3;
-    uint32_t oc;
-};
-
-// A selected pixel as the kernel writes it: alone in a 1 x 1 image whose
-// rectangle holds it.
-uint32_t selected_by_kernel(uint32_t word, const void* args) {
-    const auto& a = *static_cast<const SelectArgs*>(args);
-    a.kernel(&word, 1, 1, a.t0, a.t1, a.t2, a.t3, a.oc, 0, 0, 0, 0);
-    return word;
-}
-
 // Row by row: the part of a row inside the rectangle runs the selection,
 // the parts outside only the fate of the pixels left out. Rows are w words
 // until w x h words (modulo 2^32, as the kernel counts) are done.
-void select(SelectKernel kernel, bool grey, uint32_t* data, uint32_t w, uint32_t h, int32_t t0,
+void select(bool grey, uint32_t* data, uint32_t w, uint32_t h, int32_t t0,
             int32_t t1, int32_t t2, int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1,
             uint32_t y0, uint32_t y1) {
     const uint32_t count = w * h;
     const Hsv8 ref = hsv8_forward(red_of(oc), green_of(oc), blue_of(oc));
-    const simd::Window win = {double(ref.hh), double(ref.ss), double(ref.vv),
-                                        double(t0), double(t1), double(t2)};
-    const SelectArgs args = {kernel, t0, t1, t2, t3, oc};
+    const simd::Window win = {double(ref.hh), double(ref.ss), double(ref.vv), double(t0),
+                              double(t1),     double(t2),     double(t3)};
     auto run = HWY_DYNAMIC_DISPATCH(simd::SelectWords);
     uint32_t yy = 0;
     for (uint64_t start = 0; start < count; start += w, yy++) {
@@ -257,13 +210,13 @@ void select(SelectKernel kernel, bool grey, uint32_t* data, uint32_t w, uint32_t
         uint32_t* row = data + start;
         const bool row_inside = y0 <= yy && yy <= y1 && x0 <= x1 && x0 < len;
         if (!row_inside) {
-            run(row, len, win, false, grey, selected_by_kernel, &args);
+            run(row, len, win, false, grey);
             continue;
         }
         const uint64_t end = std::min<uint64_t>(uint64_t{x1} + 1, len);  // past the last inside
-        run(row, x0, win, false, grey, selected_by_kernel, &args);
-        run(row + x0, end - x0, win, true, grey, selected_by_kernel, &args);
-        run(row + end, len - end, win, false, grey, selected_by_kernel, &args);
+        run(row, x0, win, false, grey);
+        run(row + x0, end - x0, win, true, grey);
+        run(row + end, len - end, win, false, grey);
     }
 }
 
@@ -274,7 +227,7 @@ void tovoCSplt(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, i
     if (plain_requested()) {
         return kernel::tovoCSplt(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
     }
-    select(kernel::tovoCSplt, true, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+    select(true, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
 }
 
 void tovoCTracking(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, int32_t t2,
@@ -282,7 +235,7 @@ void tovoCTracking(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t
     if (plain_requested()) {
         return kernel::tovoCTracking(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
     }
-    select(kernel::tovoCTracking, false, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+    select(false, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
 }
 
 void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, int32_t t2,

@@ -18,6 +18,10 @@ void tovoRGB2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
 void tovoHSV(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
     kernel::tovoHSV(data, count, t0, t1, t2, t3);
 }
+void tovoHSV2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+              uint32_t t4, int32_t t5) {
+    kernel::tovoHSV2(data, count, t0, t1, t2, t3, t4, t5);
+}
 void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
     kernel::tovoNega(data, count, t0, t1, t2, t3);
 }
