@@ -21,13 +21,8 @@ HWY_BEFORE_NAMESPACE();
 namespace rururev::simd::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-using D = hn::ScalableTag<double>;
-using D32 = hn::Rebind<uint32_t, D>;
-using DI = hn::Rebind<int32_t, D>;
-using V32 = hn::Vec<D32>;
-using VD = hn::Vec<D>;
-
-HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), 0xFF000000u)); }
+// The HSV round trips run on groups of this many vectors at a time.
+constexpr size_t kGroup = 4;
 
 // t3 is at most 256 in magnitude, so the sum cannot overflow.
 HWY_INLINE V32 ShiftedAlpha(V32 words, int32_t t3) {
@@ -37,46 +32,87 @@ HWY_INLINE V32 ShiftedAlpha(V32 words, int32_t t3) {
     return hn::ShiftLeft<24>(hn::BitCast(D32(), clamped));
 }
 
-void HsvShiftWords(uint32_t* HWY_RESTRICT data, size_t count, double t0, double t1, double t2,
-                   int32_t t3) {
+// kWrap: t0 is negative, so a shifted hue can be too.
+template <bool kWrap>
+HWY_INLINE void ShiftHsv(uint32_t* HWY_RESTRICT data, size_t count, double t0, double t1,
+                         double t2, int32_t t3) {
     const D d;
     const D32 d32;
     const auto turn = hn::Set(d, 360.0);
-    TransformWords(d32, data, count, [&](V32 words) {
-        HsvV<D> hsv = Rgb2Hsv(d, ChannelsOf(d, d32, words));
-        // Whole numbers below 2^32 in magnitude: the sums are exact, and so
-        // is the turn count of a negative hue, whose remainder is 0 to 359.
-        auto hue = hn::Add(hsv.h, hn::Set(d, t0));
-        const auto turns = hn::Floor(hn::Div(hue, turn));
-        hue = hn::IfThenElse(hn::Lt(hue, hn::Zero(d)), hn::Sub(hue, hn::Mul(turns, turn)), hue);
-        hsv = {hue, Clamp255(d, hn::Add(hsv.s, hn::Set(d, t1))),
-               Clamp255(d, hn::Add(hsv.v, hn::Set(d, t2)))};
-        hn::Mask<D> none;  // a hue of 0 or more always has a sector
-        const ChannelsV<D> out = Hsv2Rgb<true>(d, hsv, &none);
-        const auto shifted = hn::Or(ShiftedAlpha(words, t3),
-                                    WordsOf(d32, d, hn::Zero(d32), out));
-        return hn::IfThenElse(Visible(d32, words), shifted, words);
+    TransformWordGroups<kGroup>(d32, data, count, [&](const V32* words, V32* out) {
+        HsvV<D> hsv[kGroup];
+        for (size_t k = 0; k < kGroup; k++) hsv[k] = Rgb2Hsv(d, ChannelsOf(d, d32, words[k]));
+        for (size_t k = 0; k < kGroup; k++) {
+            // Whole numbers below 2^32 in magnitude: the sums are exact, and
+            // so is the turn count of a negative hue, whose remainder is 0 to
+            // 359.
+            auto hue = hn::Add(hsv[k].h, hn::Set(d, t0));
+            if (kWrap) {
+                const auto turns = hn::Floor(hn::Div(hue, turn));
+                hue = hn::IfThenElse(hn::Lt(hue, hn::Zero(d)), hn::Sub(hue, hn::Mul(turns, turn)), hue);
+            }
+            hsv[k] = {hue, Clamp255(d, hn::Add(hsv[k].s, hn::Set(d, t1))),
+                      Clamp255(d, hn::Add(hsv[k].v, hn::Set(d, t2)))};
+        }
+        ChannelsV<D> rgb[kGroup];
+        hn::Mask<D> none[kGroup];  // a hue of 0 or more always has a sector
+        for (size_t k = 0; k < kGroup; k++) rgb[k] = Hsv2Rgb<true>(d, hsv[k], &none[k]);
+        for (size_t k = 0; k < kGroup; k++) {
+            const auto shifted = hn::Or(ShiftedAlpha(words[k], t3), WordsOf(d32, d, hn::Zero(d32), rgb[k]));
+            out[k] = hn::IfThenElse(Visible(d32, words[k]), shifted, words[k]);
+        }
     });
 }
 
+void HsvShiftWords(uint32_t* HWY_RESTRICT data, size_t count, double t0, double t1, double t2,
+                   int32_t t3) {
+    if (t0 < 0) {
+        ShiftHsv<true>(data, count, t0, t1, t2, t3);
+    } else {
+        ShiftHsv<false>(data, count, t0, t1, t2, t3);
+    }
+}
+
 // remap holds the new level of each level 0 to 255 of the value (or, when
-// value is false, of the saturation).
-void LevelsWords(uint32_t* HWY_RESTRICT data, size_t count, const double* HWY_RESTRICT remap,
-                 bool value) {
+// value is false, of the saturation). kLevels: every new level lies in 0 to
+// 255, so the round trip needs no negative rounding.
+template <bool kValue, bool kLevels>
+HWY_INLINE void RemapLevels(uint32_t* HWY_RESTRICT data, size_t count,
+                            const double* HWY_RESTRICT remap) {
     const D d;
     const D32 d32;
-    TransformWords(d32, data, count, [&](V32 words) {
-        HsvV<D> hsv = Rgb2Hsv(d, ChannelsOf(d, d32, words));
-        if (value) {
-            hsv.v = TableAt(d, remap, hsv.v);
-        } else {
-            hsv.s = TableAt(d, remap, hsv.s);
+    TransformWordGroups<kGroup>(d32, data, count, [&](const V32* words, V32* out) {
+        HsvV<D> hsv[kGroup];
+        for (size_t k = 0; k < kGroup; k++) hsv[k] = Rgb2Hsv(d, ChannelsOf(d, d32, words[k]));
+        for (size_t k = 0; k < kGroup; k++) {
+            if (kValue) {
+                hsv[k].v = TableAt(d, remap, hsv[k].v);
+            } else {
+                hsv[k].s = TableAt(d, remap, hsv[k].s);
+            }
         }
-        hn::Mask<D> none;  // hues 0 to 359 always have a sector
-        ChannelsV<D> out = Hsv2Rgb<false>(d, hsv, &none);
-        out = {Clamp255(d, out.r), Clamp255(d, out.g), Clamp255(d, out.b)};
-        return hn::IfThenElse(Visible(d32, words), WordsOf(d32, d, words, out), words);
+        ChannelsV<D> rgb[kGroup];
+        hn::Mask<D> none[kGroup];  // hues 0 to 359 always have a sector
+        for (size_t k = 0; k < kGroup; k++) rgb[k] = Hsv2Rgb<kLevels>(d, hsv[k], &none[k]);
+        for (size_t k = 0; k < kGroup; k++) {
+            // In range, the levels come back in 0 to 255 already.
+            const ChannelsV<D> c = kLevels ? rgb[k]
+                                           : ChannelsV<D>{Clamp255(d, rgb[k].r), Clamp255(d, rgb[k].g),
+                                                          Clamp255(d, rgb[k].b)};
+            out[k] = hn::IfThenElse(Visible(d32, words[k]), WordsOf(d32, d, words[k], c), words[k]);
+        }
     });
+}
+
+void LevelsWords(uint32_t* HWY_RESTRICT data, size_t count, const double* HWY_RESTRICT remap,
+                 bool value, bool in_range) {
+    if (value) {
+        in_range ? RemapLevels<true, true>(data, count, remap)
+                 : RemapLevels<true, false>(data, count, remap);
+    } else {
+        in_range ? RemapLevels<false, true>(data, count, remap)
+                 : RemapLevels<false, false>(data, count, remap);
+    }
 }
 
 // The grey level of tovoNega (single-precision weights, summed in double),
@@ -192,14 +228,16 @@ static void highlight_shadow(uint32_t* data, uint32_t count, bool value, int32_t
     // cmin and then above by cmax.
     const double span = static_cast<double>(int64_t{t0} - t1), gain = t3 * 0.01;
     double remap[256];
+    bool in_range = true;
     for (int level = 0; level < 256; level++) {
         double x = std::round(level / 255.0 * span + t1) + t2;
         x = x * gain;
         if (x < cmin) x = cmin;
         if (x > cmax) x = cmax;
         remap[level] = x;
+        in_range = in_range && x >= 0 && x <= 255;
     }
-    HWY_DYNAMIC_DISPATCH(simd::LevelsWords)(data, count, remap, value);
+    HWY_DYNAMIC_DISPATCH(simd::LevelsWords)(data, count, remap, value, in_range);
 }
 
 void tovoHighShadow(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,

@@ -30,13 +30,6 @@ HWY_BEFORE_NAMESPACE();
 namespace rururev::simd::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-using D = hn::ScalableTag<double>;
-using D32 = hn::Rebind<uint32_t, D>;
-using DI = hn::Rebind<int32_t, D>;
-using DF = hn::Rebind<float, D>;
-using V32 = hn::Vec<D32>;
-using VD = hn::Vec<D>;
-
 // Red, green and blue with an 8-bit offset each, wrapping modulo 256.
 struct Wrapped {
     V32 r, g, b;
@@ -50,8 +43,6 @@ HWY_INLINE Wrapped WrapAdd(V32 words, uint32_t t0, uint32_t t1, uint32_t t2) {
             hn::And(hn::Add(words, hn::Set(d32, t2)), byte)};
 }
 
-HWY_INLINE VD AsDouble(V32 v) { return hn::PromoteTo(D(), hn::BitCast(DI(), v)); }
-HWY_INLINE V32 AsWord(VD whole) { return hn::BitCast(D32(), hn::DemoteTo(DI(), whole)); }
 
 // (r + g + b) / 3 of channels 0 to 255: 43691 / 2^17 exceeds 1/3 by less
 // than 1/(3 * 765), so the product floors to the same whole number.
@@ -66,12 +57,6 @@ HWY_INLINE VD Weighted(VD r, VD g, VD b, double wr, double wg, double wb) {
                    hn::Mul(hn::Set(d, wb), b));
 }
 
-// A mask of double lanes as a mask of the word lanes they came from.
-HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
-    return hn::Ne(AsWord(hn::IfThenElseZero(m, hn::Set(D(), 1.0))), hn::Zero(D32()));
-}
-
-HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), 0xFF000000u)); }
 
 HWY_INLINE V32 Lookup(const uint32_t* HWY_RESTRICT table, V32 index) {
     return hn::GatherIndex(D32(), table, hn::BitCast(DI(), index));

@@ -33,18 +33,6 @@ HWY_BEFORE_NAMESPACE();
 namespace rururev::simd::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-using D = hn::ScalableTag<double>;
-using D32 = hn::Rebind<uint32_t, D>;
-using DI = hn::Rebind<int32_t, D>;
-using V32 = hn::Vec<D32>;
-using VD = hn::Vec<D>;
-
-// A mask of double lanes as a mask of the word lanes they came from.
-HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
-    const auto ones = hn::DemoteTo(DI(), hn::IfThenElseZero(m, hn::Set(D(), 1.0)));
-    return hn::Ne(hn::BitCast(D32(), ones), hn::Zero(D32()));
-}
-
 HWY_INLINE hn::Mask<D> Within(VD value, double low, double high) {
     const D d;
     return hn::And(hn::Le(hn::Set(d, low), value), hn::Le(value, hn::Set(d, high)));

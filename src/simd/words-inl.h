@@ -43,6 +43,32 @@ HWY_INLINE void TransformWords(D d, uint32_t* HWY_RESTRICT data, size_t count, W
     std::memcpy(data + i, tail, rest * sizeof(uint32_t));
 }
 
+// As TransformWords, but hands group_op kGroup vectors at a time (in and out
+// are arrays of them), so that the work of independent vectors can be
+// interleaved step by step: long chains of dependent operations, like the
+// HSV round trip, then keep the processor busy. What is left after the last
+// whole group goes through one zero-padded group on the stack.
+template <size_t kGroup, class D, class GroupOp>
+HWY_INLINE void TransformWordGroups(D d, uint32_t* HWY_RESTRICT data, size_t count,
+                                    GroupOp group_op) {
+    const size_t lanes = hn::Lanes(d);
+    hn::Vec<D> in[kGroup], out[kGroup];
+    size_t i = 0;
+    for (; i + kGroup * lanes <= count; i += kGroup * lanes) {
+        for (size_t k = 0; k < kGroup; k++) in[k] = hn::LoadU(d, data + i + k * lanes);
+        group_op(in, out);
+        for (size_t k = 0; k < kGroup; k++) hn::StoreU(out[k], d, data + i + k * lanes);
+    }
+    const size_t rest = count - i;
+    if (rest == 0) return;
+    HWY_ALIGN uint32_t tail[kGroup * HWY_MAX_BYTES / sizeof(uint32_t)] = {};
+    std::memcpy(tail, data + i, rest * sizeof(uint32_t));
+    for (size_t k = 0; k < kGroup; k++) in[k] = hn::Load(d, tail + k * lanes);
+    group_op(in, out);
+    for (size_t k = 0; k < kGroup; k++) hn::Store(out[k], d, tail + k * lanes);
+    std::memcpy(data + i, tail, rest * sizeof(uint32_t));
+}
+
 // std::round for finite lanes below 2^52 in magnitude: truncate, then step
 // one away from zero when the exact remainder is a half or more.
 template <class D>
@@ -81,15 +107,33 @@ HWY_INLINE ChannelsV<D> ChannelsOf(D d, D32 d32, hn::Vec<D32> words) {
             as_double(hn::And(hn::ShiftRight<8>(words), byte)), as_double(hn::And(words, byte))};
 }
 
-// Pixel words from the alpha bits of `words` and whole channels 0 to 255.
+// Pixel words from the alpha bits of `words` and whole channels 0 to 255:
+// the colour is summed as one exact whole number below 2^24 and converted
+// once.
 template <class D32, class D>
 HWY_INLINE hn::Vec<D32> WordsOf(D32 d32, D d, hn::Vec<D32> words, const ChannelsV<D>& c) {
-    (void)d;
     const hn::Rebind<int32_t, D> di32;
-    auto bits = [&](hn::Vec<D> whole) { return hn::BitCast(d32, hn::DemoteTo(di32, whole)); };
+    const auto colour = hn::Add(hn::Add(hn::Mul(c.r, hn::Set(d, 65536.0)), hn::Mul(c.g, hn::Set(d, 256.0))), c.b);
     const auto alpha = hn::And(words, hn::Set(d32, 0xFF000000u));
-    return hn::Or(hn::Or(alpha, hn::ShiftLeft<16>(bits(c.r))),
-                  hn::Or(hn::ShiftLeft<8>(bits(c.g)), bits(c.b)));
+    return hn::Or(alpha, hn::BitCast(d32, hn::DemoteTo(di32, colour)));
+}
+
+// The lanes most fast paths work in: doubles, and the 32-bit words, signed
+// integers and floats that share their lane count.
+using D = hn::ScalableTag<double>;
+using D32 = hn::Rebind<uint32_t, D>;
+using DI = hn::Rebind<int32_t, D>;
+using DF = hn::Rebind<float, D>;
+using VD = hn::Vec<D>;
+using V32 = hn::Vec<D32>;
+
+HWY_INLINE VD AsDouble(V32 v) { return hn::PromoteTo(D(), hn::BitCast(DI(), v)); }
+HWY_INLINE V32 AsWord(VD whole) { return hn::BitCast(D32(), hn::DemoteTo(DI(), whole)); }
+HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), 0xFF000000u)); }
+
+// A mask of double lanes as a mask of the word lanes they came from.
+HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
+    return hn::Ne(AsWord(hn::IfThenElseZero(m, hn::Set(D(), 1.0))), hn::Zero(D32()));
 }
 
 }  // namespace rururev::simd::HWY_NAMESPACE
