@@ -128,7 +128,7 @@ void NegativeWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HW
                                  hn::Mul(hn::Set(d, wb), c.b));
         const auto cave = Clamp255(d, hn::Trunc(hn::Sub(sum, hn::Set(d, t3))));
         const auto index = hn::DemoteTo(DI(), cave);
-        const auto tone = hn::GatherIndex(d32, tones, index);
+        const auto tone = LookUp(d32, tones, index);
         return hn::IfThenElse(Visible(d32, words), hn::Or(AlphaOf(words), tone), words);
     });
 }

@@ -6,6 +6,7 @@
 
 #include "adjust/tone_filters.h"
 #include "pixel.h"
+#include "simd/channel_tables.h"
 #include "simd/dispatch.h"
 #include "simd/fast.h"
 
@@ -120,7 +121,7 @@ void RangeKeyWords(uint32_t* HWY_RESTRICT data, size_t count, double low, double
             gray = AsDouble(MeanOf(hn::And(hn::ShiftRight<16>(words), byte),
                                    hn::And(hn::ShiftRight<8>(words), byte), hn::And(words, byte)));
         } else {
-            gray = RoundHalfAway(d, Weighted(c.r, c.g, c.b, 0.299, 0.587, 0.114));
+            gray = RoundUpHalf(d, Weighted(c.r, c.g, c.b, 0.299, 0.587, 0.114));
         }
         const auto from_low = hn::Le(hn::Set(d, low), gray);
         V32 out;
@@ -142,19 +143,6 @@ HWY_INLINE V32 LevelledWord(V32 words, V32 entries) {
     return hn::Or(hn::IfThenZeroElse(cut, AlphaOf(words)), colour);
 }
 
-// Colour mode: red, green and blue index their own tables (offsets folded in).
-void LevelWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HWY_RESTRICT red,
-                const uint32_t* HWY_RESTRICT green, const uint32_t* HWY_RESTRICT blue) {
-    const D32 d32;
-    const auto byte = hn::Set(d32, 255u);
-    TransformWords(d32, data, count, [&](V32 words) {
-        const auto entries = hn::Or(hn::Or(Lookup(red, hn::And(hn::ShiftRight<16>(words), byte)),
-                                           Lookup(green, hn::And(hn::ShiftRight<8>(words), byte))),
-                                    Lookup(blue, hn::And(words, byte)));
-        return hn::IfThenElse(Visible(d32, words), LevelledWord(words, entries), words);
-    });
-}
-
 // Grey mode: the rounded grey of the offset channels indexes one table.
 void GreyLevelWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HWY_RESTRICT grey,
                     uint32_t t1, uint32_t t2, uint32_t t3) {
@@ -162,7 +150,7 @@ void GreyLevelWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* H
     const D32 d32;
     TransformWords(d32, data, count, [&](V32 words) {
         const Wrapped c = WrapAdd(words, t1, t2, t3);
-        const auto ave = RoundHalfAway(
+        const auto ave = RoundUpHalf(
             d, Weighted(AsDouble(c.r), AsDouble(c.g), AsDouble(c.b), 0.298912, 0.586611, 0.114478));
         const auto entries = Lookup(grey, AsWord(ave));
         return hn::IfThenElse(Visible(d32, words), LevelledWord(words, entries), words);
@@ -178,7 +166,6 @@ namespace simd {
 HWY_EXPORT(MonoWords);
 HWY_EXPORT(ThresholdWords);
 HWY_EXPORT(RangeKeyWords);
-HWY_EXPORT(LevelWords);
 HWY_EXPORT(GreyLevelWords);
 }  // namespace simd
 
@@ -241,16 +228,18 @@ void nstage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, 
          static_cast<uint32_t>(t3));
         return;
     }
-    uint32_t red[256], green[256], blue[256];
+    // Colour mode: offsets folded into one byte table per channel, and the
+    // levels that cut a pixel are those below the lowest level that does
+    // not (256 when every level cuts; 0 when none does).
+    uint8_t red[256], green[256], blue[256];
+    uint32_t cut_below = cut ? 256 : 0;
     for (uint32_t c = 0; c < 256; c++) {
-        const uint32_t r = levels[(c + static_cast<uint32_t>(t1)) & 255u];
-        const uint32_t g = levels[(c + static_cast<uint32_t>(t2)) & 255u];
-        const uint32_t b = levels[(c + static_cast<uint32_t>(t3)) & 255u];
-        red[c] = (r & 255u) << 16 | flag(r);
-        green[c] = (g & 255u) << 8 | flag(g);
-        blue[c] = (b & 255u) | flag(b);
+        red[c] = static_cast<uint8_t>(levels[(c + static_cast<uint32_t>(t1)) & 255u]);
+        green[c] = static_cast<uint8_t>(levels[(c + static_cast<uint32_t>(t2)) & 255u]);
+        blue[c] = static_cast<uint8_t>(levels[(c + static_cast<uint32_t>(t3)) & 255u]);
+        if (cut && flag(levels[c]) == 0) cut_below = std::min(cut_below, levels[c] & 255u);
     }
-    HWY_DYNAMIC_DISPATCH(simd::LevelWords)(data, count, red, green, blue);
+    simd::apply_channel_tables(data, count, red, green, blue, cut_below);
 }
 
 }  // namespace

@@ -1,94 +1,96 @@
-// The RGB curve, fast: each mode's per-pixel work folded into per-call
-// tables indexed by two channels at once, so a pixel costs two lookups.
+// The RGB curve, fast: the colour modes through per-channel level tables
+// (simd/channel_tables.h), the alpha modes on vectors of words with the
+// whole-level shift looked up per lane.
 #include <cmath>
-#include <vector>
 
 #include "curve/curve.h"
 #include "pixel.h"
+#include "simd/channel_tables.h"
 #include "simd/dispatch.h"
 #include "simd/fast.h"
 
-namespace rururev::fast {
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "curve/curve_rgb_fast.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
 
-namespace {
+#include "simd/words-inl.h"
 
-// The final level of every level 0 to 255 in a channel the mode moves, as
-// the kernel computes it: the scaled displacement rounded down, saturated,
-// added, clamped.
-void moved_levels(const double* pointy, int32_t t2, int32_t sh, uint8_t* moved,
-                  int32_t* shift) {
-    const double coef = curve_coef(255, t2, sh);
-    for (int v = 0; v < 256; v++) {
-        shift[v] = trunc_to_int(std::floor(pointy[v] * coef));
-        moved[v] = static_cast<uint8_t>(clamp255(int64_t{v} + shift[v]));
-    }
-}
+HWY_BEFORE_NAMESPACE();
+namespace rururev::simd::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
 
-// Colour modes 0 to 6. green_blue maps the low 16 bits (green, blue) to
-// their new values; red_bits maps red to its new bits 16 to 23.
-void move_colours(uint32_t* data, uint32_t count, const uint8_t* moved, int32_t mode) {
-    static constexpr bool moves_red[] = {true, true, false, false, true, true, false};
-    static constexpr bool moves_green[] = {true, false, true, false, true, false, true};
-    static constexpr bool moves_blue[] = {true, false, false, true, false, true, true};
-    std::vector<uint16_t> green_blue(65536);
-    uint32_t red_bits[256];
-    for (uint32_t v = 0; v < 256; v++) {
-        red_bits[v] = uint32_t{moves_red[mode] ? moved[v] : static_cast<uint8_t>(v)} << 16;
-    }
-    for (uint32_t g = 0; g < 256; g++) {
-        const uint32_t new_g = moves_green[mode] ? moved[g] : g;
-        for (uint32_t b = 0; b < 256; b++) {
-            const uint32_t new_b = moves_blue[mode] ? moved[b] : b;
-            green_blue[g << 8 | b] = static_cast<uint16_t>(new_g << 8 | new_b);
-        }
-    }
-    for (uint32_t i = 0; i < count; i++) {
-        const uint32_t w = data[i];
-        const uint32_t moved_word =
-            (w & 0xFF000000u) | red_bits[red_of(w)] | green_blue[w & 0xFFFFu];
-        data[i] = alpha_of(w) == 0 ? w : moved_word;
-    }
-}
-
-// Alpha modes 7 to 13: new_alpha maps (level, alpha) to the new alpha.
-void move_alpha(uint32_t* data, uint32_t count, const int32_t* shift, int32_t mode) {
-    std::vector<uint8_t> new_alpha(65536);
-    for (uint32_t level = 0; level < 256; level++) {
-        for (uint32_t a = 0; a < 256; a++) {
-            new_alpha[level << 8 | a] = static_cast<uint8_t>(clamp255(int64_t{a} + shift[level]));
-        }
-    }
-    for (uint32_t i = 0; i < count; i++) {
-        const uint32_t w = data[i];
-        const uint32_t r = red_of(w), g = green_of(w), b = blue_of(w);
-        uint32_t level;
+// Alpha modes 7 to 13: every pixel's alpha moves by shift[level] and is
+// clamped, where the level is (r + g + b) / 3, r, g, b, (r + g) / 2,
+// (r + b) / 2 or (g + b) / 2. shift holds whole numbers; any beyond
+// -256..256 act as those ends.
+void MoveAlphaWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* HWY_RESTRICT shift,
+                    int32_t mode) {
+    using DW = hn::ScalableTag<uint32_t>;
+    const DW dw;
+    const hn::RebindToSigned<DW> di;
+    const auto byte = hn::Set(dw, 255u);
+    TransformWords(dw, data, count, [&](hn::Vec<DW> words) {
+        const auto r = hn::And(hn::ShiftRight<16>(words), byte);
+        const auto g = hn::And(hn::ShiftRight<8>(words), byte);
+        const auto b = hn::And(words, byte);
+        hn::Vec<DW> level;
         switch (mode) {
-            case 7: level = (r + g + b) / 3; break;
+            // (r + g + b) / 3: 43691 / 2^17 exceeds 1/3 by less than
+            // 1/(3 * 765), so the product floors to the same whole number.
+            case 7: level = hn::ShiftRight<17>(hn::Mul(hn::Add(hn::Add(r, g), b), hn::Set(dw, 43691u))); break;
             case 8: level = r; break;
             case 9: level = g; break;
             case 10: level = b; break;
-            case 11: level = (r + g) / 2; break;
-            case 12: level = (r + b) / 2; break;
-            default: level = (g + b) / 2; break;
+            case 11: level = hn::ShiftRight<1>(hn::Add(r, g)); break;
+            case 12: level = hn::ShiftRight<1>(hn::Add(r, b)); break;
+            default: level = hn::ShiftRight<1>(hn::Add(g, b)); break;
         }
-        data[i] = uint32_t{new_alpha[level << 8 | alpha_of(w)]} << 24 | (w & 0x00FFFFFFu);
-    }
+        const auto moved = hn::GatherIndex(di, shift, hn::BitCast(di, level));
+        const auto alpha = hn::Add(hn::BitCast(di, hn::ShiftRight<24>(words)), moved);
+        const auto clamped = hn::Min(hn::Max(alpha, hn::Zero(di)), hn::Set(di, 255));
+        return hn::Or(hn::ShiftLeft<24>(hn::BitCast(dw, clamped)), hn::And(words, hn::Set(dw, 0x00FFFFFFu)));
+    });
 }
 
-}  // namespace
+}  // namespace rururev::simd::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace rururev {
+namespace simd {
+HWY_EXPORT(MoveAlphaWords);
+}  // namespace simd
+
+namespace fast {
 
 void tovoInterRGB(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
                   int32_t sh) {
     if (plain_requested()) return kernel::tovoInterRGB(data, count, pointy, t2, t3, sh);
     if (t3 < 0 || t3 > 13) return;  // no channel moves
-    uint8_t moved[256];
+    // Each level's shift as the kernel computes it: the scaled displacement
+    // rounded down, saturated.
+    const double coef = curve_coef(255, t2, sh);
     int32_t shift[256];
-    moved_levels(pointy, t2, sh, moved, shift);
-    if (t3 <= 6) {
-        move_colours(data, count, moved, t3);
-    } else {
-        move_alpha(data, count, shift, t3);
+    uint8_t moved[256], same[256];
+    for (int v = 0; v < 256; v++) {
+        shift[v] = trunc_to_int(std::floor(pointy[v] * coef));
+        moved[v] = static_cast<uint8_t>(clamp255(int64_t{v} + shift[v]));
+        same[v] = static_cast<uint8_t>(v);
     }
+    if (t3 >= 7) {
+        for (int32_t& s : shift) s = s < -256 ? -256 : s > 256 ? 256 : s;
+        HWY_DYNAMIC_DISPATCH(simd::MoveAlphaWords)(data, count, shift, t3);
+        return;
+    }
+    // Colour modes 0 to 6: which of red, green and blue move.
+    static constexpr bool moves_red[] = {true, true, false, false, true, true, false};
+    static constexpr bool moves_green[] = {true, false, true, false, true, false, true};
+    static constexpr bool moves_blue[] = {true, false, false, true, false, true, true};
+    simd::apply_channel_tables(data, count, moves_red[t3] ? moved : same,
+                               moves_green[t3] ? moved : same, moves_blue[t3] ? moved : same, 0);
 }
 
-}  // namespace rururev::fast
+}  // namespace fast
+}  // namespace rururev
+#endif  // HWY_ONCE
