@@ -122,14 +122,18 @@ void NegativeWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HW
     const D d;
     const D32 d32;
     const double wr = 0.298912f, wg = 0.586611f, wb = 0.114478f;
-    TransformWords(d32, data, count, [&](V32 words) {
-        const ChannelsV<D> c = ChannelsOf(d, d32, words);
-        const auto sum = hn::Add(hn::Add(hn::Mul(hn::Set(d, wr), c.r), hn::Mul(hn::Set(d, wg), c.g)),
-                                 hn::Mul(hn::Set(d, wb), c.b));
-        const auto cave = Clamp255(d, hn::Trunc(hn::Sub(sum, hn::Set(d, t3))));
-        const auto index = hn::DemoteTo(DI(), cave);
-        const auto tone = LookUp(d32, tones, index);
-        return hn::IfThenElse(Visible(d32, words), hn::Or(AlphaOf(words), tone), words);
+    TransformWordGroups<kGroup>(d32, data, count, [&](const V32* words, V32* out) {
+        hn::Vec<DI> cave[kGroup];
+        for (size_t k = 0; k < kGroup; k++) {
+            const ChannelsV<D> c = ChannelsOf(d, d32, words[k]);
+            const auto sum = hn::Add(hn::Add(hn::Mul(hn::Set(d, wr), c.r), hn::Mul(hn::Set(d, wg), c.g)),
+                                     hn::Mul(hn::Set(d, wb), c.b));
+            cave[k] = hn::DemoteTo(DI(), Clamp255(d, hn::Trunc(hn::Sub(sum, hn::Set(d, t3)))));
+        }
+        for (size_t k = 0; k < kGroup; k++) {
+            const auto tone = hn::GatherIndex(d32, tones, cave[k]);
+            out[k] = hn::IfThenElse(Visible(d32, words[k]), hn::Or(AlphaOf(words[k]), tone), words[k]);
+        }
     });
 }
 

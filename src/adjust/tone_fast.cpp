@@ -148,12 +148,19 @@ void GreyLevelWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* H
                     uint32_t t1, uint32_t t2, uint32_t t3) {
     const D d;
     const D32 d32;
-    TransformWords(d32, data, count, [&](V32 words) {
-        const Wrapped c = WrapAdd(words, t1, t2, t3);
-        const auto ave = RoundUpHalf(
-            d, Weighted(AsDouble(c.r), AsDouble(c.g), AsDouble(c.b), 0.298912, 0.586611, 0.114478));
-        const auto entries = Lookup(grey, AsWord(ave));
-        return hn::IfThenElse(Visible(d32, words), LevelledWord(words, entries), words);
+    constexpr size_t kGroup = 4;
+    TransformWordGroups<kGroup>(d32, data, count, [&](const V32* words, V32* out) {
+        V32 level[kGroup];
+        for (size_t k = 0; k < kGroup; k++) {
+            const Wrapped c = WrapAdd(words[k], t1, t2, t3);
+            const auto ave = RoundUpHalf(
+                d, Weighted(AsDouble(c.r), AsDouble(c.g), AsDouble(c.b), 0.298912, 0.586611, 0.114478));
+            level[k] = AsWord(ave);
+        }
+        for (size_t k = 0; k < kGroup; k++) level[k] = Lookup(grey, level[k]);
+        for (size_t k = 0; k < kGroup; k++) {
+            out[k] = hn::IfThenElse(Visible(d32, words[k]), LevelledWord(words[k], level[k]), words[k]);
+        }
     });
 }
 

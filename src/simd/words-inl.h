@@ -131,17 +131,6 @@ HWY_INLINE VD AsDouble(V32 v) { return hn::PromoteTo(D(), hn::BitCast(DI(), v));
 HWY_INLINE V32 AsWord(VD whole) { return hn::BitCast(D32(), hn::DemoteTo(DI(), whole)); }
 HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), 0xFF000000u)); }
 
-// table[index] for each lane, every index valid. Loads lane by lane through
-// the stack: on some processors that beats a gather.
-template <class D, class T>
-HWY_INLINE hn::Vec<D> LookUp(D d, const T* HWY_RESTRICT table, hn::Vec<hn::RebindToSigned<D>> index) {
-    HWY_ALIGN int32_t at[HWY_MAX_BYTES / sizeof(uint32_t)];
-    HWY_ALIGN T value[HWY_MAX_BYTES / sizeof(uint32_t)];
-    hn::Store(index, hn::RebindToSigned<D>(), at);
-    for (size_t j = 0; j < hn::Lanes(d); j++) value[j] = table[at[j]];
-    return hn::Load(d, value);
-}
-
 // A mask of double lanes as a mask of the word lanes they came from.
 HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
     return hn::Ne(AsWord(hn::IfThenElseZero(m, hn::Set(D(), 1.0))), hn::Zero(D32()));
