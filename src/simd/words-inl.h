@@ -18,7 +18,7 @@ HWY_BEFORE_NAMESPACE();
 namespace rururev::simd::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Rewrites count words in place, one vector of 32-bit lanes at a time:
+// Rewrites count words in place, in vectors of 32-bit lanes (two per step):
 // word_op maps a vector of words to the vector of new words. The last
 // partial vector goes through a zero-padded copy on the stack, so no word
 // past the end of the caller's buffer is ever read or written.
