@@ -16,10 +16,10 @@
 local filters = {
   {name = "tovoRGB", params = "t0:int t1:int t2:int t3:int",
    about = "adds offsets to red, green, blue and alpha, transparent pixels included",
-   sample = {40, 0, -40, 64}},
+   sample = {40, 0, -40, 96}},
   {name = "tovoRGB2", params = "t0:int t1:int t2:int t3:int",
    about = "as tovoRGB, transparent pixels untouched",
-   sample = {40, 0, -40, 64}},
+   sample = {40, 0, -40, 96}},
   {name = "tovoHSV", params = "t0:int t1:int t2:int t3:int",
    about = "shifts hue, saturation and value, and adds to alpha",
    sample = {120, 0, 0, 0}},
@@ -40,7 +40,7 @@ local filters = {
    sample = {50, 7, 0}},
   {name = "tovoYCbCr", params = "t0:int t1:int t2:int oc:dword",
    about = "YCbCr colour key: pixels far from oc become transparent",
-   sample = {255, 40, 40, 0xFF0000}},
+   sample = {255, 50, 50, 0x40C040}},
   {name = "tovoCSplt", params = "t0:int t1:int t2:int t3:int oc:dword x0:dword x1:dword y0:dword y1:dword",
    about = "keeps one colour inside a rectangle, greys the rest",
    sample = {30, 255, 255, 0, 0xFFA000, 0, 255, 0, 191}},
@@ -58,10 +58,11 @@ local filters = {
    sample = {0.5, 0, 0, 0}},
   {name = "tovoFrameCBA", params = "t0:int t1:int t2:int t3:int nn:int oc:dword chk0:bool",
    about = "marks on a grid the pixels that changed since the previous frame",
-   sample = {0, 12, 12, 12, 5, 0xFF0000, true},
+   sample = {0, 12, 12, 12, 4, 0xFF0000, true},
    note = "after a frame with a black square",
    before = function(lib, pic)
-     -- The previous frame is the same picture with a square painted over it.
+     -- The previous frame is the same picture with a square painted over it,
+     -- stored unmarked: with chk0 false unchanged pixels keep their colour.
      local prev = pic:copy()
      local w, h = prev:size()
      for y = math.floor(h / 8), math.floor(h / 8) + math.floor(h / 3) do
@@ -69,13 +70,13 @@ local filters = {
          if x < w and y < h then prev:set(x, y, 0xFF000000) end
        end
      end
-     prev:apply(lib.tovoFrameCBA, 0, 12, 12, 12, 5, 0xFF0000, true)
+     prev:apply(lib.tovoFrameCBA, 0, 12, 12, 12, 4, 0xFF0000, false)
    end},
   {name = "tovoInterRGB", params = "t2:int t3:int sh:int",
    about = "moves red, green, blue or alpha through the curve points",
    sample = {100, 0, 256},
-   note = "curve: S, 30 levels either way",
-   curve = function(level) return 30 * math.sin(2 * math.pi * level / 255) end},
+   note = "curve: S, 40 levels either way",
+   curve = function(level) return 40 * math.sin(2 * math.pi * level / 255) end},
   {name = "tovoInterHSV", params = "t2:int t3:int sh:int",
    about = "moves hue, saturation or value through the curve points",
    sample = {100, 0, 720},

@@ -40,14 +40,14 @@ local function hsv(h, s, v)
 end
 
 -- The test card, 256 x 192 ------------------------------------------------
---   top left, 128 x 128: a hue wheel, saturation growing outwards
+--   top left, 128 x 128: a hue wheel, saturation growing outwards, on grey
 --   top right, 128 x 128: hues across, saturation ramp above, value below
 --   rows 128 to 159: a grey ramp, 0 to 255 across
 --   rows 160 to 191: hues across with an alpha ramp, then a fully
 --   transparent block (alpha 0, colour kept) in the last 64 columns
 
 local function test_card()
-  local pic = image.new(256, 192, word(255, 40, 40, 40))
+  local pic = image.new(256, 192, word(255, 128, 128, 128))
   for y = 0, 127 do
     for x = 0, 127 do
       local dx, dy = x - 63.5, y - 63.5
