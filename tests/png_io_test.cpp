@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include "image/png_io.h"
@@ -334,6 +336,29 @@ TEST(PngSave, FailuresLeaveNoFileBehind) {
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_TRUE(dir.names().empty()) << c.path;
     }
+}
+
+// Saving through a symbolic link replaces the file it points to and keeps
+// the link; a replaced file keeps its permissions.
+TEST(PngSave, ReplacesTheLinkedFileAndKeepsItsMode) {
+    ScratchDir dir;
+    write_file(dir / "real.png", "old");
+    chmod((dir / "real.png").c_str(), 0640);
+    ASSERT_EQ(symlink("real.png", (dir / "link.png").c_str()), 0);
+    Raster one;
+    one.width = one.height = 1;
+    one.words = {0xFF112233};
+    std::string error;
+    ASSERT_TRUE(save_png(dir / "link.png", one, error)) << error;
+    struct stat link_st, real_st;
+    ASSERT_EQ(lstat((dir / "link.png").c_str(), &link_st), 0);
+    ASSERT_EQ(stat((dir / "real.png").c_str(), &real_st), 0);
+    EXPECT_TRUE(S_ISLNK(link_st.st_mode));
+    EXPECT_EQ(real_st.st_mode & 07777, 0640u);
+    Raster back;
+    ASSERT_TRUE(load_png(dir / "real.png", back, error)) << error;
+    EXPECT_EQ(back.words, one.words);
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"link.png", "real.png"}));
 }
 
 // A disk that fills up in the middle of a save, played by a file-size

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "image/png_io.h"
 #include "lua_fixture.h"
 #include "scratch.h"
@@ -230,6 +232,25 @@ TEST_F(RawPipes, FramesRoundTripThroughStdinAndStdout) {
                                    "3", "-4", "5", "-6"});
     ASSERT_EQ(f.status, 0) << f.err;
     EXPECT_EQ(read_file(dir / "out.raw"), clip.out);
+}
+
+// A named pipe (like /dev/null) cannot be replaced by a rename: it is
+// written to, and stays a pipe.
+TEST_F(RawPipes, ANamedPipeIsWrittenNotReplaced) {
+    ScratchDir dir;
+    const RawClip clip = raw_clip();
+    write_file(dir / "in.raw", clip.in);
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const Outcome o = run_shell("timeout 10 cat " + shell_quote(dir / "pipe") + " >" + shell_quote(dir / "got") +
+                                " & " + shell_quote(build_dir() + "/rururev") + " apply --raw 5x3 " +
+                                shell_quote(dir / "in.raw") + " " + shell_quote(dir / "pipe") +
+                                " tovoRGB 3 -4 5 -6; status=$?; wait; exit $status");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(read_file(dir / "got"), clip.out);
+    struct stat st;
+    ASSERT_EQ(stat((dir / "pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"got", "in.raw", "pipe"}));
 }
 
 TEST_F(RawPipes, AShortLastFrameIsAnErrorAfterTheFullFrames) {
