@@ -118,6 +118,8 @@ TEST_F(ImageModule, BadCallsRaiseErrors) {
         {"image.save(nil, 'x.png')", "bad argument #1 to 'save' (rururev_image expected, got nil)"},
         {"image.new(1, 1):apply(nil)", "bad argument #1 to 'apply' (function expected, got nil)"},
         {"image.new(1, 1):apply(function() error('inside', 0) end)", "inside"},
+        {"image.load(dir .. '/text.png\\0.jpg')", "bad argument #1 to 'load' (file name contains a zero byte)"},
+        {"image.new(1, 1):save('x.png\\0')", "bad argument #1 to 'save' (file name contains a zero byte)"},
         {"image.load(dir .. '/missing.png')",
          "cannot load '" + (dir / "missing.png") + "': No such file or directory"},
         {"image.load(dir .. '/text.png')", "cannot load '" + (dir / "text.png") + "': not a PNG file"},

@@ -86,6 +86,14 @@ size_t check_pixel_index(lua_State* L, const Picture* pic, int idx) {
     return static_cast<size_t>(y) * pic->width + static_cast<size_t>(x);
 }
 
+// A file name; one with a zero byte inside would name another file.
+const char* check_path(lua_State* L, int idx) {
+    size_t length = 0;
+    const char* path = luaL_checklstring(L, idx, &length);
+    if (std::strlen(path) != length) luaL_argerror(L, idx, "file name contains a zero byte");
+    return path;
+}
+
 int raise_message(lua_State* L, const char* message) {
     lua_pushstring(L, message);
     return lua_error(L);
@@ -111,7 +119,7 @@ int new_picture(lua_State* L) {
 
 // image.load(path): a PNG file as a picture.
 int load(lua_State* L) {
-    const char* path = luaL_checkstring(L, 1);
+    const char* path = check_path(L, 1);
     char error[600];
     uint32_t width = 0, height = 0;
     PngReader* reader = png_open(path, &width, &height, error, sizeof error);
@@ -129,7 +137,7 @@ int load(lua_State* L) {
 // once it is complete. Returns the picture.
 int save(lua_State* L) {
     const Picture* pic = check_picture(L, 1);
-    const char* path = luaL_checkstring(L, 2);
+    const char* path = check_path(L, 2);
     char error[600];
     if (!png_save(path, pic->width, pic->height, pic->pixels, error, sizeof error)) {
         return raise_message(L, error);

@@ -91,6 +91,31 @@ static bool prepare_rows(PngReader* r) {
     return true;
 }
 
+// Opens the file and reads as far as the first row; returns null, or the
+// reason it cannot be read.
+static const char* start_reading(PngReader* r) {
+    r->file = std::fopen(r->path, "rb");
+    if (r->file == nullptr) return std::strerror(errno);
+    png_byte signature[8];
+    const size_t got = std::fread(signature, 1, sizeof signature, r->file);
+    if (got < sizeof signature && std::ferror(r->file)) return std::strerror(errno);
+    if (got < sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {
+        return "not a PNG file";
+    }
+    r->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, r->message, on_png_error, on_png_warning);
+    if (r->png != nullptr) r->info = png_create_info_struct(r->png);
+    if (r->info == nullptr) return "out of memory";
+    if (!read_header(r)) return r->message;
+    // Checked before anything is allocated for the pixels.
+    if (uint64_t{r->width} * r->height > max_pixels) {
+        std::snprintf(r->message, sizeof r->message, "%u x %u pixels is more than the limit of %llu",
+                      r->width, r->height, static_cast<unsigned long long>(max_pixels));
+        return r->message;
+    }
+    if (!prepare_rows(r)) return r->message;
+    return nullptr;
+}
+
 PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
                     char* error, size_t error_size) {
     auto* r = new (std::nothrow) PngReader;
@@ -99,46 +124,8 @@ PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
         return nullptr;
     }
     r->path = path;
-    r->file = std::fopen(path, "rb");
-    if (r->file == nullptr) {
-        fail(error, error_size, "load", path, std::strerror(errno));
-        png_close(r);
-        return nullptr;
-    }
-    png_byte signature[8];
-    const size_t got = std::fread(signature, 1, sizeof signature, r->file);
-    if (got < sizeof signature && std::ferror(r->file)) {
-        fail(error, error_size, "load", path, std::strerror(errno));
-        png_close(r);
-        return nullptr;
-    }
-    if (got < sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {
-        fail(error, error_size, "load", path, "not a PNG file");
-        png_close(r);
-        return nullptr;
-    }
-    r->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, r->message, on_png_error, on_png_warning);
-    if (r->png != nullptr) r->info = png_create_info_struct(r->png);
-    if (r->info == nullptr) {
-        fail(error, error_size, "load", path, "out of memory");
-        png_close(r);
-        return nullptr;
-    }
-    if (!read_header(r)) {
-        fail(error, error_size, "load", path, r->message);
-        png_close(r);
-        return nullptr;
-    }
-    if (uint64_t{r->width} * r->height > max_pixels) {
-        char reason[160];
-        std::snprintf(reason, sizeof reason, "%u x %u pixels is more than the limit of %llu",
-                      r->width, r->height, static_cast<unsigned long long>(max_pixels));
+    if (const char* reason = start_reading(r)) {
         fail(error, error_size, "load", path, reason);
-        png_close(r);
-        return nullptr;
-    }
-    if (!prepare_rows(r)) {
-        fail(error, error_size, "load", path, r->message);
         png_close(r);
         return nullptr;
     }
