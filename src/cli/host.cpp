@@ -12,16 +12,28 @@ extern "C" int luaopen_rururev_image(lua_State* L);
 
 namespace rururev::cli {
 
-std::string module_directory() {
-    if (const char* dir = std::getenv("RURUREV_MODULE_DIR"); dir != nullptr && *dir != '\0') {
-        return dir;
-    }
+// The folder of the running program, or "." when it cannot be told.
+static std::string program_directory() {
     char path[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0) return ".";
     const std::string exe(path, static_cast<size_t>(n));
     const size_t slash = exe.rfind('/');
     return slash == std::string::npos ? "." : exe.substr(0, slash);
+}
+
+std::string module_directory() {
+    if (const char* dir = std::getenv("RURUREV_MODULE_DIR"); dir != nullptr && *dir != '\0') {
+        return dir;
+    }
+    return program_directory();
+}
+
+std::string installed_module_directory() {
+    const std::string dir = RURUREV_INSTALLED_CMODDIR;
+    // A relative folder is taken from the program's, so an installed tree
+    // may be moved as a whole.
+    return !dir.empty() && dir[0] == '/' ? dir : program_directory() + "/" + dir;
 }
 
 // The error handler of every protected call: the message and a traceback.
@@ -62,9 +74,11 @@ LuaHost::LuaHost() : L_(luaL_newstate()) {
     lua_pushcfunction(L_, load_filter_table);
     lua_setfield(L_, -2, "rururev_filters");
     lua_pop(L_, 1);
-    // The module directory first, so that this build's librururev wins.
+    // The program's own folder first, so that a build's librururev wins,
+    // then the folder an installed program finds the installed module in.
     lua_getfield(L_, -1, "cpath");
-    const std::string cpath = module_directory() + "/?.so;" + lua_tostring(L_, -1);
+    const std::string cpath = module_directory() + "/?.so;" + installed_module_directory() +
+                              "/?.so;" + lua_tostring(L_, -1);
     lua_pop(L_, 1);
     lua_pushstring(L_, cpath.c_str());
     lua_setfield(L_, -2, "cpath");

@@ -16,6 +16,10 @@ namespace rururev::cli {
 // folder of the running executable.
 std::string module_directory();
 
+// Where cmake --install puts the modules, as seen from the installed
+// program; searched after module_directory().
+std::string installed_module_directory();
+
 class LuaHost {
 public:
     LuaHost();
