@@ -45,19 +45,12 @@ HWY_INLINE Wrapped WrapAdd(V32 words, uint32_t t0, uint32_t t1, uint32_t t2) {
 }
 
 
-// (r + g + b) / 3 of channels 0 to 255: 43691 / 2^17 exceeds 1/3 by less
-// than 1/(3 * 765), so the product floors to the same whole number.
-HWY_INLINE V32 MeanOf(V32 r, V32 g, V32 b) {
-    return hn::ShiftRight<17>(hn::Mul(hn::Add(hn::Add(r, g), b), hn::Set(D32(), 43691u)));
-}
-
 // (wr * r + wg * g) + wb * b, in that order.
 HWY_INLINE VD Weighted(VD r, VD g, VD b, double wr, double wg, double wb) {
     const D d;
     return hn::Add(hn::Add(hn::Mul(hn::Set(d, wr), r), hn::Mul(hn::Set(d, wg), g)),
                    hn::Mul(hn::Set(d, wb), b));
 }
-
 
 HWY_INLINE V32 Lookup(const uint32_t* HWY_RESTRICT table, V32 index) {
     return hn::GatherIndex(D32(), table, hn::BitCast(DI(), index));

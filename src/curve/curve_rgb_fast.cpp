@@ -36,9 +36,7 @@ void MoveAlphaWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* HW
         const auto b = hn::And(words, byte);
         hn::Vec<DW> level;
         switch (mode) {
-            // (r + g + b) / 3: 43691 / 2^17 exceeds 1/3 by less than
-            // 1/(3 * 765), so the product floors to the same whole number.
-            case 7: level = hn::ShiftRight<17>(hn::Mul(hn::Add(hn::Add(r, g), b), hn::Set(dw, 43691u))); break;
+            case 7: level = MeanOf(r, g, b); break;
             case 8: level = r; break;
             case 9: level = g; break;
             case 10: level = b; break;

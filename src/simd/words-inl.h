@@ -69,6 +69,15 @@ HWY_INLINE void TransformWordGroups(D d, uint32_t* HWY_RESTRICT data, size_t cou
     std::memcpy(data + i, tail, rest * sizeof(uint32_t));
 }
 
+// (r + g + b) / 3 of channels 0 to 255 in 32-bit lanes: 43691 / 2^17
+// exceeds 1/3 by less than 1/(3 * 765), so the product floors to the same
+// whole number.
+template <class V>
+HWY_INLINE V MeanOf(V r, V g, V b) {
+    const hn::DFromV<V> d;
+    return hn::ShiftRight<17>(hn::Mul(hn::Add(hn::Add(r, g), b), hn::Set(d, 43691u)));
+}
+
 // std::round for finite lanes below 2^52 in magnitude: truncate, then step
 // one away from zero when the exact remainder is a half or more.
 template <class D>
