@@ -44,7 +44,8 @@ std::string every_colour(const Filter& reference, const Filter& fast);
 
 // Runs both filters over short buffers (0 to 70 words, as one row) of mixed
 // pixels on each target, and checks that the words just past the end of the
-// buffer are never written. Returns "" or the first difference.
+// buffer are never written; the fast path also runs with no pixels on a null
+// buffer. Returns "" or the first difference.
 std::string short_runs(const Filter& reference, const Filter& fast);
 
 // Expects each case to pass every_colour (or, when every_colour is false,
