@@ -79,7 +79,7 @@ std::vector<BenchFilter> bench_filters() {
         ENTRY("tovoNStage:grey", "tovoNStage", "4, 0, 0, 0, true", tovoNStage(d, w * h, 4, 0, 0, 0, true)),
         COUNT_FILTER(tovoNStage2, 4, 0, 0, 0, false),
         ENTRY("tovoNStage2:grey", "tovoNStage2", "4, 0, 0, 0, true", tovoNStage2(d, w * h, 4, 0, 0, 0, true)),
-        PLAIN_FILTER(tovoGanma, 2.2, 0, 0, 0),
+        COUNT_FILTER(tovoGanma, 2.2, 0, 0, 0),
         ENTRY("tovoFrameCBA", "tovoFrameCBA", "0, 10, 10, 10, 4, 0x00FF0000, true",
               tovoFrameCBA(d, w * h, frame_store(), 10, 10, 10, 4, 0x00FF0000, true)),
         ENTRY("tovoInterRGB", "tovoInterRGB", "100, 0, 200", tovoInterRGB(d, w * h, pointy, 100, 0, 200)),

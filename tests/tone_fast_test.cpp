@@ -1,4 +1,6 @@
 // The fast tone filters against their plain kernels.
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include "adjust/tone_filters.h"
@@ -55,15 +57,30 @@ const identity::Case range_key_cases[] = {
     IDENTITY_CASE(tovoRngPut(d, w * h, INT32_MAX, INT32_MAX, 1, 0x00ABCDEFu, 0)),
 };
 
+// Exponents usual and odd (0, negative, not a number, infinite), offsets
+// that push the luma negative or far up.
+const identity::Case gamma_cases[] = {
+    IDENTITY_CASE(tovoGanma(d, w * h, 2.2f, 0, 0, 0)),
+    IDENTITY_CASE(tovoGanma(d, w * h, 0.45f, 10, -20, 30)),
+    IDENTITY_CASE(tovoGanma(d, w * h, 1.0f, 0, 0, 0)),
+    IDENTITY_CASE(tovoGanma(d, w * h, 0.0f, -300, 300, 0)),
+    IDENTITY_CASE(tovoGanma(d, w * h, -1.5f, 0, 0, 0)),
+    IDENTITY_CASE(tovoGanma(d, w * h, std::nanf(""), 0, 0, 0)),
+    IDENTITY_CASE(tovoGanma(d, w * h, INFINITY, -100, 0, 100)),
+    IDENTITY_CASE(tovoGanma(d, w * h, 3.0f, INT32_MAX, INT32_MIN, 7)),
+};
+
 }  // namespace
 
 TEST(ToneFast, ShortBuffersAndTails) {
+    identity::expect_identical(gamma_cases, false);
     identity::expect_identical(mono_cases, false);
     identity::expect_identical(threshold_cases, false);
     identity::expect_identical(nstage_cases, false);
     identity::expect_identical(range_key_cases, false);
 }
 
+TEST(ToneFast, GammaEveryColour) { identity::expect_identical(gamma_cases, true); }
 TEST(ToneFast, MonoEveryColour) { identity::expect_identical(mono_cases, true); }
 TEST(ToneFast, ThresholdEveryColour) { identity::expect_identical(threshold_cases, true); }
 TEST(ToneFast, NStageEveryColour) { identity::expect_identical(nstage_cases, true); }

@@ -52,7 +52,7 @@ int tovoGanma(lua_State* L) {
     const Pixels px = get_pixels(L);
     const float t0 = arg_float(L, 4);
     const int32_t t1 = arg_int(L, 5), t2 = arg_int(L, 6), t3 = arg_int(L, 7);
-    return run_filter(L, [&] { kernel::tovoGanma(px.data, px.count, t0, t1, t2, t3); });
+    return run_filter(L, [&] { fast::tovoGanma(px.data, px.count, t0, t1, t2, t3); });
 }
 
 // tovoRngPut(data, w, h, t0, t1, t2, oc, chk)

@@ -21,6 +21,7 @@ void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
               bool t4);
 void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
               uint8_t t4, int32_t t5, int32_t t6);
+void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3);
 void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
                 bool chk0);
 void tovoNStage2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,

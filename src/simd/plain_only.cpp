@@ -41,6 +41,9 @@ void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
               uint8_t t4, int32_t t5, int32_t t6) {
     kernel::tovo2Pns(data, count, t0, t1, t2, t3, t4, t5, t6);
 }
+void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3) {
+    kernel::tovoGanma(data, count, t0, t1, t2, t3);
+}
 void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
                 bool chk0) {
     kernel::tovoNStage(data, count, t0, t1, t2, t3, chk0);
