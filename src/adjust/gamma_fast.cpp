@@ -80,31 +80,75 @@ HWY_INLINE VD ChannelOf(VD sum) {
     return hn::IfThenZeroElse(low, hn::IfThenElse(high, hn::Set(d, 255.0), hn::Trunc(shifted)));
 }
 
+// The luma, and the colour differences u and v, of whole words, each summed
+// in the kernel's order and held in single precision.
+struct Luma {
+    VD y, u, v;
+};
+
+HWY_INLINE Luma LumaOf(V32 words, double t1, double t2, double t3) {
+    const D d;
+    const auto k = [&](double x) { return hn::Set(d, x); };
+    ChannelsV<D> c = ChannelsOf(d, D32(), words);
+    c = {hn::Add(c.r, k(t1)), hn::Add(c.g, k(t2)), hn::Add(c.b, k(t3))};
+    return {Single(hn::Add(hn::Add(hn::Mul(k(0.299), c.r), hn::Mul(k(0.587), c.g)), hn::Mul(k(0.114), c.b))),
+            Single(hn::Add(hn::Sub(hn::Mul(k(-0.169), c.r), hn::Mul(k(0.3316), c.g)), hn::Mul(k(0.5), c.b))),
+            Single(hn::Sub(hn::Sub(hn::Mul(k(0.5), c.r), hn::Mul(k(0.4186), c.g)), hn::Mul(k(0.0813), c.b)))};
+}
+
+// The new word from the luma's power: the luma rebuilt and the channels
+// summed back from it.
+HWY_INLINE V32 Rebuilt(V32 words, const Luma& luma, VD power) {
+    const D d;
+    const auto k = [&](double x) { return hn::Set(d, x); };
+    const auto y = Single(hn::Mul(power, k(255.0)));
+    const ChannelsV<D> out = {
+        ChannelOf(hn::Add(y, hn::Mul(k(1.402), luma.v))),
+        ChannelOf(hn::Sub(hn::Sub(y, hn::Mul(k(0.344), luma.u)), hn::Mul(k(0.714), luma.v))),
+        ChannelOf(hn::Add(y, hn::Mul(k(1.772), luma.u)))};
+    return WordsOf(D32(), d, words, out);
+}
+
+// Blocks of pixels in three passes, so that the calls of pow stay out of
+// the vector loops: the bases in vectors, their powers one by one through
+// the memo, then the new words in vectors. The last partial vector of a
+// block goes through zero-padded copies on the stack.
 void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, PowerMemo* memo, double t1, double t2,
                 double t3) {
     const D d;
     const D32 d32;
-    const auto k = [&](double v) { return hn::Set(d, v); };
-    HWY_ALIGN float bases[HWY_MAX_BYTES / sizeof(double)];
-    HWY_ALIGN float powers[HWY_MAX_BYTES / sizeof(double)];
-    TransformWords(d32, data, count, [&](V32 words) {
-        ChannelsV<D> c = ChannelsOf(d, d32, words);
-        c = {hn::Add(c.r, k(t1)), hn::Add(c.g, k(t2)), hn::Add(c.b, k(t3))};
-        const auto y = Single(hn::Add(hn::Add(hn::Mul(k(0.299), c.r), hn::Mul(k(0.587), c.g)),
-                                      hn::Mul(k(0.114), c.b)));
-        const auto u = Single(hn::Add(hn::Sub(hn::Mul(k(-0.169), c.r), hn::Mul(k(0.3316), c.g)),
-                                      hn::Mul(k(0.5), c.b)));
-        const auto v = Single(hn::Sub(hn::Sub(hn::Mul(k(0.5), c.r), hn::Mul(k(0.4186), c.g)),
-                                      hn::Mul(k(0.0813), c.b)));
-        hn::Store(hn::DemoteTo(DF(), hn::Div(y, k(255.0))), DF(), bases);
-        for (size_t j = 0; j < hn::Lanes(d); j++) powers[j] = (*memo)(bases[j]);
-        const auto y2 = Single(hn::Mul(hn::PromoteTo(d, hn::Load(DF(), powers)), k(255.0)));
-        const ChannelsV<D> out = {
-            ChannelOf(hn::Add(y2, hn::Mul(k(1.402), v))),
-            ChannelOf(hn::Sub(hn::Sub(y2, hn::Mul(k(0.344), u)), hn::Mul(k(0.714), v))),
-            ChannelOf(hn::Add(y2, hn::Mul(k(1.772), u)))};
-        return WordsOf(d32, d, words, out);
-    });
+    const DF df;
+    const size_t lanes = hn::Lanes(d32);
+    constexpr size_t kBlock = 1024;
+    HWY_ALIGN float bases[kBlock + HWY_MAX_BYTES / sizeof(float)];
+    HWY_ALIGN float powers[kBlock + HWY_MAX_BYTES / sizeof(float)] = {};
+    HWY_ALIGN uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)];
+    for (size_t start = 0; start < count; start += kBlock) {
+        uint32_t* block = data + start;
+        const size_t n = count - start < kBlock ? count - start : kBlock;
+        const size_t whole = n - n % lanes;
+        const auto load = [&](size_t i) {
+            if (i < whole) return hn::LoadU(d32, block + i);
+            std::memset(tail, 0, sizeof tail);
+            std::memcpy(tail, block + i, (n - i) * sizeof(uint32_t));
+            return hn::Load(d32, tail);
+        };
+        for (size_t i = 0; i < n; i += lanes) {
+            const Luma luma = LumaOf(load(i), t1, t2, t3);
+            hn::Store(hn::DemoteTo(df, hn::Div(luma.y, hn::Set(d, 255.0))), df, bases + i);
+        }
+        for (size_t j = 0; j < n; j++) powers[j] = (*memo)(bases[j]);
+        for (size_t i = 0; i < n; i += lanes) {
+            const auto words = load(i);
+            const auto out = Rebuilt(words, LumaOf(words, t1, t2, t3), hn::PromoteTo(d, hn::Load(df, powers + i)));
+            if (i < whole) {
+                hn::StoreU(out, d32, block + i);
+            } else {
+                hn::Store(out, d32, tail);
+                std::memcpy(block + i, tail, (n - i) * sizeof(uint32_t));
+            }
+        }
+    }
 }
 
 }  // namespace rururev::simd::HWY_NAMESPACE
