@@ -1,0 +1,24 @@
+// The forward YCbCr conversion shared by the colour key and the frame change
+// marker: full-range coefficients in double precision, with Cb and Cr centred
+// on 0. Each component is summed as (red term + green term) + blue term and
+// left unrounded.
+#pragma once
+
+#include <cstdint>
+
+namespace rururev {
+
+struct YCbCr {
+    double y;
+    double cb;
+    double cr;
+};
+
+inline YCbCr ycbcr_of(uint32_t r, uint32_t g, uint32_t b) {
+    const double rd = r, gd = g, bd = b;
+    return {0.299 * rd + 0.587 * gd + 0.114 * bd,
+            -0.168736 * rd - 0.331264 * gd + 0.5 * bd,
+            0.5 * rd - 0.418688 * gd - 0.081312 * bd};
+}
+
+}  // namespace rururev
