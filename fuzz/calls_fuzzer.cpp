@@ -19,6 +19,7 @@
 #include "call_check.h"
 #include "guarded_buffer.h"
 #include "hostile_values.h"
+#include "module/module_state.h"
 
 extern "C" int luaopen_librururev(lua_State* L);
 
@@ -64,26 +65,6 @@ lua_State* new_state_with_module() {
         abort();
     }
     return L;
-}
-
-// Calls librururev[name](args...) when the module has that function.
-void call_if_registered(lua_State* L, const char* name, double a, double b, double c) {
-    lua_getglobal(L, "librururev");
-    lua_getfield(L, -1, name);
-    if (lua_isfunction(L, -1)) {
-        lua_pushnumber(L, a);
-        lua_pushnumber(L, b);
-        lua_pushnumber(L, c);
-        lua_pcall(L, 3, 0, 0);
-    }
-    lua_settop(L, 0);
-}
-
-// The module's state outlives Lua states. Putting it back as it is at load
-// (curve points 0, frame store empty) makes each input replay on its own.
-void reset_module_state(lua_State* L) {
-    for (int idx = 1; idx <= 361; idx++) call_if_registered(L, "tovoInterRGBset", 0, 0, idx);
-    call_if_registered(L, "tovoFrameCBA", 0, 0, 0);
 }
 
 // Argument 1: mostly the buffer; otherwise something that is not one.
@@ -182,8 +163,10 @@ void run_one_call(lua_State* L, FuzzedDataProvider& in, int functions) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const int functions = function_count();
     FuzzedDataProvider in(data, size);
+    // The module's state outlives Lua states; starting each input from the
+    // state at load lets a saved input replay on its own.
+    rururev::reset_module_state();
     lua_State* L = new_state_with_module();
-    reset_module_state(L);
     for (int n = 0; n < kMaxCallsPerInput && in.remaining_bytes() > 0; n++) {
         run_one_call(L, in, functions);
     }

@@ -2,6 +2,7 @@
 // under pcall, inside coroutines, on a nearly full stack, with arguments of
 // every type and size, and with no buffer at all.
 #include "lua_fixture.h"
+#include "module/module_state.h"
 #include "registered.h"
 
 namespace {
@@ -32,11 +33,8 @@ protected:
         LuaTest::TearDown();
     }
 
-    // Empties the frame store, when the module has one, so that every call
-    // starts from the same module state.
-    void reset_state() {
-        run("if librururev.tovoFrameCBA then librururev.tovoFrameCBA(nil, 0, 0) end");
-    }
+    // Every call starts from the module state at load.
+    void reset_state() { rururev::reset_module_state(); }
 
     // Runs `code` with a fresh copy of kImage as `buf` and returns the words.
     std::vector<uint32_t> words_after(const std::string& code) {

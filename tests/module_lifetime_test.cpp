@@ -2,6 +2,7 @@
 // module-wide, so a script split over several states, or over a second
 // require, gives the words it gives in one state.
 #include "lua_fixture.h"
+#include "module/module_state.h"
 #include "registered.h"
 
 namespace {
@@ -11,44 +12,48 @@ const std::vector<uint32_t> kFirstFrame = {0xFF204080, 0x00FF8000, 0x80808080,
 const std::vector<uint32_t> kSecondFrame = {0xFF204080, 0x00FF8001, 0x80F08080,
                                             0xFF000000, 0x01000000, 0x7F0A641E};
 
-const std::string kParams = "10, -20, 30, 2, 4278255360, 1, 2, 0, 1, true";
-
-// Puts the module's state back as it is at load: curve points 0, no frame.
-const char* const kResetState =
-    "if librururev.tovoInterRGBset then\n"
-    "  for idx = 1, 361 do librururev.tovoInterRGBset(0, 0, idx) end\n"
-    "end\n"
-    "if librururev.tovoFrameCBA then librururev.tovoFrameCBA(nil, 0, 0) end";
+// Two parameter lists for every filter: the second puts the curve filters in
+// mode 0 with a scale of 1, so that the curve points below move levels.
+const std::string kParams[] = {"10, -20, 30, 2, 4278255360, 1, 2, 0, 1, true",
+                               "100, 0, 256, 1, 2, 3, 4, 5, 6, true"};
 
 struct Step {
     std::string code;  // run with a fresh copy of `frame` as `buf`
     const std::vector<uint32_t>* frame;
 };
 
-// Some curve points, then every filter on a first frame and on a second.
-std::vector<Step> script() {
-    std::vector<Step> steps = {{"if librururev.tovoInterRGBset then\n"
-                                "  librururev.tovoInterRGBset(64, 40, 2)\n"
-                                "  librururev.tovoInterRGBset(192, -30, 3)\n"
-                                "  librururev.tovoInterRGBset(255, 0, 4)\n"
-                                "end",
-                                &kFirstFrame}};
+// Curve points at levels the frames hold, then every filter on the first
+// frame and then on the second. Returns the index of the first step of the
+// second frame.
+size_t script(std::vector<Step>& steps) {
+    steps = {{"if librururev.tovoInterRGBset then\n"
+              "  librururev.tovoInterRGBset(32, 40, 33)\n"
+              "  librururev.tovoInterRGBset(64, -30, 65)\n"
+              "  librururev.tovoInterRGBset(128, 20, 129)\n"
+              "  librururev.tovoInterRGBset(255, 50, 256)\n"
+              "  librururev.tovoInterRGBset(0, -10, 1)\n"
+              "end",
+              &kFirstFrame}};
+    size_t second_frame = 0;
     for (const auto* frame : {&kFirstFrame, &kSecondFrame}) {
-        for (const std::string& name : filter_names()) {
-            steps.push_back({"librururev." + name + "(buf, 3, 2, " + kParams + ")", frame});
+        if (frame == &kSecondFrame) second_frame = steps.size();
+        for (const std::string& params : kParams) {
+            for (const std::string& name : filter_names()) {
+                steps.push_back({"librururev." + name + "(buf, 3, 2, " + params + ")", frame});
+            }
         }
     }
-    return steps;
+    return second_frame;
 }
 
 // How the script is spread over Lua states.
 enum class Split { OneState, OneAfterTheOther, Alternating, RequiredAgain };
 
 std::vector<std::vector<uint32_t>> run_script(Split split) {
-    const std::vector<Step> steps = script();
-    const size_t half = steps.size() / 2;
+    std::vector<Step> steps;
+    const size_t half = script(steps);
+    rururev::reset_module_state();
     lua_State* first = open_module_state();
-    EXPECT_EQ(run_chunk(first, kResetState), "");
     lua_State* second = split == Split::Alternating ? open_module_state() : nullptr;
 
     std::vector<std::vector<uint32_t>> words;
@@ -68,9 +73,9 @@ std::vector<std::vector<uint32_t>> run_script(Split split) {
         EXPECT_EQ(run_chunk(L, steps[i].code), "") << steps[i].code;
         words.push_back(px);
     }
-    EXPECT_EQ(run_chunk(first, kResetState), "");
     lua_close(first);
     if (second != nullptr) lua_close(second);
+    rururev::reset_module_state();
     return words;
 }
 
