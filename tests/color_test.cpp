@@ -70,6 +70,23 @@ TEST(HSV2RGB, SectorsWrapAndNegativeHues) {
     }
 }
 
+// Whole-degree hues make the double-precision round trip lossy for some colours.
+TEST(HSV2RGB, RoundTripsFromRGB2HSV) {
+    const struct { Rgb in, back; } cases[] = {
+        {{255, 0, 200}, {255, 0, 204}},
+        {{200, 101, 50}, {200, 100, 50}},
+        {{10, 20, 30}, {10, 20, 30}},
+        {{255, 128, 0}, {255, 128, 0}},
+    };
+    for (const auto& c : cases) {
+        double h, s, v;
+        RGB2HSV(c.in.r, c.in.g, c.in.b, &h, &s, &v);
+        Rgb back = {-1, -1, -1};
+        HSV2RGB(h, s, v, &back.r, &back.g, &back.b);
+        EXPECT_EQ(back, c.back) << c.in;
+    }
+}
+
 TEST(Hsv8, DocumentedTriplesAndRoundTrips) {
     const struct { Rgb in; int hh, ss, vv; Rgb back; } cases[] = {
         {{255, 0, 0}, 0, 255, 255, {255, 0, 0}},
@@ -105,6 +122,10 @@ TEST(Hsv8, BackConversionSectors) {
         {-30, 255, 255, false, {-1, -1, -1}},
         {-1, 255, 255, false, {-1, -1, -1}},
         {123, 0, 99, true, {99, 99, 99}},     // no saturation: grey at any hue
+        // Levels just above a half, from the single-precision f taken in
+        // double precision: 11.5000003 and 225.5000002 round up.
+        {5, 255, 138, true, {138, 12, 0}},
+        {1, 30, 255, true, {255, 226, 225}},
         {INT64_C(1) << 40, 0, 50, true, {50, 50, 50}},
     };
     for (const auto& c : cases) {

@@ -32,7 +32,9 @@ bool hsv8_back(int64_t hh, int32_t ss, int32_t vv, int32_t* r, int32_t* g, int32
     const double sector = std::floor(quotient);
     const int ii = static_cast<int>(std::fmod(sector, 6.0));
     if (ii < 0) return false;
-    const float f = static_cast<float>(static_cast<float>(quotient) - sector);
+    // f is held in single precision, but the levels are computed from it in
+    // double: 1 - f in float would move some levels across a rounding half.
+    const double f = static_cast<float>(static_cast<float>(quotient) - sector);
     const double s = ss / 255.0;
     const int32_t p = round_to_int(vv * (1 - s));
     const int32_t q = round_to_int(vv * (1 - s * f));

@@ -15,6 +15,9 @@ extern const luaL_Reg functiontable[] = {
     {"tovoNum", tovoNum},
     {"tovoRGB", tovoRGB},
     {"tovoRGB2", tovoRGB2},
+    {"tovoHSV", tovoHSV},
+    {"tovoHSV2", tovoHSV2},
+    {"tovoNega", tovoNega},
     {"tovoMono", tovoMono},
     {"tovo2Pns", tovo2Pns},
     {"tovoAlp0", tovoAlp0},
@@ -28,6 +31,8 @@ extern const luaL_Reg functiontable[] = {
     {"tovoInterRGB", tovoInterRGB},
     {"tovoInterRGBset", tovoInterRGBset},
     {"tovoInterHSV", tovoInterHSV},
+    {"tovoHighShadow", tovoHighShadow},
+    {"tovoHighShadowDoder", tovoHighShadowDoder},
     {"tovoRngPut", tovoRngPut},
     {nullptr, nullptr},
 };

@@ -1,7 +1,8 @@
 -- Loads the built module the way a host script does and makes a first call.
--- Usage: lua5.1|luajit require_test.lua BUILD_DIR
-local dir = assert(arg[1], "usage: require_test.lua BUILD_DIR")
-package.cpath = dir .. "/?.so;" .. package.cpath
+-- Usage: lua5.1|luajit require_test.lua [BUILD_DIR]
+-- Without BUILD_DIR the module is found through the cpath alone (LUA_CPATH).
+local dir = arg[1]
+if dir then package.cpath = dir .. "/?.so;" .. package.cpath end
 
 local m = require "librururev"
 assert(type(m) == "table", "require returned " .. type(m))

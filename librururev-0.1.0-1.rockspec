@@ -1,0 +1,32 @@
+-- Builds the module with its own CMake project and installs it where the
+-- rock's C modules go:   luarocks make   (from the source directory, which
+-- it builds as it is; source.url is only read when building from the
+-- rockspec alone).
+package = "librururev"
+version = "0.1.0-1"
+source = {
+   url = "git+file:///librururev",
+}
+description = {
+   summary = "Bit-exact image filters that rewrite a host's pixel buffer in place",
+   license = "not yet chosen",
+   detailed = [[
+      A native Lua 5.1 module: require "librururev" gives a table of filter
+      functions. Each takes a pixel buffer of 32-bit words (a light userdata
+      owned by the host), its width and height and a few numbers, rewrites
+      the buffer in one pass and returns it. Loads in lua5.1 and luajit.
+   ]],
+}
+dependencies = {
+   "lua >= 5.1, < 5.2",
+}
+build = {
+   type = "cmake",
+   variables = {
+      CMAKE_BUILD_TYPE = "Release",
+      CMAKE_INSTALL_PREFIX = "$(PREFIX)",
+      RURUREV_INSTALL_CMODDIR = "$(LIBDIR)",
+      RURUREV_LUA_INCLUDE_DIR = "$(LUA_INCDIR)",
+      RURUREV_TESTS = "OFF",
+   },
+}

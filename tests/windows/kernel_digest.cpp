@@ -1,0 +1,227 @@
+// Prints one line per kernel: its name and a 64-bit hash of everything it
+// wrote over fixed inputs. A build for another target (32-bit or 64-bit
+// Windows) must print exactly the lines that this machine's build prints; a
+// difference means some arithmetic depends on the target, such as x87 excess
+// precision or a contracted multiply-add. No Lua and no test framework, so
+// that the program runs anywhere the kernels build.
+//
+// Each new kernel adds a line to image_cases, with parameters that reach its
+// rounding and clamping paths.
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "adjust/adjust.h"
+#include "adjust/hsv_filters.h"
+#include "adjust/tone_filters.h"
+#include "curve/curve.h"
+#include "pixel.h"
+#include "region/region.h"
+
+using namespace rururev;
+
+namespace {
+
+// FNV-1a over the bytes of each value, low byte first on every target.
+struct Digest {
+    uint64_t h = 14695981039346656037ull;
+    void add(uint64_t v) {
+        for (int i = 0; i < 8; ++i) {
+            h ^= (v >> (8 * i)) & 255u;
+            h *= 1099511628211ull;
+        }
+    }
+    void add_double(double d) {
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        add(bits);
+    }
+};
+
+constexpr uint32_t kWidth = 256;
+constexpr uint32_t kHeight = 256;
+
+// A fixed image of pseudo-random words in which one pixel in eight is fully
+// transparent and one in eight fully opaque.
+std::vector<uint32_t> test_image() {
+    std::vector<uint32_t> words(kWidth * kHeight);
+    uint32_t x = 2463534242u;
+    for (uint32_t i = 0; i < words.size(); ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        uint32_t word = x;
+        if (i % 8 == 3) word &= 0x00FFFFFFu;
+        if (i % 8 == 5) word |= 0xFF000000u;
+        words[i] = word;
+    }
+    return words;
+}
+
+// A curve with positive and negative displacements and fractions that
+// reach the floor in the curve filters.
+double curve[curve_points];
+
+void fill_curve() {
+    for (int32_t i = 0; i < curve_points; ++i) curve[i] = ((i * 37) % 101 - 50) * 0.73;
+}
+
+struct ImageCase {
+    const char* name;
+    void (*run)(uint32_t* data, uint32_t w, uint32_t h);
+};
+
+const ImageCase image_cases[] = {
+    {"tovoRGB(10,-20,30,-40)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRGB(d, w * h, 10, -20, 30, -40); }},
+    {"tovoRGB(-300,300,0,255)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRGB(d, w * h, -300, 300, 0, 255); }},
+    {"tovoRGB2(10,-20,30,-40)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRGB2(d, w * h, 10, -20, 30, -40); }},
+    {"tovoHSV(25,-40,30,-10)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHSV(d, w * h, 25, -40, 30, -10); }},
+    {"tovoHSV(-400,300,-300,0)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHSV(d, w * h, -400, 300, -300, 0); }},
+    {"tovoHSV2(30,-20,10,15,0x808080,120)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHSV2(d, w * h, 30, -20, 10, 15, 0x808080, 120); }},
+    {"tovoNega(-30,255,255,10)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNega(d, w * h, -30, 255, 255, 10); }},
+    {"tovoHighShadow(230,20,5,90,250,10)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHighShadow(d, w * h, 230, 20, 5, 90, 250, 10); }},
+    {"tovoHighShadowDoder(200,40,-5,110,255,0)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHighShadowDoder(d, w * h, 200, 40, -5, 110, 255, 0); }},
+    {"tovoMono(0,0,0,0,false)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoMono(d, w * h, 0, 0, 0, 0, false); }},
+    {"tovoMono(10,-20,30,5,true)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoMono(d, w * h, 10, -20, 30, 5, true); }},
+    {"tovo2Pns(0,0,0,0,0,255,0)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovo2Pns(d, w * h, 0, 0, 0, 0, 0, 255, 0); }},
+    {"tovo2Pns(10,20,30,-5,1,200,40)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovo2Pns(d, w * h, 10, 20, 30, -5, 1, 200, 40); }},
+    // The draws come from the C library's generator, which differs between
+    // platforms; a threshold of 0 passes every draw, whatever it is.
+    {"tovoAlp0(0,7,50)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoAlp0(d, w * h, 0, 7, 50); }},
+    {"tovoAlp0(0,7,-1)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoAlp0(d, w * h, 0, 7, -1); }},
+    {"tovoGanma(0.45,0,0,0)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoGanma(d, w * h, 0.45f, 0, 0, 0); }},
+    {"tovoGanma(2.2,10,-10,5)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoGanma(d, w * h, 2.2f, 10, -10, 5); }},
+    {"tovoNStage(4,0,0,0,false)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNStage(d, w * h, 4, 0, 0, 0, false); }},
+    {"tovoNStage(7,10,-20,30,true)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNStage(d, w * h, 7, 10, -20, 30, true); }},
+    {"tovoNStage2(3,0,0,0,false)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNStage2(d, w * h, 3, 0, 0, 0, false); }},
+    {"tovoNStage2(6,-10,20,-30,true)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNStage2(d, w * h, 6, -10, 20, -30, true); }},
+    {"tovoRngPut(60,80,0,0xFF336699,0)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRngPut(d, w * h, 60, 80, 0, 0xFF336699, 0); }},
+    {"tovoRngPut(60,80,1,0,1)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRngPut(d, w * h, 60, 80, 1, 0, 1); }},
+    {"tovoYCbCr(40,20,20,0x808080)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoYCbCr(d, w * h, 40, 20, 20, 0x808080); }},
+    {"tovoYCbCr(255,10,10,0x123456)",
+     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoYCbCr(d, w * h, 255, 10, 10, 0x123456); }},
+    {"tovoCSplt(30,60,60,20,0xFF3366CC,10,200,20,220)",
+     [](uint32_t* d, uint32_t w, uint32_t h) {
+         kernel::tovoCSplt(d, w, h, 30, 60, 60, 20, 0xFF3366CC, 10, 200, 20, 220);
+     }},
+    {"tovoCSplt(359,255,255,-30,0xFF0000,0,-1,0,-1)",
+     [](uint32_t* d, uint32_t w, uint32_t h) {
+         kernel::tovoCSplt(d, w, h, 359, 255, 255, -30, 0xFF0000, 0, ~0u, 0, ~0u);
+     }},
+    {"tovoCTracking(30,60,60,20,0xFF3366CC,10,200,20,220)",
+     [](uint32_t* d, uint32_t w, uint32_t h) {
+         kernel::tovoCTracking(d, w, h, 30, 60, 60, 20, 0xFF3366CC, 10, 200, 20, 220);
+     }},
+    // Two frames: the first fills the empty store, the second, shifted in
+    // colour, is compared with it.
+    {"tovoFrameCBA(20,10,10,3,0xFFFF00FF,true) twice",
+     [](uint32_t* d, uint32_t w, uint32_t h) {
+         std::vector<uint32_t> store(w * h);
+         kernel::tovoFrameCBA(d, w * h, store.data(), 20, 10, 10, 3, 0xFFFF00FF, true);
+         kernel::tovoRGB(d, w * h, 15, -15, 5, 0);
+         kernel::tovoFrameCBA(d, w * h, store.data(), 20, 10, 10, 3, 0xFFFF00FF, true);
+     }},
+    // Every mode in turn over the same buffer.
+    {"tovoInterRGB(75,0..13,200)",
+     [](uint32_t* d, uint32_t w, uint32_t h) {
+         for (int32_t mode = 0; mode <= 13; ++mode) kernel::tovoInterRGB(d, w * h, curve, 75, mode, 200);
+     }},
+    {"tovoInterHSV(60,0..2,90)",
+     [](uint32_t* d, uint32_t w, uint32_t h) {
+         for (int32_t mode = 0; mode <= 2; ++mode) kernel::tovoInterHSV(d, w * h, curve, 60, mode, 90);
+     }},
+};
+
+uint64_t digest_of(const std::vector<uint32_t>& words) {
+    Digest d;
+    for (uint32_t w : words) d.add(w);
+    return d.h;
+}
+
+// Every colour there is, forward and back through the double-precision pair,
+// with the value and saturation nudged so that the back conversion leaves
+// the exact grid too.
+uint64_t digest_hsv() {
+    Digest d;
+    for (uint32_t c = 0; c < (1u << 24); c += 3) {
+        double H, S, V;
+        RGB2HSV(red_of(c), green_of(c), blue_of(c), &H, &S, &V);
+        d.add_double(H);
+        d.add_double(S);
+        d.add_double(V);
+        int R = 0, G = 0, B = 0;
+        HSV2RGB(H + (c % 720), S * 0.75, V * 1.1 + 0.5, &R, &G, &B);
+        d.add(static_cast<uint32_t>(R));
+        d.add(static_cast<uint32_t>(G));
+        d.add(static_cast<uint32_t>(B));
+    }
+    return d.h;
+}
+
+// Every colour forward through the 8-bit pair, then back with a shifted hue
+// and saturation, and channels shifted before the forward step.
+uint64_t digest_hsv8() {
+    Digest d;
+    for (uint32_t c = 0; c < (1u << 24); c += 3) {
+        const int64_t shift = static_cast<int64_t>(c % 41) - 20;
+        const Hsv8 f = hsv8_forward(red_of(c) + shift, green_of(c), blue_of(c));
+        d.add(static_cast<uint32_t>(f.hh));
+        d.add(static_cast<uint32_t>(f.ss));
+        d.add(static_cast<uint32_t>(f.vv));
+        d.add_double(f.cmax);
+        d.add_double(f.cmin);
+        const int32_t ss = f.ss < 0 ? 0 : (f.ss > 255 ? 255 : f.ss);
+        const int32_t vv = f.vv < 0 ? 0 : (f.vv > 255 ? 255 : f.vv);
+        int32_t r = 0, g = 0, b = 0;
+        if (hsv8_back(f.hh + (c % 400), ss / 2 + 64, vv, &r, &g, &b)) {
+            d.add(static_cast<uint32_t>(r));
+            d.add(static_cast<uint32_t>(g));
+            d.add(static_cast<uint32_t>(b));
+        }
+    }
+    return d.h;
+}
+
+}  // namespace
+
+int main() {
+    fill_curve();
+    std::printf("RGB2HSV/HSV2RGB %016" PRIx64 "\n", digest_hsv());
+    std::printf("hsv8_forward/hsv8_back %016" PRIx64 "\n", digest_hsv8());
+    // A case that leaves the image as it was would compare nothing.
+    const uint64_t unchanged = digest_of(test_image());
+    int status = 0;
+    for (const ImageCase& c : image_cases) {
+        std::vector<uint32_t> words = test_image();
+        c.run(words.data(), kWidth, kHeight);
+        const uint64_t h = digest_of(words);
+        std::printf("%s %016" PRIx64 "%s\n", c.name, h, h == unchanged ? " UNCHANGED" : "");
+        if (h == unchanged) status = 1;
+    }
+    return status;
+}
