@@ -85,6 +85,11 @@ const Case kCases[] = {
     {"", "tovoAlp0(buf, 3, 1, 1e300, 1, 50)",
      {0xFF102030, 0x00102030, 0x01000000}, {0xFF102030, 0x00102030, 0x01000000}},
 
+    // A hue shift below -360 goes round the wheel: red by -480 is blue,
+    // green by -480 is red.
+    {"", "tovoHSV(buf, 2, 1, -480)", {0xFFFF0000, 0x8000FF00}, {0xFF0000FF, 0x80FF0000}},
+    {"", "tovoHSV(buf, 1, 1, 0, 0, -1e300)", {0xFFFF0000}, {0xFF000000}},
+
     // Colour keys: tolerances beyond the integer range take every visible
     // pixel, or none.
     {"", "tovoYCbCr(buf, 3, 1, 2^31, 1e300, 1/0, 0x123456)",
@@ -128,18 +133,32 @@ TEST_F(ExtremeArguments, ExactWords) {
     }
 }
 
-// Eight-bit arithmetic reads any offset or threshold modulo 256 and clamps
-// the output levels: each pair of calls gives the same words.
-TEST_F(ExtremeArguments, ThresholdReadsHugeValuesModulo256) {
+// Arguments beyond the integer range saturate, and then act as the small
+// values they are equivalent to: eight-bit offsets and thresholds modulo
+// 256, hues modulo 360, levels and bounds through their clamps. Each pair
+// of calls gives the same words.
+TEST_F(ExtremeArguments, HugeValuesActAsTheirReducedEquivalents) {
     const std::vector<uint32_t> image = {0xFF204080, 0x80808080, 0xFF7F8081, 0x00FFFFFF,
-                                         0x01FEFDFC, 0xFF000000};
+                                         0x01FEFDFC, 0xFF000000, 0xFFFF0000, 0x4000FF00};
     const struct { const char* call, *same_as; } pairs[] = {
-        {"tovo2Pns(buf, 6, 1, 0, 0, 0, -2^31, 0, 255, 0)", "tovo2Pns(buf, 6, 1, 0, 0, 0, 0, 0, 255, 0)"},
-        {"tovo2Pns(buf, 6, 1, 0, 0, 0, 2^31, 0, 255, 0)", "tovo2Pns(buf, 6, 1, 0, 0, 0, -1, 0, 255, 0)"},
-        {"tovo2Pns(buf, 6, 1, 0, 0, 0, 1e300, 1, 255, 0)", "tovo2Pns(buf, 6, 1, 0, 0, 0, -1, 1, 255, 0)"},
-        {"tovo2Pns(buf, 6, 1, 2^31, 1e300, -1/0, 0, 0, 255, 0)", "tovo2Pns(buf, 6, 1, -1, -1, 0, 0, 0, 255, 0)"},
-        {"tovo2Pns(buf, 6, 1, 0, 0, 0, 0, 257, 1e300, -1e300)", "tovo2Pns(buf, 6, 1, 0, 0, 0, 0, 1, 255, 0)"},
-        {"tovo2Pns(buf, 6, 1, 0, 0, 0, 0, 1e300, 255, 0)", "tovo2Pns(buf, 6, 1, 0, 0, 0, 0, 255, 255, 0)"},
+        {"tovo2Pns(buf, 8, 1, 0, 0, 0, -2^31, 0, 255, 0)", "tovo2Pns(buf, 8, 1, 0, 0, 0, 0, 0, 255, 0)"},
+        {"tovo2Pns(buf, 8, 1, 0, 0, 0, 2^31, 0, 255, 0)", "tovo2Pns(buf, 8, 1, 0, 0, 0, -1, 0, 255, 0)"},
+        {"tovo2Pns(buf, 8, 1, 0, 0, 0, 1e300, 1, 255, 0)", "tovo2Pns(buf, 8, 1, 0, 0, 0, -1, 1, 255, 0)"},
+        {"tovo2Pns(buf, 8, 1, 2^31, 1e300, -1/0, 0, 0, 255, 0)", "tovo2Pns(buf, 8, 1, -1, -1, 0, 0, 0, 255, 0)"},
+        {"tovo2Pns(buf, 8, 1, 0, 0, 0, 0, 257, 1e300, -1e300)", "tovo2Pns(buf, 8, 1, 0, 0, 0, 0, 1, 255, 0)"},
+        {"tovo2Pns(buf, 8, 1, 0, 0, 0, 0, 1e300, 255, 0)", "tovo2Pns(buf, 8, 1, 0, 0, 0, 0, 255, 255, 0)"},
+        // -2^31 is 232 modulo 360, 2^31 - 1 is 127; -480 is 240.
+        {"tovoHSV(buf, 8, 1, -2^31)", "tovoHSV(buf, 8, 1, 232)"},
+        {"tovoHSV(buf, 8, 1, 1e300)", "tovoHSV(buf, 8, 1, 127)"},
+        {"tovoHSV(buf, 8, 1, -480)", "tovoHSV(buf, 8, 1, 240)"},
+        {"tovoHSV(buf, 8, 1, 0, 1e300, -1/0, 2^31)", "tovoHSV(buf, 8, 1, 0, 255, -255, 255)"},
+        {"tovoNega(buf, 8, 1, 30, -2^31, 128, 0)", "tovoNega(buf, 8, 1, 30, 255, 128, 0)"},
+        {"tovoHighShadow(buf, 8, 1, 200, 40, 0, 100, 2^31, -2^31)",
+         "tovoHighShadow(buf, 8, 1, 200, 40, 0, 100, 255, 0)"},
+        {"tovoHighShadow(buf, 8, 1, 200, 40, 0, 100, -1e300, 1e300)",
+         "tovoHighShadow(buf, 8, 1, 200, 40, 0, 100, 0, 0)"},
+        {"tovoHighShadowDoder(buf, 8, 1, 200, 40, 0, 100, 1/0, -1/0)",
+         "tovoHighShadowDoder(buf, 8, 1, 200, 40, 0, 100, 255, 0)"},
     };
     for (const auto& p : pairs) {
         EXPECT_EQ(words_after(p.call, image), words_after(p.same_as, image)) << p.call;
