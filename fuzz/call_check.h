@@ -34,7 +34,7 @@ struct Finished {
     const char* name;
     int nargs;
     uint32_t count;     // w x h as the module reads it
-    bool buffer_given;  // argument 1 addresses a buffer of count words
+    bool buffer_given;  // argument 1 addresses the buffer of count words
     int status;         // 0, or the error status of the call
     int args;
     int results;

@@ -68,6 +68,7 @@ lua_State* new_state_with_module() {
 }
 
 // Argument 1: mostly the buffer; otherwise something that is not one.
+// Returns whether it addresses the buffer.
 bool push_first_argument(lua_State* L, FuzzedDataProvider& in, GuardedBuffer& buffer) {
     switch (in.ConsumeIntegralInRange<int>(0, 15)) {
         case 0: lua_pushnil(L); return false;
@@ -80,7 +81,7 @@ bool push_first_argument(lua_State* L, FuzzedDataProvider& in, GuardedBuffer& bu
             // An address no filter may touch when there is no pixel.
             if (buffer.count() > 0) break;
             lua_pushlightuserdata(L, reinterpret_cast<void*>(uintptr_t{16}));
-            return true;
+            return false;
         default: break;
     }
     lua_pushlightuserdata(L, buffer.words());
@@ -137,7 +138,6 @@ void run_one_call(lua_State* L, FuzzedDataProvider& in, int functions) {
             push_hostile_value(L, in);
         }
     }
-    if (count == 0) call.buffer_given = false;
     call.results = call.args + nargs;
 
     set_probe_target(fn.func);

@@ -161,6 +161,9 @@ TEST_F(HostileCalls, AMissingBufferRaisesForEveryFilterAndLeavesNoTrace) {
                 "local n, r = count(librururev." + name + "(v, 0, 2, 1))\n"
                 "assert(n == 1 and rawequal(r, v))");
         }
+        // A colon for a dot makes the module table argument 1.
+        const std::string error = try_run("librururev:" + name + "(2, 2)");
+        EXPECT_NE(error.find("pixel buffer expected, got table"), std::string::npos) << error;
         // A thousand errors in a row leave the stack and the module usable.
         const int top = lua_gettop(L);
         run("for i = 1, 1000 do assert(not pcall(librururev." + name + ", nil, 1, 1)) end");
@@ -184,6 +187,18 @@ TEST_F(HostileCalls, NoParameterOfAnyTypeOrSizeRaises) {
         "  end\n"
         "end";
     for (const std::string& name : filter_names()) words_after(with_name(script, name));
+}
+
+TEST_F(HostileCalls, ThousandsOfExtraArgumentsAreDropped) {
+    const std::string script =
+        "local extra = {}\n"
+        "for i = 1, 7000 do extra[i] = i % 7 == 0 and 'x' or i end\n"
+        "local n, r = count(librururev.NAME(buf, 3, 2, " + kParams + ", unpack(extra)))\n"
+        "assert(n == 1 and r == buf)";
+    for (const std::string& name : filter_names()) {
+        EXPECT_EQ(words_after(with_name(script, name)),
+                  words_after("librururev." + name + "(buf, 3, 2, " + kParams + ")")) << name;
+    }
 }
 
 TEST_F(HostileCalls, SizesThatWrapTouchExactlyTheirProductModulo2To32) {

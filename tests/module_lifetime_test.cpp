@@ -128,4 +128,34 @@ TEST(ModuleLifetime, RequireAgainAfterClearingPackageLoaded) {
     }
 }
 
+// A host may open no standard library at all and call the entry point
+// itself, without require.
+TEST(ModuleLifetime, BareStateWithoutStandardLibraries) {
+    lua_State* L = luaL_newstate();
+    lua_pushcfunction(L, luaopen_librururev);
+    ASSERT_EQ(lua_pcall(L, 0, 1, 0), 0) << lua_tostring(L, -1);
+    ASSERT_TRUE(lua_istable(L, -1));
+    lua_getglobal(L, "librururev");
+    EXPECT_TRUE(lua_rawequal(L, -1, -2));
+
+    std::vector<uint32_t> px = {0x80102030, 0x00000000};
+    lua_getfield(L, -1, "tovoRGB");
+    lua_pushlightuserdata(L, px.data());
+    for (double v : {2.0, 1.0, 1.0, 2.0, 3.0, 4.0}) lua_pushnumber(L, v);
+    ASSERT_EQ(lua_pcall(L, 7, LUA_MULTRET, 0), 0) << lua_tostring(L, -1);
+    EXPECT_EQ(lua_gettop(L), 3);
+    EXPECT_EQ(lua_touserdata(L, -1), px.data());
+    EXPECT_EQ(px, (std::vector<uint32_t>{0x84112233, 0x04010203}));
+
+    // The argument error needs no library either.
+    lua_getfield(L, 1, "tovoRGB2");
+    lua_pushnil(L);
+    lua_pushnumber(L, 1);
+    lua_pushnumber(L, 1);
+    ASSERT_NE(lua_pcall(L, 3, 0, 0), 0);
+    EXPECT_NE(std::string(lua_tostring(L, -1)).find("pixel buffer expected, got nil"),
+              std::string::npos);
+    lua_close(L);
+}
+
 }  // namespace
