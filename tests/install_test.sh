@@ -20,3 +20,14 @@ fi
 for lua in "$@"; do
   LUA_CPATH="$dir/?.so" "$lua" "$script"
 done
+
+# The installed program finds the installed module without being told where.
+if [ -x "$tmp/bin/rururev" ]; then
+  printf '%s\n' 'local m = require "librururev"' \
+    'local pic = require("rururev_image").new(2, 1, 0xFF102030)' \
+    'pic:apply(m.tovoRGB, 1, 1, 1, 0)' \
+    'assert(pic:get(1, 0) == 0xFF112131, "tovoRGB through the installed program")' \
+    > "$tmp/installed.lua"
+  env -u RURUREV_MODULE_DIR LUA_CPATH= "$tmp/bin/rururev" run "$tmp/installed.lua"
+  [ -f "$dir/rururev_image.so" ] || { echo "rururev_image.so is not in $dir"; exit 1; }
+fi

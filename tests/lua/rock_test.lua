@@ -2,8 +2,8 @@
 -- table) and checks it against the project it builds: same name and version
 -- as the CMake project, a cmake build in the rockspec's own directory, and
 -- only variables that the CMake project declares.
--- Usage: lua5.1 rockspec_test.lua ROCKSPEC
-local path = assert(arg[1], "usage: rockspec_test.lua ROCKSPEC")
+-- Usage: lua5.1 rock_test.lua ROCKSPEC
+local path = assert(arg[1], "usage: rock_test.lua ROCKSPEC")
 local dir = path:match("^(.*)/[^/]*$") or "."
 
 local function read(file)

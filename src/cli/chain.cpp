@@ -1,0 +1,195 @@
+#include "cli/chain.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+
+#include "image/png_io.h"
+
+namespace rururev::cli {
+
+bool parse_number(const std::string& text, double& out) {
+    const char* s = text.c_str();
+    char* end = nullptr;
+    out = std::strtod(s, &end);
+    if (end == s) return false;
+    if (*end == 'x' || *end == 'X') out = static_cast<double>(std::strtoul(s, &end, 16));
+    while (std::isspace(static_cast<unsigned char>(*end))) ++end;
+    return *end == '\0';
+}
+
+static std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find(separator, start);
+        parts.push_back(text.substr(start, at - start));
+        if (at == std::string::npos) return parts;
+        start = at + 1;
+    }
+}
+
+bool parse_curve(const std::string& text, std::vector<CurvePoint>& out) {
+    for (const std::string& triple : split(text, ',')) {
+        const std::vector<std::string> parts = split(triple, ':');
+        CurvePoint p;
+        if (parts.size() != 3 || !parse_number(parts[0], p.x) || !parse_number(parts[1], p.y) ||
+            !parse_number(parts[2], p.idx)) {
+            return false;
+        }
+        out.push_back(p);
+    }
+    return true;
+}
+
+bool parse_frame_size(const std::string& text, uint32_t& width, uint32_t& height) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    const std::string sides[2] = {text.substr(0, x), text.substr(x + 1)};
+    unsigned long long n[2];
+    for (int i = 0; i < 2; ++i) {
+        if (sides[i].empty() || sides[i].size() > 9) return false;
+        for (char c : sides[i]) {
+            if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        }
+        n[i] = std::strtoull(sides[i].c_str(), nullptr, 10);
+        if (n[i] == 0) return false;
+    }
+    if (n[0] * n[1] > image::max_pixels) return false;
+    width = static_cast<uint32_t>(n[0]);
+    height = static_cast<uint32_t>(n[1]);
+    return true;
+}
+
+static bool parse_argument(const Param& param, const std::string& word, Argument& out) {
+    if (param.type == "bool") {
+        out.is_bool = true;
+        out.truth = word == "true";
+        return word == "true" || word == "false";
+    }
+    return parse_number(word, out.number);
+}
+
+// Reads FUNCTION [ARGS...] up to the next "+" or the end, from words[at].
+static bool parse_step(const std::vector<std::string>& words, size_t& at,
+                       const std::vector<FilterSpec>& filters, Step& step, std::string& error) {
+    step.function = words[at++];
+    const FilterSpec* spec = find_filter(filters, step.function);
+    if (spec == nullptr) {
+        error = "unknown function '" + step.function + "'";
+        return false;
+    }
+    for (; at < words.size() && words[at] != "+"; ++at) {
+        if (step.args.size() == spec->params.size()) {
+            error = step.function + " takes " + std::to_string(spec->params.size()) +
+                    " arguments after data, w, h; got more";
+            return false;
+        }
+        const Param& param = spec->params[step.args.size()];
+        Argument arg;
+        if (!parse_argument(param, words[at], arg)) {
+            error = step.function + ": argument " + param.name + " must be " +
+                    (param.type == "bool" ? "true or false" : "a number") + ", got '" +
+                    words[at] + "'";
+            return false;
+        }
+        step.args.push_back(arg);
+    }
+    return true;
+}
+
+// Reads the options before IN.
+static bool parse_options(const std::vector<std::string>& words, size_t& at, ApplyCommand& out,
+                          std::string& error) {
+    while (at < words.size() && words[at].size() > 2 && words[at].compare(0, 2, "--") == 0) {
+        const std::string option = words[at++];
+        if (option != "--raw" && option != "--curve") {
+            error = "unknown option '" + option + "'";
+            return false;
+        }
+        if (at == words.size()) {
+            error = option + " needs a value";
+            return false;
+        }
+        const std::string& value = words[at++];
+        if (option == "--raw") {
+            out.raw = true;
+            if (!parse_frame_size(value, out.raw_width, out.raw_height)) {
+                error = "--raw takes WIDTHxHEIGHT, both from 1 and at most " +
+                        std::to_string(image::max_pixels) + " pixels in all; got '" + value + "'";
+                return false;
+            }
+        } else if (!parse_curve(value, out.curve)) {
+            error = "--curve takes X:Y:IDX triples separated by commas; got '" + value + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool parse_apply(const std::vector<std::string>& words, const std::vector<FilterSpec>& filters,
+                 ApplyCommand& out, std::string& error) {
+    size_t at = 0;
+    if (!parse_options(words, at, out, error)) return false;
+    if (words.size() - at < 3) {
+        error = "apply needs IN, OUT and a FUNCTION";
+        return false;
+    }
+    out.in = words[at++];
+    out.out = words[at++];
+    for (;;) {
+        if (at == words.size() || words[at] == "+") {
+            error = "a FUNCTION is missing after '+'";
+            return false;
+        }
+        Step step;
+        if (!parse_step(words, at, filters, step, error)) return false;
+        out.steps.push_back(step);
+        if (at == words.size()) return true;
+        ++at;  // the "+"
+    }
+}
+
+bool set_curve(LuaHost& host, const std::vector<CurvePoint>& curve, std::string& error) {
+    lua_State* L = host.state();
+    for (const CurvePoint& p : curve) {
+        host.push_module_function("tovoInterRGBset");
+        if (!lua_isfunction(L, -1)) {
+            lua_pop(L, 1);
+            error = "--curve needs tovoInterRGBset, which this librururev lacks";
+            return false;
+        }
+        lua_pushnumber(L, p.x);
+        lua_pushnumber(L, p.y);
+        lua_pushnumber(L, p.idx);
+        if (!host.call(3, error)) return false;
+    }
+    return true;
+}
+
+bool run_chain(LuaHost& host, const std::vector<Step>& steps, uint32_t* data, uint32_t width,
+               uint32_t height, std::string& error) {
+    lua_State* L = host.state();
+    for (const Step& step : steps) {
+        host.push_module_function(step.function.c_str());
+        if (!lua_isfunction(L, -1)) {
+            lua_pop(L, 1);
+            error = step.function + " is not in this librururev";
+            return false;
+        }
+        lua_pushlightuserdata(L, data);
+        lua_pushnumber(L, width);
+        lua_pushnumber(L, height);
+        for (const Argument& a : step.args) {
+            if (a.is_bool) {
+                lua_pushboolean(L, a.truth);
+            } else {
+                lua_pushnumber(L, a.number);
+            }
+        }
+        if (!host.call(3 + static_cast<int>(step.args.size()), error)) return false;
+    }
+    return true;
+}
+
+}  // namespace rururev::cli

@@ -1,0 +1,62 @@
+// The apply command: its command line, and the chain of filter calls it
+// makes on each picture.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/filter_table.h"
+#include "cli/host.h"
+
+namespace rururev::cli {
+
+// One argument after data, w and h: a number, or a boolean for bool
+// parameters.
+struct Argument {
+    bool is_bool = false;
+    bool truth = false;
+    double number = 0;
+};
+
+struct Step {
+    std::string function;
+    std::vector<Argument> args;
+};
+
+struct CurvePoint {
+    double x = 0, y = 0, idx = 0;
+};
+
+struct ApplyCommand {
+    bool raw = false;
+    uint32_t raw_width = 0, raw_height = 0;
+    std::vector<CurvePoint> curve;
+    std::string in, out;
+    std::vector<Step> steps;
+};
+
+// Reads a number as Lua does: decimal or hexadecimal, surrounding spaces
+// allowed, nothing else.
+bool parse_number(const std::string& text, double& out);
+
+// Reads "1:0:-10,2:5:3" into curve points.
+bool parse_curve(const std::string& text, std::vector<CurvePoint>& out);
+
+// Reads "1920x1080": both sides from 1, their product at most the pixel limit.
+bool parse_frame_size(const std::string& text, uint32_t& width, uint32_t& height);
+
+// Parses the words after "apply". A filter may take fewer arguments than it
+// has parameters (the rest read as 0 or false, as in a Lua call), never
+// more. On failure returns false with the reason; it is a usage error.
+bool parse_apply(const std::vector<std::string>& words, const std::vector<FilterSpec>& filters,
+                 ApplyCommand& out, std::string& error);
+
+// Sets the curve points through tovoInterRGBset.
+bool set_curve(LuaHost& host, const std::vector<CurvePoint>& curve, std::string& error);
+
+// Calls each step on the pixels, as librururev.f(data, w, h, args...).
+bool run_chain(LuaHost& host, const std::vector<Step>& steps, uint32_t* data, uint32_t width,
+               uint32_t height, std::string& error);
+
+}  // namespace rururev::cli

@@ -1,0 +1,96 @@
+#include "cli/filter_table.h"
+
+#include <sstream>
+
+namespace rururev::cli {
+
+bool parse_params(const std::string& text, std::vector<Param>& out) {
+    static const char* const types[] = {"int", "dword", "byte", "float", "bool"};
+    std::istringstream words(text);
+    std::string word;
+    out.clear();
+    while (words >> word) {
+        const size_t colon = word.find(':');
+        if (colon == 0 || colon == std::string::npos) return false;
+        Param p{word.substr(0, colon), word.substr(colon + 1)};
+        bool known = false;
+        for (const char* t : types) known = known || p.type == t;
+        if (!known) return false;
+        out.push_back(p);
+    }
+    return true;
+}
+
+// Reads field `key` of the table on top as a string ("" when absent).
+static std::string string_field(lua_State* L, const char* key) {
+    lua_getfield(L, -1, key);
+    const char* s = lua_tostring(L, -1);
+    std::string value = s != nullptr ? s : "";
+    lua_pop(L, 1);
+    return value;
+}
+
+bool read_filter_table(LuaHost& host, std::vector<FilterSpec>& out, std::string& error) {
+    lua_State* L = host.state();
+    lua_getglobal(L, "require");
+    lua_pushstring(L, "rururev_filters");
+    if (!host.call(1, error)) return false;
+    lua_getglobal(L, "package");
+    lua_getfield(L, -1, "loaded");
+    lua_getfield(L, -1, "rururev_filters");
+    out.clear();
+    for (int i = 1; lua_istable(L, -1); ++i) {
+        lua_rawgeti(L, -1, i);
+        if (!lua_istable(L, -1)) {
+            lua_pop(L, 1);
+            break;
+        }
+        FilterSpec spec;
+        spec.name = string_field(L, "name");
+        spec.about = string_field(L, "about");
+        const std::string params = string_field(L, "params");
+        lua_pop(L, 1);
+        if (spec.name.empty() || !parse_params(params, spec.params)) {
+            error = "rururev_filters: entry " + std::to_string(i) + " is malformed";
+            lua_pop(L, 3);
+            return false;
+        }
+        host.push_module_function(spec.name.c_str());
+        spec.registered = lua_isfunction(L, -1);
+        lua_pop(L, 1);
+        out.push_back(spec);
+    }
+    lua_pop(L, 3);
+    return true;
+}
+
+const FilterSpec* find_filter(const std::vector<FilterSpec>& filters, const std::string& name) {
+    for (const FilterSpec& f : filters) {
+        if (f.name == name) return &f;
+    }
+    return nullptr;
+}
+
+std::string usage_text(const std::vector<FilterSpec>& filters) {
+    std::ostringstream out;
+    out << "usage: rururev apply [--raw WxH] [--curve X:Y:IDX,...] IN OUT FUNCTION [ARGS...]"
+           " [+ FUNCTION [ARGS...]]...\n"
+           "       rururev run SCRIPT.lua [ARGS...]\n"
+           "       rururev gallery OUTDIR [IN.png]\n"
+           "\n"
+           "IN and OUT are PNG files, folders of PNG frames or printf patterns such as\n"
+           "frames/%04d.png; with --raw WxH they are raw BGRA video, - for stdin or stdout.\n"
+           "--curve sets curve points with tovoInterRGBset(X, Y, IDX) before the first call.\n"
+           "\n"
+           "Functions and their arguments after data, w, h (bool: true or false):\n";
+    for (const FilterSpec& f : filters) {
+        std::string line = "  " + f.name;
+        line.resize(22, ' ');
+        for (const Param& p : f.params) line += " " + p.name + ":" + p.type;
+        if (!f.registered) line += "  (not in this librururev)";
+        out << line << "\n";
+    }
+    return out.str();
+}
+
+}  // namespace rururev::cli

@@ -1,0 +1,203 @@
+#include "cli/frames.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace rururev::cli {
+
+namespace {
+
+// The conversion of a pattern: where it starts and ends, its width and fill.
+struct Conversion {
+    size_t begin = 0, end = 0;
+    int width = 0;
+    bool zero = false;
+};
+
+// Finds the one %d conversion; false when there is none, more than one, or
+// any other conversion.
+bool find_conversion(const std::string& p, Conversion& c) {
+    int found = 0;
+    for (size_t i = 0; i < p.size(); ++i) {
+        if (p[i] != '%') continue;
+        if (i + 1 < p.size() && p[i + 1] == '%') {
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        const bool zero = j < p.size() && p[j] == '0';
+        if (zero) ++j;
+        int width = 0;
+        while (j < p.size() && std::isdigit(static_cast<unsigned char>(p[j])) && width < 100) {
+            width = width * 10 + (p[j++] - '0');
+        }
+        if (j >= p.size() || p[j] != 'd' || width >= 100) return false;
+        c = {i, j + 1, width, zero};
+        ++found;
+        i = j;
+    }
+    return found == 1;
+}
+
+std::string unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%') ++i;
+    }
+    return out;
+}
+
+bool is_directory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string base_name(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool has_png_suffix(const std::string& name) {
+    if (name.size() < 5) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".png";
+}
+
+bool list_folder(const std::string& folder, std::vector<std::string>& names, std::string& error) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        error = "cannot read the folder '" + folder + "': " + std::strerror(errno);
+        return false;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (has_png_suffix(name) && !is_directory(folder + "/" + name)) names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end(), natural_less);
+    return true;
+}
+
+// The numbers of the existing frames of a pattern: from 0 or 1 on.
+std::vector<unsigned long> pattern_numbers(const std::string& pattern) {
+    std::vector<unsigned long> numbers;
+    unsigned long n = exists(format_frame(pattern, 0)) ? 0 : 1;
+    while (exists(format_frame(pattern, n))) numbers.push_back(n++);
+    return numbers;
+}
+
+}  // namespace
+
+bool is_frame_pattern(const std::string& pattern) {
+    Conversion c;
+    return find_conversion(pattern, c);
+}
+
+std::string format_frame(const std::string& pattern, unsigned long n) {
+    Conversion c;
+    if (!find_conversion(pattern, c)) return pattern;
+    std::string digits = std::to_string(n);
+    const size_t width = static_cast<size_t>(c.width);
+    if (digits.size() < width) digits.insert(0, width - digits.size(), c.zero ? '0' : ' ');
+    return unescape(pattern.substr(0, c.begin)) + digits + unescape(pattern.substr(c.end));
+}
+
+bool natural_less(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = std::isdigit(static_cast<unsigned char>(a[i]));
+        const bool db = std::isdigit(static_cast<unsigned char>(b[j]));
+        if (da && db) {
+            // Compare the digit runs by value: skip leading zeros, then the
+            // longer run is larger, then the first differing digit decides.
+            size_t ei = i, ej = j;
+            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
+            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
+            size_t si = i, sj = j;
+            while (si + 1 < ei && a[si] == '0') ++si;
+            while (sj + 1 < ej && b[sj] == '0') ++sj;
+            if (ei - si != ej - sj) return ei - si < ej - sj;
+            const int cmp = a.compare(si, ei - si, b, sj, ej - sj);
+            if (cmp != 0) return cmp < 0;
+            if (ei - i != ej - j) return ei - i < ej - j;  // fewer leading zeros first
+            i = ei;
+            j = ej;
+        } else {
+            if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+bool plan_frames(const std::string& in, const std::string& out, std::vector<FramePair>& frames,
+                 std::string& error) {
+    frames.clear();
+    const bool in_pattern = is_frame_pattern(in);
+    const bool in_folder = !in_pattern && is_directory(in);
+    const bool out_pattern = is_frame_pattern(out);
+    if (!in_pattern && in.find('%') != std::string::npos && !exists(in)) {
+        error = "'" + in + "' is not a frame pattern: use one %d, %4d or %04d, and %% for %";
+        return false;
+    }
+    if (!out_pattern && out.find('%') != std::string::npos && (in_pattern || in_folder)) {
+        error = "'" + out + "' is not a frame pattern: use one %d, %4d or %04d, and %% for %";
+        return false;
+    }
+    std::vector<std::string> inputs;
+    std::vector<unsigned long> numbers;
+    if (in_pattern) {
+        numbers = pattern_numbers(in);
+        for (unsigned long n : numbers) inputs.push_back(format_frame(in, n));
+        if (inputs.empty()) {
+            error = "no frames match '" + in + "'";
+            return false;
+        }
+    } else if (in_folder) {
+        std::vector<std::string> names;
+        if (!list_folder(in, names, error)) return false;
+        if (names.empty()) {
+            error = "no PNG files in the folder '" + in + "'";
+            return false;
+        }
+        for (size_t k = 0; k < names.size(); ++k) {
+            inputs.push_back(in + "/" + names[k]);
+            numbers.push_back(k + 1);
+        }
+    } else {
+        inputs.push_back(in);
+        numbers.push_back(1);
+    }
+    const bool sequence = in_pattern || in_folder;
+    bool out_folder = !out_pattern && is_directory(out);
+    if (sequence && !out_pattern && !out_folder) {
+        if (exists(out) || mkdir(out.c_str(), 0777) != 0) {
+            error = "cannot use '" + out + "' as the output folder: " +
+                    (exists(out) ? std::string("it is a file") : std::strerror(errno));
+            return false;
+        }
+        out_folder = true;
+    }
+    for (size_t k = 0; k < inputs.size(); ++k) {
+        std::string target = out;
+        if (out_pattern) target = format_frame(out, numbers[k]);
+        if (out_folder) target = out + "/" + base_name(inputs[k]);
+        frames.push_back({inputs[k], target});
+    }
+    return true;
+}
+
+}  // namespace rururev::cli

@@ -1,0 +1,55 @@
+// The Lua 5.1 state that rururev runs everything in, set up the way an
+// editor hosts its scripts: the standard libraries, librururev loaded by
+// require from the module directory, and two modules of the program's own
+// preloaded: rururev_image (pictures) and rururev_filters (the table of
+// buffer filters).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <lua.hpp>
+
+namespace rururev::cli {
+
+// Where librururev.so is looked for: $RURUREV_MODULE_DIR when set, else the
+// folder of the running executable.
+std::string module_directory();
+
+// Where cmake --install puts the modules, as seen from the installed
+// program; searched after module_directory().
+std::string installed_module_directory();
+
+class LuaHost {
+public:
+    LuaHost();
+    ~LuaHost();
+    LuaHost(const LuaHost&) = delete;
+    LuaHost& operator=(const LuaHost&) = delete;
+
+    lua_State* state() const { return L_; }
+
+    // Requires librururev; false with the reason when it cannot be loaded.
+    bool open(std::string& error);
+
+    // Calls the function below `nargs` arguments on the stack under a
+    // handler that adds a traceback. Leaves no results. On a Lua error
+    // returns false with the message and its traceback.
+    bool call(int nargs, std::string& error);
+
+    // Pushes librururev[name], or nil when the module has no such function.
+    void push_module_function(const char* name);
+
+    // Runs a script file, or a chunk of the program's own, with `args` as
+    // its ... and as the global table arg (arg[0] is the script's name).
+    bool run_file(const std::string& path, const std::vector<std::string>& args, std::string& error);
+    bool run_chunk(const char* code, const char* name, const std::vector<std::string>& args,
+                   std::string& error);
+
+private:
+    bool run_loaded(const std::string& name, const std::vector<std::string>& args, std::string& error);
+
+    lua_State* L_;
+};
+
+}  // namespace rururev::cli

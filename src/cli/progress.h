@@ -1,0 +1,28 @@
+// A one-line progress bar on stderr for frame sequences: frames done, the
+// total when known, the rate and the time left. Drawn only when stderr is a
+// terminal, so logs and pipes stay clean.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace rururev::cli {
+
+// The text of the bar; a total of 0 means unknown (a raw stream).
+std::string progress_line(size_t done, size_t total, double seconds);
+
+class ProgressBar {
+public:
+    explicit ProgressBar(size_t total);
+    void update(size_t done);
+    void finish();
+
+private:
+    bool enabled_;
+    bool drawn_ = false;
+    size_t total_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace rururev::cli

@@ -1,0 +1,147 @@
+#include "cli/raw_video.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "image/atomic_file.h"
+
+namespace rururev::cli {
+
+void bgra_to_words(const unsigned char* bytes, uint32_t* words, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char* p = bytes + 4 * i;
+        words[i] = uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+    }
+}
+
+void words_to_bgra(const uint32_t* words, unsigned char* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        unsigned char* p = bytes + 4 * i;
+        p[0] = static_cast<unsigned char>(words[i]);
+        p[1] = static_cast<unsigned char>(words[i] >> 8);
+        p[2] = static_cast<unsigned char>(words[i] >> 16);
+        p[3] = static_cast<unsigned char>(words[i] >> 24);
+    }
+}
+
+namespace {
+
+std::string stream_name(const std::string& path, const char* standard) {
+    return path == "-" ? standard : "'" + path + "'";
+}
+
+// Reads up to `size` bytes, fewer only at the end of the stream.
+size_t read_full(FILE* f, unsigned char* buffer, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const size_t n = std::fread(buffer + got, 1, size - got, f);
+        if (n == 0) break;
+        got += n;
+    }
+    return got;
+}
+
+// The two ends of the stream and what closes them.
+struct Streams {
+    FILE* in = nullptr;
+    FILE* out = nullptr;
+    bool in_is_file = false;
+    bool out_is_file = false;
+    image::AtomicFile out_file;
+
+    ~Streams() {
+        if (in_is_file && in != nullptr) std::fclose(in);
+        if (out_is_file && out_file.file != nullptr) image::atomic_abort(&out_file);
+    }
+};
+
+bool open_streams(const std::string& in, const std::string& out, Streams& s, std::string& error) {
+    if (in == "-") {
+        s.in = stdin;
+    } else {
+        s.in = std::fopen(in.c_str(), "rb");
+        if (s.in == nullptr) {
+            error = "cannot read '" + in + "': " + std::strerror(errno);
+            return false;
+        }
+        s.in_is_file = true;
+    }
+    if (out == "-") {
+        s.out = stdout;
+        return true;
+    }
+    char reason[300];
+    if (!image::atomic_open(&s.out_file, out.c_str(), reason, sizeof reason)) {
+        error = "cannot write '" + out + "': " + reason;
+        return false;
+    }
+    s.out = s.out_file.file;
+    s.out_is_file = true;
+    return true;
+}
+
+// Finishes the output: flushes stdout, or puts the file in place.
+bool close_output(Streams& s, const std::string& out, std::string& error) {
+    if (!s.out_is_file) {
+        if (std::fflush(stdout) != 0) {
+            error = std::string("cannot write to stdout: ") + std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    char reason[300];
+    if (!image::atomic_commit(&s.out_file, reason, sizeof reason)) {
+        error = "cannot write '" + out + "': " + reason;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool run_raw(const std::string& in, const std::string& out, uint32_t width, uint32_t height,
+             const FrameFilter& filter, std::string& error) {
+    Streams s;
+    if (!open_streams(in, out, s, error)) return false;
+    const size_t count = size_t{width} * height;
+    std::vector<unsigned char> bytes(count * 4);
+    std::vector<uint32_t> words(count);
+    ProgressBar progress(0);
+    size_t frames = 0;
+    for (;;) {
+        const size_t got = read_full(s.in, bytes.data(), bytes.size());
+        if (std::ferror(s.in)) {
+            error = "cannot read " + stream_name(in, "stdin") + ": " + std::strerror(errno);
+            progress.finish();
+            return false;
+        }
+        if (got == 0) break;
+        if (got < bytes.size()) {
+            progress.finish();
+            error = "the last frame of " + stream_name(in, "stdin") + " is short: " + std::to_string(got) + " of " +
+                    std::to_string(bytes.size()) + " bytes; the " + std::to_string(frames) +
+                    " full frames before it were written";
+            std::string close_error;
+            if (!close_output(s, out, close_error)) error = close_error;
+            return false;
+        }
+        bgra_to_words(bytes.data(), words.data(), count);
+        if (!filter(words.data(), error)) {
+            progress.finish();
+            return false;
+        }
+        words_to_bgra(words.data(), bytes.data(), count);
+        if (std::fwrite(bytes.data(), 1, bytes.size(), s.out) != bytes.size()) {
+            progress.finish();
+            error = "cannot write " + stream_name(out, "stdout") + ": " + std::strerror(errno);
+            return false;
+        }
+        progress.update(++frames);
+    }
+    progress.finish();
+    return close_output(s, out, error);
+}
+
+}  // namespace rururev::cli

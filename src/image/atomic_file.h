@@ -1,0 +1,35 @@
+// Writing a file so that a failure loses nothing: the data goes to a
+// temporary file in the destination's folder, which replaces the destination
+// by a rename only once every byte is written and synced. On failure the
+// temporary file is removed and the destination is left as it was.
+//
+// A destination that is a symbolic link is followed: the file it points to
+// is replaced and the link stays. A destination that exists and is neither
+// a regular file nor a folder (a pipe, a terminal, /dev/null) cannot be
+// replaced by a rename and is written directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+namespace rururev::image {
+
+struct AtomicFile {
+    FILE* file = nullptr;     // open for writing: the temporary file, or the destination
+    bool direct = false;      // writing straight to the destination
+    char temp_path[4096];     // the temporary file: the destination's name plus a suffix
+    char final_path[4096];    // the destination, links followed
+};
+
+// Opens the temporary file beside `path` (or `path` itself when it is written
+// directly). On failure returns false with the reason in `error`.
+bool atomic_open(AtomicFile* out, const char* path, char* error, size_t error_size);
+
+// Flushes, syncs and closes the temporary file, then renames it over the
+// destination. On failure removes it and returns false with the reason.
+bool atomic_commit(AtomicFile* out, char* error, size_t error_size);
+
+// Closes and removes the temporary file; the destination is untouched.
+void atomic_abort(AtomicFile* out);
+
+}  // namespace rururev::image

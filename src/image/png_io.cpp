@@ -1,0 +1,300 @@
+#include "image/png_io.h"
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <png.h>
+
+#include "image/atomic_file.h"
+
+// libpng reports errors by a long jump back to the setjmp of the function
+// that called it. The functions here that set a jump point hold no C++
+// object with a destructor; what must survive a jump lives in the reader or
+// writer struct, on the heap.
+
+namespace rururev::image {
+
+struct PngReader {
+    const char* path = nullptr;  // the caller's, for messages
+    FILE* file = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int passes = 1;
+    char message[256] = "";
+};
+
+static void on_png_error(png_structp png, png_const_charp message) {
+    char* out = static_cast<char*>(png_get_error_ptr(png));
+    std::snprintf(out, 256, "%s", message);
+    png_longjmp(png, 1);
+}
+
+// Warnings (a damaged ancillary chunk, say) change nothing in the pixels:
+// a library does not print them.
+static void on_png_warning(png_structp, png_const_charp) {}
+
+// Reads through stdio so that a short file is told apart from a failing one.
+static void read_from_file(png_structp png, png_bytep data, size_t length) {
+    auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
+    if (std::fread(data, 1, length, reader->file) == length) return;
+    if (std::ferror(reader->file)) {
+        png_error(png, std::strerror(errno));
+    }
+    png_error(png, "truncated PNG file (unexpected end of file)");
+}
+
+static void fail(char* error, size_t size, const char* verb, const char* path, const char* reason) {
+    std::snprintf(error, size, "cannot %s '%s': %s", verb, path, reason);
+}
+
+// Asks libpng for 8-bit RGBA rows whatever the file holds.
+static void request_rgba8(png_structp png, png_infop info) {
+    const int type = png_get_color_type(png, info);
+    const int depth = png_get_bit_depth(png, info);
+    if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    const bool has_trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (has_trns) png_set_tRNS_to_alpha(png);
+    if (depth == 16) png_set_scale_16(png);
+    if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    if ((type & PNG_COLOR_MASK_ALPHA) == 0 && !has_trns) png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+}
+
+// Reads the header into the reader; false when libpng failed.
+static bool read_header(PngReader* r) {
+    if (setjmp(png_jmpbuf(r->png))) return false;
+    png_set_read_fn(r->png, r, read_from_file);
+    png_set_sig_bytes(r->png, 8);
+    // The pixel-count limit below is the one that matters; libpng's own
+    // default caps a side at a million pixels.
+    png_set_user_limits(r->png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    png_read_info(r->png, r->info);
+    r->width = png_get_image_width(r->png, r->info);
+    r->height = png_get_image_height(r->png, r->info);
+    return true;
+}
+
+static bool prepare_rows(PngReader* r) {
+    if (setjmp(png_jmpbuf(r->png))) return false;
+    request_rgba8(r->png, r->info);
+    r->passes = png_set_interlace_handling(r->png);
+    png_read_update_info(r->png, r->info);
+    if (png_get_rowbytes(r->png, r->info) != size_t{r->width} * 4) {
+        png_error(r->png, "unsupported pixel format");
+    }
+    return true;
+}
+
+// Opens the file and reads as far as the first row; returns null, or the
+// reason it cannot be read.
+static const char* start_reading(PngReader* r) {
+    r->file = std::fopen(r->path, "rb");
+    if (r->file == nullptr) return std::strerror(errno);
+    png_byte signature[8];
+    const size_t got = std::fread(signature, 1, sizeof signature, r->file);
+    if (got < sizeof signature && std::ferror(r->file)) return std::strerror(errno);
+    if (got < sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {
+        return "not a PNG file";
+    }
+    r->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, r->message, on_png_error, on_png_warning);
+    if (r->png != nullptr) r->info = png_create_info_struct(r->png);
+    if (r->info == nullptr) return "out of memory";
+    if (!read_header(r)) return r->message;
+    // Checked before anything is allocated for the pixels.
+    if (uint64_t{r->width} * r->height > max_pixels) {
+        std::snprintf(r->message, sizeof r->message, "%u x %u pixels is more than the limit of %llu",
+                      r->width, r->height, static_cast<unsigned long long>(max_pixels));
+        return r->message;
+    }
+    if (!prepare_rows(r)) return r->message;
+    return nullptr;
+}
+
+PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
+                    char* error, size_t error_size) {
+    auto* r = new (std::nothrow) PngReader;
+    if (r == nullptr) {
+        fail(error, error_size, "load", path, "out of memory");
+        return nullptr;
+    }
+    r->path = path;
+    if (const char* reason = start_reading(r)) {
+        fail(error, error_size, "load", path, reason);
+        png_close(r);
+        return nullptr;
+    }
+    *width = r->width;
+    *height = r->height;
+    return r;
+}
+
+// Reads every pass of every row straight into the pixel words as RGBA
+// bytes, then checks the chunks after the image data.
+static bool read_rows(PngReader* r, unsigned char* bytes) {
+    if (setjmp(png_jmpbuf(r->png))) return false;
+    const size_t stride = size_t{r->width} * 4;
+    for (int pass = 0; pass < r->passes; ++pass) {
+        for (uint32_t y = 0; y < r->height; ++y) {
+            png_read_row(r->png, bytes + stride * y, nullptr);
+        }
+    }
+    png_read_end(r->png, nullptr);
+    return true;
+}
+
+bool png_read_pixels(PngReader* r, uint32_t* pixels, char* error, size_t error_size) {
+    auto* bytes = reinterpret_cast<unsigned char*>(pixels);
+    if (!read_rows(r, bytes)) {
+        fail(error, error_size, "load", r->path, r->message);
+        return false;
+    }
+    // Red, green, blue, alpha bytes become one word each, in place.
+    const size_t count = size_t{r->width} * r->height;
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char* p = bytes + 4 * i;
+        const uint32_t word = uint32_t{p[3]} << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+        pixels[i] = word;
+    }
+    return true;
+}
+
+void png_close(PngReader* r) {
+    if (r == nullptr) return;
+    if (r->png != nullptr) png_destroy_read_struct(&r->png, r->info ? &r->info : nullptr, nullptr);
+    if (r->file != nullptr) std::fclose(r->file);
+    delete r;
+}
+
+struct PngWriter {
+    AtomicFile out;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    unsigned char* row = nullptr;
+    char message[256] = "";
+};
+
+static void write_to_file(png_structp png, png_bytep data, size_t length) {
+    auto* w = static_cast<PngWriter*>(png_get_io_ptr(png));
+    if (std::fwrite(data, 1, length, w->out.file) != length) png_error(png, std::strerror(errno));
+}
+
+static void flush_file(png_structp png) {
+    auto* w = static_cast<PngWriter*>(png_get_io_ptr(png));
+    if (std::fflush(w->out.file) != 0) png_error(png, std::strerror(errno));
+}
+
+static bool write_image(PngWriter* w, uint32_t width, uint32_t height, const uint32_t* pixels) {
+    if (setjmp(png_jmpbuf(w->png))) return false;
+    png_set_write_fn(w->png, w, write_to_file, flush_file);
+    png_set_IHDR(w->png, w->info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(w->png, w->info);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t* line = pixels + size_t{width} * y;
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t word = line[x];
+            unsigned char* p = w->row + 4 * size_t{x};
+            p[0] = static_cast<unsigned char>(word >> 16);
+            p[1] = static_cast<unsigned char>(word >> 8);
+            p[2] = static_cast<unsigned char>(word);
+            p[3] = static_cast<unsigned char>(word >> 24);
+        }
+        png_write_row(w->png, w->row);
+    }
+    png_write_end(w->png, w->info);
+    return true;
+}
+
+static void close_writer(PngWriter* w) {
+    if (w->png != nullptr) png_destroy_write_struct(&w->png, w->info ? &w->info : nullptr);
+    std::free(w->row);
+    delete w;
+}
+
+bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
+              char* error, size_t error_size) {
+    char reason[256];
+    if (width == 0 || height == 0 || uint64_t{width} * height > max_pixels) {
+        std::snprintf(reason, sizeof reason, "cannot write a picture of %u x %u pixels", width, height);
+        fail(error, error_size, "save", path, reason);
+        return false;
+    }
+    auto* w = new (std::nothrow) PngWriter;
+    if (w == nullptr) {
+        fail(error, error_size, "save", path, "out of memory");
+        return false;
+    }
+    w->row = static_cast<unsigned char*>(std::malloc(size_t{width} * 4));
+    w->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, w->message, on_png_error, on_png_warning);
+    if (w->png != nullptr) w->info = png_create_info_struct(w->png);
+    if (w->row == nullptr || w->info == nullptr) {
+        fail(error, error_size, "save", path, "out of memory");
+        close_writer(w);
+        return false;
+    }
+    if (!atomic_open(&w->out, path, reason, sizeof reason)) {
+        fail(error, error_size, "save", path, reason);
+        close_writer(w);
+        return false;
+    }
+    if (!write_image(w, width, height, pixels)) {
+        fail(error, error_size, "save", path, w->message);
+        atomic_abort(&w->out);
+        close_writer(w);
+        return false;
+    }
+    const bool committed = atomic_commit(&w->out, reason, sizeof reason);
+    if (!committed) fail(error, error_size, "save", path, reason);
+    close_writer(w);
+    return committed;
+}
+
+bool load_png(const std::string& path, Raster& out, std::string& error) {
+    char message[512];
+    uint32_t width = 0, height = 0;
+    PngReader* reader = png_open(path.c_str(), &width, &height, message, sizeof message);
+    if (reader == nullptr) {
+        error = message;
+        return false;
+    }
+    std::vector<uint32_t> words;
+    try {
+        words.resize(size_t{width} * height);
+    } catch (const std::bad_alloc&) {
+        png_close(reader);
+        error = "cannot load '" + path + "': out of memory";
+        return false;
+    }
+    const bool ok = png_read_pixels(reader, words.data(), message, sizeof message);
+    png_close(reader);
+    if (!ok) {
+        error = message;
+        return false;
+    }
+    out.width = width;
+    out.height = height;
+    out.words = std::move(words);
+    return true;
+}
+
+bool save_png(const std::string& path, const Raster& picture, std::string& error) {
+    char message[512];
+    if (picture.words.size() != size_t{picture.width} * picture.height) {
+        error = "cannot save '" + path + "': the pixels do not match the size";
+        return false;
+    }
+    if (!png_save(path.c_str(), picture.width, picture.height, picture.words.data(),
+                  message, sizeof message)) {
+        error = message;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace rururev::image

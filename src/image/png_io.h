@@ -1,0 +1,48 @@
+// PNG files to pixel words and back, on libpng.
+//
+// Loading takes 8-bit and 16-bit files of every colour type (grey, grey with
+// alpha, RGB, RGBA, palette, with or without a transparency chunk) and gives
+// straight-alpha words: alpha in bits 24 to 31, red 16 to 23, green 8 to 15,
+// blue 0 to 7. Sixteen-bit samples are scaled to 8 bits with rounding; no
+// gamma correction is applied. Saving always writes 8-bit RGBA.
+//
+// Every failure comes back as a message that names the file and the reason;
+// nothing here prints, exits or throws.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rururev::image {
+
+// The largest picture accepted: 2^28 pixels, 1 GiB of pixel words.
+constexpr uint64_t max_pixels = uint64_t{1} << 28;
+
+// Loading is split in two so that the caller can allocate the pixels itself
+// once the size is known. png_open reads the header and checks the size;
+// png_read_pixels fills width x height words and checks the rest of the
+// file; png_close releases the reader whatever happened. `path` must stay
+// valid until png_close.
+struct PngReader;
+PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
+                    char* error, size_t error_size);
+bool png_read_pixels(PngReader* reader, uint32_t* pixels, char* error, size_t error_size);
+void png_close(PngReader* reader);
+
+// Writes width x height words as an 8-bit RGBA file. The file is replaced
+// only when it has been written completely; on failure nothing changes.
+bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
+              char* error, size_t error_size);
+
+// Whole pictures for C++ callers.
+struct Raster {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint32_t> words;
+};
+bool load_png(const std::string& path, Raster& out, std::string& error);
+bool save_png(const std::string& path, const Raster& picture, std::string& error);
+
+}  // namespace rururev::image

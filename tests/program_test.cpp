@@ -1,0 +1,484 @@
+// The rururev program, run as users run it: apply against the same calls
+// through Lua, frame sequences, raw pipes (and ffmpeg around them when it is
+// installed), scripts, the gallery, and bad input.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include <sys/stat.h>
+
+#include "image/png_io.h"
+#include "lua_fixture.h"
+#include "scratch.h"
+
+using rururev::image::load_png;
+using rururev::image::Raster;
+using rururev::image::save_png;
+
+namespace {
+
+// A picture of w x h varied words: every alpha class, transparent pixels
+// with colour, channels at both ends.
+Raster varied_picture(uint32_t w, uint32_t h, uint32_t seed) {
+    Raster p;
+    p.width = w;
+    p.height = h;
+    uint32_t x = seed;
+    for (uint32_t i = 0; i < w * h; ++i) {
+        x = x * 1664525u + 1013904223u;
+        uint32_t word = x;
+        if (i % 7 == 0) word &= 0x00FFFFFF;  // transparent, colour kept
+        if (i % 11 == 0) word |= 0xFF000000;
+        p.words.push_back(word);
+    }
+    return p;
+}
+
+void save(const std::string& path, const Raster& p) {
+    std::string error;
+    ASSERT_TRUE(save_png(path, p, error)) << error;
+}
+
+Raster load(const std::string& path) {
+    Raster p;
+    std::string error;
+    EXPECT_TRUE(load_png(path, p, error)) << error;
+    return p;
+}
+
+std::vector<std::string> split_tabs(const std::string& line) {
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    for (std::string w; std::getline(in, w, '\t');) words.push_back(w);
+    return words;
+}
+
+bool have_lua51() { return std::string(RURUREV_LUA51).size() > 0; }
+
+// Runs `code` in the stock interpreter with both modules on its cpath.
+Outcome run_lua51(const std::string& script, const std::vector<std::string>& args) {
+    std::string command = shell_quote(RURUREV_LUA51) + " " + shell_quote(script);
+    for (const std::string& a : args) command += " " + shell_quote(a);
+    return run_shell(command);
+}
+
+TEST(Apply, EveryFilterGivesTheWordsOfTheSameCallThroughLua) {
+    if (!have_lua51()) GTEST_SKIP() << "lua5.1 is not installed";
+    ScratchDir dir;
+    save(dir / "in.png", varied_picture(37, 23, 1));
+    ASSERT_TRUE(make_dir(dir / "lua"));
+    const Outcome ref = run_lua51(RURUREV_SOURCE_DIR "/tests/lua/filter_reference.lua",
+                                  {build_dir(), RURUREV_SOURCE_DIR "/src/cli/filters.lua",
+                                   dir / "in.png", dir / "lua"});
+    ASSERT_EQ(ref.status, 0) << ref.err;
+    std::istringstream lines(ref.out);
+    int compared = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> words = split_tabs(line);
+        const std::string name = words[0];
+        std::vector<std::string> args = {"apply"};
+        size_t at = 1;
+        if (words.size() > 2 && words[1] == "--curve") {
+            args.insert(args.end(), {"--curve", words[2]});
+            at = 3;
+        }
+        args.insert(args.end(), {dir / "in.png", dir / "out.png", name});
+        args.insert(args.end(), words.begin() + static_cast<long>(at), words.end());
+        const Outcome o = run_rururev(args);
+        ASSERT_EQ(o.status, 0) << name << ": " << o.err;
+        EXPECT_EQ(load(dir / "out.png").words, load(dir / ("lua/" + name + ".png")).words) << name;
+        ++compared;
+    }
+    EXPECT_GE(compared, 2);  // tovoRGB and tovoRGB2 at least
+}
+
+TEST(Apply, ChainsRunLeftToRight) {
+    ScratchDir dir;
+    Raster in = varied_picture(5, 4, 2);
+    save(dir / "in.png", in);
+    const Outcome o = run_rururev({"apply", dir / "in.png", dir / "out.png", "tovoRGB", "300", "0",
+                                   "0", "0", "+", "tovoRGB2", "-10", "0", "0", "0x10"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const Raster out = load(dir / "out.png");
+    for (size_t i = 0; i < in.words.size(); ++i) {
+        // Red first goes to 255, then down by 10 where the pixel is visible.
+        const uint32_t a = in.words[i] >> 24;
+        const uint32_t want = a == 0 ? (in.words[i] & 0x0000FFFF) | 0x00FF0000
+                                     : (std::min(a + 16, 255u) << 24) | 0x00F50000 | (in.words[i] & 0xFFFF);
+        EXPECT_EQ(out.words[i], want) << i;
+    }
+}
+
+using Sequences = LuaTest;
+
+// Frames f1, f2, f10 in a folder, natural order f1, f2, f10: one picture,
+// then its top two rows changed, then only its bottom two rows changed. In
+// another order the frame change marks would fall elsewhere.
+void write_frames(const ScratchDir& dir, const std::string& folder) {
+    ASSERT_TRUE(make_dir(dir / folder));
+    const Raster base = varied_picture(9, 6, 3);
+    const struct { int n; size_t from, to; } frames[] = {{1, 0, 0}, {2, 0, 18}, {10, 36, 54}};
+    for (const auto& f : frames) {
+        Raster frame = base;
+        for (size_t i = f.from; i < f.to; ++i) frame.words[i] ^= 0x00FF00FF;
+        save(dir / (folder + "/f" + std::to_string(f.n) + ".png"), frame);
+    }
+}
+
+// A folder of frames through one filter equals calling it frame by frame
+// in one Lua state, in natural order.
+void check_sequence(const std::string& name, const std::vector<std::string>& args) {
+    if (!have_lua51()) GTEST_SKIP() << "lua5.1 is not installed";
+    ScratchDir dir;
+    write_frames(dir, "in");
+    std::vector<std::string> line = {"apply", dir / "in", dir / "out", name};
+    line.insert(line.end(), args.begin(), args.end());
+    const Outcome o = run_rururev(line);
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::string call = "pic:apply(lib." + name;
+    for (const std::string& a : args) call += ", " + a;
+    write_file(dir / "ref.lua",
+               "package.cpath = '" + build_dir() + "/?.so;' .. package.cpath\n"
+               "local image, lib = require 'rururev_image', require 'librururev'\n"
+               "local dir = ...\n"
+               "for _, n in ipairs{1, 2, 10} do\n"
+               "  local pic = image.load(dir .. '/in/f' .. n .. '.png')\n"
+               "  " + call + ")\n"
+               "  pic:save(dir .. '/ref' .. n .. '.png')\n"
+               "end\n");
+    const Outcome ref = run_lua51(dir / "ref.lua", {dir.path()});
+    ASSERT_EQ(ref.status, 0) << ref.err;
+    for (int n : {1, 2, 10}) {
+        const std::string f = "f" + std::to_string(n) + ".png";
+        EXPECT_EQ(load(dir / ("out/" + f)).words, load(dir / ("ref" + std::to_string(n) + ".png")).words)
+            << name << " " << f;
+    }
+}
+
+TEST_F(Sequences, FramesAreFilteredInOrderLikeCallsFrameByFrame) {
+    check_sequence("tovoRGB", {"5", "-5", "9", "1"});
+}
+
+TEST_F(Sequences, FrameChangeMarkingCarriesItsStoreAcrossFrames) {
+    if (eval_number("librururev.tovoFrameCBA and 1 or 0") == 0) {
+        GTEST_SKIP() << "tovoFrameCBA is not registered yet";
+    }
+    check_sequence("tovoFrameCBA", {"0", "10", "10", "10", "2", "0xFF0000", "false"});
+}
+
+TEST(FrameFiles, PatternsNumberTheOutputLikeTheInput) {
+    ScratchDir dir;
+    const Raster frame = varied_picture(3, 3, 4);
+    for (int n : {0, 1, 2}) save(dir / ("in" + std::to_string(n) + ".png"), frame);
+    save(dir / "in4.png", frame);  // after the gap: not a frame of the sequence
+    const Outcome o = run_rururev({"apply", dir / "in%d.png", dir / "out%03d.png", "tovoRGB", "1"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"in0.png", "in1.png", "in2.png", "in4.png",
+                                                     "out000.png", "out001.png", "out002.png"}));
+}
+
+TEST(FrameFiles, ABadFrameStopsTheRunAfterTheFramesBeforeIt) {
+    ScratchDir dir;
+    write_frames(dir, "in");
+    write_file(dir / "in/f2.png", "broken");
+    const Outcome o = run_rururev({"apply", dir / "in", dir / "out", "tovoRGB", "1"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "rururev: cannot load '" + (dir / "in/f2.png") + "': not a PNG file\n");
+    EXPECT_TRUE(file_exists(dir / "out/f1.png"));
+    EXPECT_FALSE(file_exists(dir / "out/f2.png"));
+    EXPECT_FALSE(file_exists(dir / "out/f10.png"));
+}
+
+// Three frames of 5 x 3 BGRA bytes and what tovoRGB 3 -4 5 -6 makes of them.
+struct RawClip {
+    std::string in, out;
+};
+
+std::string bgra_bytes(const std::vector<uint32_t>& words) {
+    std::string bytes;
+    for (uint32_t w : words) {
+        for (int k = 0; k < 4; ++k) bytes += static_cast<char>(w >> (8 * k));
+    }
+    return bytes;
+}
+
+class RawPipes : public LuaTest {
+protected:
+    RawClip raw_clip() {
+        std::vector<uint32_t> words = varied_picture(5, 9, 5).words;
+        RawClip clip;
+        clip.in = bgra_bytes(words);
+        for (int f = 0; f < 3; ++f) {
+            lua_pushlightuserdata(L, words.data() + 15 * f);
+            lua_setglobal(L, "frame");
+            run("librururev.tovoRGB(frame, 5, 3, 3, -4, 5, -6)");
+        }
+        clip.out = bgra_bytes(words);
+        return clip;
+    }
+};
+
+TEST_F(RawPipes, FramesRoundTripThroughStdinAndStdout) {
+    ScratchDir dir;
+    const RawClip clip = raw_clip();
+    write_file(dir / "in.raw", clip.in);
+    const Outcome o = run_rururev({"apply", "--raw", "5x3", "-", "-", "tovoRGB", "3", "-4", "5", "-6"},
+                                  dir / "in.raw");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, clip.out);
+    // And between files.
+    const Outcome f = run_rururev({"apply", "--raw", "5x3", dir / "in.raw", dir / "out.raw", "tovoRGB",
+                                   "3", "-4", "5", "-6"});
+    ASSERT_EQ(f.status, 0) << f.err;
+    EXPECT_EQ(read_file(dir / "out.raw"), clip.out);
+}
+
+// A named pipe (like /dev/null) cannot be replaced by a rename: it is
+// written to, and stays a pipe.
+TEST_F(RawPipes, ANamedPipeIsWrittenNotReplaced) {
+    ScratchDir dir;
+    const RawClip clip = raw_clip();
+    write_file(dir / "in.raw", clip.in);
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const Outcome o = run_shell("timeout 10 cat " + shell_quote(dir / "pipe") + " >" + shell_quote(dir / "got") +
+                                " & " + shell_quote(build_dir() + "/rururev") + " apply --raw 5x3 " +
+                                shell_quote(dir / "in.raw") + " " + shell_quote(dir / "pipe") +
+                                " tovoRGB 3 -4 5 -6; status=$?; wait; exit $status");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(read_file(dir / "got"), clip.out);
+    struct stat st;
+    ASSERT_EQ(stat((dir / "pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"got", "in.raw", "pipe"}));
+}
+
+TEST_F(RawPipes, AShortLastFrameIsAnErrorAfterTheFullFrames) {
+    ScratchDir dir;
+    const RawClip clip = raw_clip();
+    write_file(dir / "in.raw", clip.in.substr(0, 60 * 2 + 7));
+    for (const std::string& out : {std::string("-"), dir / "out.raw"}) {
+        const Outcome o = run_rururev(
+            {"apply", "--raw", "5x3", "-", out, "tovoRGB", "3", "-4", "5", "-6"}, dir / "in.raw");
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err,
+                  "rururev: the last frame of stdin is short: 7 of 60 bytes; the 2 full frames "
+                  "before it were written\n");
+        EXPECT_EQ(out == "-" ? o.out : read_file(out), clip.out.substr(0, 120));
+    }
+}
+
+TEST_F(RawPipes, AWholeClipGoesThroughFfmpegAndBack) {
+    if (run_shell("command -v ffmpeg").status != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    ScratchDir dir;
+    const std::string quiet = "ffmpeg -nostdin -v error -y ";
+    const std::string clip = shell_quote(dir / "clip.mkv");
+    const std::string out = shell_quote(dir / "out.mkv");
+    Outcome o = run_shell(quiet + "-f lavfi -i testsrc=size=32x24:rate=5 -frames:v 4 -c:v ffv1 "
+                                  "-pix_fmt bgra " + clip);
+    ASSERT_EQ(o.status, 0) << o.err;
+    // The pipeline of the README, on a lossless codec.
+    o = run_shell(quiet + "-i " + clip + " -f rawvideo -pix_fmt bgra - | " +
+                  shell_quote(build_dir() + "/rururev") +
+                  " apply --raw 32x24 - - tovoRGB 40 0 -40 0 | " + quiet +
+                  "-f rawvideo -pix_fmt bgra -s 32x24 -i - -c:v ffv1 -pix_fmt bgra " + out);
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::string before = run_shell(quiet + "-i " + clip + " -f rawvideo -pix_fmt bgra -").out;
+    const std::string after = run_shell(quiet + "-i " + out + " -f rawvideo -pix_fmt bgra -").out;
+    ASSERT_EQ(before.size(), 4u * 32 * 24 * 4);
+    ASSERT_EQ(after.size(), before.size());
+    std::vector<uint32_t> words(before.size() / 4);
+    std::memcpy(words.data(), before.data(), before.size());  // the tests run on little-endian
+    set_buffer(words, "clip");
+    run("librururev.tovoRGB(clip, 32, 24 * 4, 40, 0, -40, 0)");
+    EXPECT_EQ(std::memcmp(words.data(), after.data(), after.size()), 0);
+}
+
+TEST(BadInput, DamagedPicturesLeaveNoOutputAndKeepOldOnes) {
+    ScratchDir dir;
+    write_file(dir / "text.png", "hello");
+    write_file(dir / "kept.png", "old output");
+    const struct { std::string in, out, err; } cases[] = {
+        {dir / "missing.png", dir / "new.png",
+         "rururev: cannot load '" + (dir / "missing.png") + "': No such file or directory\n"},
+        {dir / "text.png", dir / "new.png",
+         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG file\n"},
+        {dir / "text.png", dir / "kept.png",
+         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG file\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = run_rururev({"apply", c.in, c.out, "tovoRGB", "1", "2", "3", "4"});
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, c.err);
+    }
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"kept.png", "text.png"}));
+    EXPECT_EQ(read_file(dir / "kept.png"), "old output");
+}
+
+TEST(BadInput, CommandLineMistakesPrintTheFunctionsAndTheirArguments) {
+    ScratchDir dir;
+    save(dir / "in.png", varied_picture(2, 2, 6));
+    const struct { std::vector<std::string> args; const char* first_line; } cases[] = {
+        {{"apply", dir / "in.png", dir / "out.png", "tovoNope", "1"}, "rururev: unknown function 'tovoNope'"},
+        {{"apply", dir / "in.png", dir / "out.png", "tovoRGB", "1", "one"},
+         "rururev: tovoRGB: argument t1 must be a number, got 'one'"},
+        {{"paint"}, "rururev: unknown command 'paint'"},
+        {{"gallery"}, "rururev: gallery needs OUTDIR [IN.png]"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = run_rururev(c.args);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.err.substr(0, o.err.find('\n')), c.first_line);
+        for (const char* listed : {"\n  tovoRGB              t0:int t1:int t2:int t3:int\n",
+                                   "\n  tovoCSplt            t0:int t1:int t2:int t3:int oc:dword "
+                                   "x0:dword x1:dword y0:dword y1:dword",
+                                   "\n  tovoRngPut           t0:int t1:int t2:int oc:dword chk:byte"}) {
+            EXPECT_NE(o.err.find(listed), std::string::npos) << listed;
+        }
+    }
+    EXPECT_FALSE(file_exists(dir / "out.png"));
+}
+
+TEST(BadInput, AMissingModuleIsNamed) {
+    ScratchDir dir;
+    const Outcome o = run_shell("RURUREV_MODULE_DIR=" + shell_quote(dir.path()) + " " +
+                                shell_quote(build_dir() + "/rururev") + " run /dev/null");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err.rfind("rururev: cannot load librururev from " + dir.path() +
+                              ": module 'librururev' not found",
+                          0),
+              0u)
+        << o.err;
+}
+
+TEST(Run, ScriptsGetTheirArgumentsAndBothModules) {
+    ScratchDir dir;
+    write_file(dir / "s.lua",
+               "local a, b = ...\n"
+               "local image = require 'rururev_image'\n"
+               "local pic = image.new(1, 1, 0x80102030):apply(librururev.tovoRGB, 1, 1, 1, 1)\n"
+               "print(a, b, arg[0] == select(1, ...) and 'no' or 'yes', #arg, "
+               "string.format('%08X', pic:get(0, 0)))\n");
+    const Outcome o = run_rururev({"run", dir / "s.lua", "x", "y z"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "x\ty z\tyes\t2\t81112131\n");
+}
+
+TEST(Run, LuaErrorsComeWithATraceback) {
+    ScratchDir dir;
+    write_file(dir / "s.lua", "local function deep() error('it broke') end\n"
+                              "local function outer() deep() end\n"
+                              "outer()\n");
+    write_file(dir / "syntax.lua", "local = 1\n");
+    const std::string s = dir / "s.lua";
+    const Outcome o = run_rururev({"run", s});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "rururev: " + s + ":1: it broke\nstack traceback:\n"
+                     "\t[C]: in function 'error'\n"
+                     "\t" + s + ":1: in function 'deep'\n"
+                     "\t" + s + ":2: in function 'outer'\n"
+                     "\t" + s + ":3: in main chunk\n");
+    const Outcome syntax = run_rururev({"run", dir / "syntax.lua"});
+    EXPECT_EQ(syntax.status, 1);
+    EXPECT_EQ(syntax.err, "rururev: " + (dir / "syntax.lua") + ":1: '<name>' expected near '='\n");
+    const Outcome missing = run_rururev({"run", dir / "none.lua"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "rururev: cannot open " + (dir / "none.lua") + ": No such file or directory\n");
+}
+
+class Gallery : public LuaTest {
+protected:
+    // The filters of the table that this build registers, in table order.
+    std::vector<std::string> registered_filters() {
+        run("names = {}\n"
+            "for _, f in ipairs(dofile('" RURUREV_SOURCE_DIR "/src/cli/filters.lua')) do\n"
+            "  if librururev[f.name] then names[#names + 1] = f.name end\n"
+            "end\n"
+            "joined = table.concat(names, ' ')");
+        lua_getglobal(L, "joined");
+        std::istringstream in(lua_tostring(L, -1));
+        lua_pop(L, 1);
+        std::vector<std::string> names;
+        for (std::string n; in >> n;) names.push_back(n);
+        return names;
+    }
+};
+
+// Each tile shows its picture at (8, 8) inside a cell of (w + 16) x (h + 64),
+// four cells across, the original first; opaque pixels are drawn as they are.
+void check_sheet(const std::string& folder, const std::vector<std::string>& names, uint32_t w,
+                 uint32_t h) {
+    const Raster sheet = load(folder + "/contact-sheet.png");
+    const uint32_t cell_w = w + 16, cell_h = h + 64;
+    const uint32_t rows = (static_cast<uint32_t>(names.size()) + 1 + 3) / 4;
+    ASSERT_EQ(sheet.width, 4 * cell_w);
+    ASSERT_EQ(sheet.height, rows * cell_h);
+    std::vector<std::string> tiles = {"original"};
+    tiles.insert(tiles.end(), names.begin(), names.end());
+    for (size_t k = 0; k < tiles.size(); ++k) {
+        const Raster pic = load(folder + "/" + tiles[k] + ".png");
+        ASSERT_EQ(pic.words.size(), size_t{w} * h) << tiles[k];
+        const uint32_t x0 = static_cast<uint32_t>(k % 4) * cell_w + 8;
+        const uint32_t y0 = static_cast<uint32_t>(k / 4) * cell_h + 8;
+        int differing = 0;
+        for (uint32_t y = 0; y < h; ++y) {
+            for (uint32_t x = 0; x < w; ++x) {
+                const uint32_t word = pic.words[y * w + x];
+                if (word >> 24 == 255) differing += sheet.words[(y0 + y) * sheet.width + x0 + x] != word;
+            }
+        }
+        EXPECT_EQ(differing, 0) << tiles[k];
+    }
+}
+
+std::vector<std::string> files_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The files a gallery of `names` writes.
+std::vector<std::string> gallery_files(const std::vector<std::string>& names) {
+    std::vector<std::string> files = {"contact-sheet.png", "original.png"};
+    for (const std::string& n : names) files.push_back(n + ".png");
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST_F(Gallery, OnePictureAndOneTilePerRegisteredFilter) {
+    ScratchDir dir;
+    const Outcome o = run_rururev({"gallery", dir / "g"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("contact sheet: " + (dir / "g/contact-sheet.png") + "\n"), std::string::npos);
+    const std::vector<std::string> names = registered_filters();
+    EXPECT_EQ(files_in(dir / "g"), gallery_files(names));
+    const Raster card = load(dir / "g/original.png");
+    EXPECT_EQ(card.width, 256u);
+    EXPECT_EQ(card.height, 192u);
+    check_sheet(dir / "g", names, 256, 192);
+}
+
+TEST_F(Gallery, TakesAPictureOfTheUsers) {
+    ScratchDir dir;
+    save(dir / "mine.png", varied_picture(60, 30, 7));
+    const Outcome o = run_rururev({"gallery", dir / "g", dir / "mine.png"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<std::string> names = registered_filters();
+    EXPECT_EQ(files_in(dir / "g"), gallery_files(names));
+    EXPECT_EQ(load(dir / "g/original.png").words, varied_picture(60, 30, 7).words);
+    check_sheet(dir / "g", names, 60, 30);
+}
+
+TEST(GalleryErrors, ABadPictureIsNamed) {
+    ScratchDir dir;
+    write_file(dir / "bad.png", "nope");
+    const Outcome o = run_rururev({"gallery", dir / "g", dir / "bad.png"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err.rfind("rururev: cannot load '" + (dir / "bad.png") + "': not a PNG file", 0), 0u)
+        << o.err;
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// Small helpers for tests that work with files: a temporary folder removed
+// afterwards, whole-file reads and writes, and running the rururev program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A fresh folder under $TMPDIR (or /tmp), removed with its contents.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+    // The names in the folder, sorted.
+    std::vector<std::string> names() const;
+
+private:
+    std::string path_;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+bool file_exists(const std::string& path);
+bool make_dir(const std::string& path);
+
+// The result of running a command.
+struct Outcome {
+    int status = -1;  // the exit status, or -1 when it did not exit normally
+    std::string out;  // what it wrote to stdout
+    std::string err;  // and to stderr
+};
+
+// Runs the built rururev with `args`, stdin read from `input_file` (or
+// /dev/null when empty).
+Outcome run_rururev(const std::vector<std::string>& args, const std::string& input_file = "");
+
+// Runs a shell command line, for pipelines.
+Outcome run_shell(const std::string& command);
+
+// Quotes a word for the shell.
+std::string shell_quote(const std::string& word);
+
+// The build folder, where librururev.so, rururev_image.so and rururev live.
+std::string build_dir();
