@@ -34,11 +34,12 @@ const char* const kNumericStrings[] = {
 };
 
 double pick_number(FuzzedDataProvider& in) {
-    switch (in.ConsumeIntegralInRange<int>(0, 4)) {
+    switch (in.ConsumeIntegralInRange<int>(0, 5)) {
         case 0: return in.PickValueInArray(kEdgeNumbers);
-        case 1: return in.ConsumeIntegralInRange<int>(-600, 600);
-        case 2: return in.ConsumeIntegralInRange<int>(-600, 600) + in.ConsumeProbability<double>();
-        case 3: return static_cast<double>(in.ConsumeIntegral<uint32_t>());
+        case 1: return in.ConsumeIntegralInRange<int>(-3, 20);  // modes, switches, small steps
+        case 2: return in.ConsumeIntegralInRange<int>(-600, 600);
+        case 3: return in.ConsumeIntegralInRange<int>(-600, 600) + in.ConsumeProbability<double>();
+        case 4: return static_cast<double>(in.ConsumeIntegral<uint32_t>());
         default: {
             // Any bit pattern at all: subnormals, NaNs with payloads.
             const uint64_t bits = in.ConsumeIntegral<uint64_t>();
