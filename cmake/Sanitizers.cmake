@@ -17,8 +17,14 @@ if(RURUREV_SANITIZE)
   add_link_options(${RURUREV_SANITIZER_FLAGS})
 
   # The stock interpreters are not instrumented: to load the instrumented
-  # module they need the sanitizer runtime preloaded ahead of everything.
+  # modules they need the sanitizer runtime preloaded ahead of everything.
+  # Every executable links that same shared runtime (GCC's default), so
+  # that the interpreters a test starts can inherit the preload.
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    add_link_options(-shared-libasan)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} --print-runtime-dir
+      OUTPUT_VARIABLE runtime_dir OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(CMAKE_BUILD_RPATH ${runtime_dir})
     set(runtimes libclang_rt.asan-${CMAKE_SYSTEM_PROCESSOR}.so)
   else()
     set(runtimes libasan.so libubsan.so)
