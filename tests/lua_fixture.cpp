@@ -1,7 +1,7 @@
 #include "lua_fixture.h"
 
-void LuaTest::SetUp() {
-    L = luaL_newstate();
+lua_State* open_module_state() {
+    lua_State* L = luaL_newstate();
     luaL_openlibs(L);
     // Offer the module to require exactly as a host's C loader would.
     lua_getglobal(L, "package");
@@ -9,17 +9,11 @@ void LuaTest::SetUp() {
     lua_pushcfunction(L, luaopen_librururev);
     lua_setfield(L, -2, "librururev");
     lua_pop(L, 2);
-    run("require 'librururev'");
+    EXPECT_EQ(run_chunk(L, "require 'librururev'"), "");
+    return L;
 }
 
-void LuaTest::TearDown() { lua_close(L); }
-
-void LuaTest::set_buffer(std::vector<uint32_t>& words, const char* name) {
-    lua_pushlightuserdata(L, words.data());
-    lua_setglobal(L, name);
-}
-
-std::string LuaTest::try_run(const std::string& code) {
+std::string run_chunk(lua_State* L, const std::string& code) {
     const int top = lua_gettop(L);
     std::string error;
     if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 0, 0) != 0) {
@@ -28,6 +22,17 @@ std::string LuaTest::try_run(const std::string& code) {
     lua_settop(L, top);
     return error;
 }
+
+void LuaTest::SetUp() { L = open_module_state(); }
+
+void LuaTest::TearDown() { lua_close(L); }
+
+void LuaTest::set_buffer(std::vector<uint32_t>& words, const char* name) {
+    lua_pushlightuserdata(L, words.data());
+    lua_setglobal(L, name);
+}
+
+std::string LuaTest::try_run(const std::string& code) { return run_chunk(L, code); }
 
 void LuaTest::run(const std::string& code) {
     const std::string error = try_run(code);

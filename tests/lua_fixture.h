@@ -11,6 +11,13 @@
 
 extern "C" int luaopen_librururev(lua_State* L);
 
+// A new Lua state with the standard libraries and the module required, as a
+// host opens one.
+lua_State* open_module_state();
+
+// Runs a chunk in L and returns its error message, or "" when it succeeded.
+std::string run_chunk(lua_State* L, const std::string& code);
+
 class LuaTest : public ::testing::Test {
 protected:
     lua_State* L = nullptr;
