@@ -1,0 +1,115 @@
+#include "identity.h"
+
+#include <cstdio>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <hwy/targets.h>
+
+namespace identity {
+namespace {
+
+constexpr uint32_t kColours = 1u << 24;
+constexpr uint32_t kAlphas[] = {0x00000000u, 0x01000000u, 0xFF000000u};
+constexpr uint64_t kWords = uint64_t{kColours} * 3;
+// A prime width: rows never end on a vector boundary.
+constexpr uint32_t kWidth = 4093;
+constexpr uint32_t kRowsPerChunk = 256;
+
+uint32_t word_at(uint64_t k) {
+    return kAlphas[k / kColours] | static_cast<uint32_t>(k % kColours);
+}
+
+std::string describe(const char* target, uint64_t index, uint32_t in, uint32_t expected,
+                     uint32_t got) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "target %s, word %llu: in %08X, reference %08X, fast %08X", target,
+                  static_cast<unsigned long long>(index), in, expected, got);
+    return text;
+}
+
+// Compares one block on every target: the reference has already run on
+// expected; input is what both start from.
+std::string compare_on_targets(const Filter& fast, const std::vector<uint32_t>& input,
+                               const std::vector<uint32_t>& expected, uint32_t w, uint32_t h,
+                               uint64_t first_index) {
+    std::vector<uint32_t> got;
+    for (const int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        got = input;
+        fast(got.data(), w, h);
+        hwy::SetSupportedTargetsForTest(0);
+        for (size_t i = 0; i < got.size(); i++) {
+            if (got[i] != expected[i]) {
+                return describe(hwy::TargetName(target), first_index + i, input[i], expected[i],
+                                got[i]);
+            }
+        }
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string every_colour(const Filter& reference, const Filter& fast) {
+    std::vector<uint32_t> input, expected;
+    for (uint64_t start = 0; start < kWords;) {
+        // Whole rows while they fit, then the remainder as one short row.
+        uint32_t w = kWidth, h = kRowsPerChunk;
+        const uint64_t left = kWords - start;
+        if (left < uint64_t{w} * h) {
+            h = static_cast<uint32_t>(left / w);
+            if (h == 0) {
+                w = static_cast<uint32_t>(left);
+                h = 1;
+            }
+        }
+        input.resize(size_t{w} * h);
+        for (size_t i = 0; i < input.size(); i++) input[i] = word_at(start + i);
+        expected = input;
+        reference(expected.data(), w, h);
+        const std::string diff = compare_on_targets(fast, input, expected, w, h, start);
+        if (!diff.empty()) return diff;
+        start += input.size();
+    }
+    return "";
+}
+
+std::string short_runs(const Filter& reference, const Filter& fast) {
+    // No pixels: nothing is read, not even through a null buffer.
+    for (const int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        fast(nullptr, 0, 0);
+        fast(nullptr, 0, 7);
+        hwy::SetSupportedTargetsForTest(0);
+    }
+    constexpr uint32_t kGuard = 0x5A5A5A5Au;
+    constexpr size_t kGuards = 8;
+    for (uint32_t n = 0; n <= 70; n++) {
+        std::vector<uint32_t> input(n + kGuards, kGuard);
+        // Mixed colours and alphas (transparent ones among them), so each
+        // lane of a vector differs.
+        constexpr uint32_t kMixedAlphas[] = {0u, 1u, 0x80u, 0xFFu};
+        for (uint32_t i = 0; i < n; i++) {
+            input[i] = ((i * 0x9E3779B9u) & 0x00FFFFFFu) | kMixedAlphas[i % 4] << 24;
+        }
+        std::vector<uint32_t> expected = input;
+        reference(expected.data(), n, 1);
+        const std::string diff = compare_on_targets(fast, input, expected, n, 1, 0);
+        if (!diff.empty()) return "length " + std::to_string(n) + ": " + diff;
+    }
+    return "";
+}
+
+void expect_identical(const Case* cases, size_t n, bool every_colour) {
+    for (size_t i = 0; i < n; i++) {
+        const Case& c = cases[i];
+        EXPECT_EQ(every_colour ? identity::every_colour(c.reference, c.fast)
+                               : short_runs(c.reference, c.fast),
+                  "")
+            << c.label;
+    }
+}
+
+}  // namespace identity

@@ -1,0 +1,60 @@
+// Proof of identity for the fast paths: a fast path must write exactly the
+// words of its plain kernel, on every SIMD target compiled into the library.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace identity {
+
+// A filter over a buffer of w x h words with its parameters bound.
+using Filter = std::function<void(uint32_t* data, uint32_t w, uint32_t h)>;
+
+// One parameter set of one filter: its plain kernel and its fast path.
+struct Case {
+    std::string label;
+    Filter reference;
+    Filter fast;
+};
+
+// A case from one call written once, in which d is the buffer and w and h
+// its size: the call runs once on the plain kernel and once on the fast path.
+#define IDENTITY_CASE(call)                                  \
+    identity::Case {                                         \
+        #call,                                               \
+            [](uint32_t* d, uint32_t w, uint32_t h) {        \
+                using namespace rururev::kernel;             \
+                (void)w, (void)h;                            \
+                call;                                        \
+            },                                               \
+            [](uint32_t* d, uint32_t w, uint32_t h) {        \
+                using namespace rururev::fast;               \
+                (void)w, (void)h;                            \
+                call;                                        \
+            }                                                \
+    }
+
+// Runs both filters over every 24-bit colour, each with alpha 0, 1 and 255,
+// in rows whose width is no multiple of any vector width, on each compiled
+// target in turn. Returns "" when every word agrees, else the first word
+// that differs.
+std::string every_colour(const Filter& reference, const Filter& fast);
+
+// Runs both filters over short buffers (0 to 70 words, as one row) of mixed
+// pixels on each target, and checks that the words just past the end of the
+// buffer are never written; the fast path also runs with no pixels on a null
+// buffer. Returns "" or the first difference.
+std::string short_runs(const Filter& reference, const Filter& fast);
+
+// Expects each case to pass every_colour (or, when every_colour is false,
+// short_runs), naming the case that does not.
+void expect_identical(const Case* cases, size_t n, bool every_colour);
+
+template <size_t N>
+void expect_identical(const Case (&cases)[N], bool every_colour) {
+    expect_identical(cases, N, every_colour);
+}
+
+}  // namespace identity
