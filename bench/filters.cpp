@@ -15,20 +15,8 @@
 // and the same call on the plain kernel and on the fast path (`name` then
 // stands for either). The parameters are written once where the Lua and C++
 // arguments agree.
-#define ENTRY(label, lua_name, lua_args, call)                                              \
-    BenchFilter {                                                                           \
-        label, lua_name, lua_args,                                                          \
-            [](uint32_t* d, uint32_t w, uint32_t h) {                                       \
-                using namespace rururev::kernel;                                            \
-                (void)w, (void)h;                                                           \
-                call;                                                                       \
-            },                                                                              \
-            [](uint32_t* d, uint32_t w, uint32_t h) {                                       \
-                using namespace rururev::fast;                                              \
-                (void)w, (void)h;                                                           \
-                call;                                                                       \
-            }                                                                               \
-    }
+#define ENTRY(label, lua_name, lua_args, call) \
+    BenchFilter { label, lua_name, lua_args, RURUREV_PLAIN_AND_FAST(call) }
 
 // Filters over w x h words in a row, whose Lua parameters are their C++ ones.
 #define COUNT_FILTER(name, ...) ENTRY(#name, #name, #__VA_ARGS__, name(d, w * h, __VA_ARGS__))

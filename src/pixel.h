@@ -5,6 +5,7 @@
 // alpha). Buffers are rows of such words with no padding between rows.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace rururev {
@@ -54,9 +55,14 @@ Hsv8 hsv8_forward(int64_t r, int64_t g, int64_t b);
 // false, writing nothing, when the hue's sector is negative.
 bool hsv8_back(int64_t hh, int32_t ss, int32_t vv, int32_t* r, int32_t* g, int32_t* b);
 
-// Rounds half away from zero, or truncates, into the int range: NaN reads as
-// 0 and values beyond the range saturate.
-int32_t round_to_int(double x);
-int32_t trunc_to_int(double x);
+// Truncates, or rounds half away from zero, into the int range: NaN reads
+// as 0 and values beyond the range saturate, so no conversion is undefined.
+inline int32_t trunc_to_int(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= 2147483647.0) return INT32_MAX;
+    if (x <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(x);
+}
+inline int32_t round_to_int(double x) { return trunc_to_int(std::round(x)); }
 
 }  // namespace rururev

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "simd/fast.h"
+
 namespace identity {
 
 // A filter over a buffer of w x h words with its parameters bound.
@@ -21,20 +23,8 @@ struct Case {
 
 // A case from one call written once, in which d is the buffer and w and h
 // its size: the call runs once on the plain kernel and once on the fast path.
-#define IDENTITY_CASE(call)                                  \
-    identity::Case {                                         \
-        #call,                                               \
-            [](uint32_t* d, uint32_t w, uint32_t h) {        \
-                using namespace rururev::kernel;             \
-                (void)w, (void)h;                            \
-                call;                                        \
-            },                                               \
-            [](uint32_t* d, uint32_t w, uint32_t h) {        \
-                using namespace rururev::fast;               \
-                (void)w, (void)h;                            \
-                call;                                        \
-            }                                                \
-    }
+#define IDENTITY_CASE(call) \
+    identity::Case { #call, RURUREV_PLAIN_AND_FAST(call) }
 
 // Runs both filters over every 24-bit colour, each with alpha 0, 1 and 255,
 // in rows whose width is no multiple of any vector width, on each compiled

@@ -6,15 +6,6 @@
 
 namespace rururev {
 
-int32_t trunc_to_int(double x) {
-    if (std::isnan(x)) return 0;
-    if (x >= 2147483647.0) return INT32_MAX;
-    if (x <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(x);
-}
-
-int32_t round_to_int(double x) { return trunc_to_int(std::round(x)); }
-
 void RGB2HSV(int r, int g, int b, double* H, double* S, double* V) {
     const double cmax = std::max({r, g, b});
     const double cmin = std::min({r, g, b});

@@ -3,14 +3,11 @@
 #include <cfloat>
 #include <cmath>
 
+#include "pixel.h"
+
 namespace rururev {
 
-int32_t to_int(double d) {
-    if (std::isnan(d)) return 0;
-    if (d >= 2147483647.0) return INT32_MAX;
-    if (d <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(d);
-}
+int32_t to_int(double d) { return trunc_to_int(d); }
 
 int64_t to_int64(double d) {
     if (std::isnan(d)) return 0;

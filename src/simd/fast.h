@@ -41,3 +41,18 @@ void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t 
                   int32_t sh);
 
 }  // namespace rururev::fast
+
+// The same call written once, as two functions over (d, w, h): the first
+// runs it on the plain kernels, the second on the fast paths. For the tests
+// that compare them and for the benchmark.
+#define RURUREV_PLAIN_AND_FAST(call)                  \
+    [](uint32_t* d, uint32_t w, uint32_t h) {         \
+        using namespace rururev::kernel;              \
+        (void)w, (void)h;                             \
+        call;                                         \
+    },                                                \
+    [](uint32_t* d, uint32_t w, uint32_t h) {         \
+        using namespace rururev::fast;                \
+        (void)w, (void)h;                             \
+        call;                                         \
+    }
