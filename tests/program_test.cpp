@@ -64,7 +64,7 @@ Outcome run_lua51(const std::string& script, const std::vector<std::string>& arg
 }
 
 TEST(Apply, EveryFilterGivesTheWordsOfTheSameCallThroughLua) {
-    if (!have_lua51()) GTEST_SKIP() << "lua5.1 is not installed";
+    if (!have_lua51()) SKIP_UNLESS_CI("lua5.1 is not installed");
     ScratchDir dir;
     save(dir / "in.png", varied_picture(37, 23, 1));
     ASSERT_TRUE(make_dir(dir / "lua"));
@@ -129,7 +129,7 @@ void write_frames(const ScratchDir& dir, const std::string& folder) {
 // A folder of frames through one filter equals calling it frame by frame
 // in one Lua state, in natural order.
 void check_sequence(const std::string& name, const std::vector<std::string>& args) {
-    if (!have_lua51()) GTEST_SKIP() << "lua5.1 is not installed";
+    if (!have_lua51()) SKIP_UNLESS_CI("lua5.1 is not installed");
     ScratchDir dir;
     write_frames(dir, "in");
     std::vector<std::string> line = {"apply", dir / "in", dir / "out", name};
@@ -269,7 +269,7 @@ TEST_F(RawPipes, AShortLastFrameIsAnErrorAfterTheFullFrames) {
 }
 
 TEST_F(RawPipes, AWholeClipGoesThroughFfmpegAndBack) {
-    if (run_shell("command -v ffmpeg").status != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    if (run_shell("command -v ffmpeg").status != 0) SKIP_UNLESS_CI("ffmpeg is not installed");
     ScratchDir dir;
     const std::string quiet = "ffmpeg -nostdin -v error -y ";
     const std::string clip = shell_quote(dir / "clip.mkv");

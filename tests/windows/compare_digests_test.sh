@@ -25,7 +25,9 @@ fake crashes 'echo ready' 'echo "tovoRGB 1234"; exit 5'
 failures=0
 # runner | expected exit status | fragment of the message
 while IFS='|' read -r runner want fragment; do
-  got=$(RURUREV_WINE_win32="$tmp/$runner" sh "$here/compare_digests.sh" win32 prog.exe \
+  ci=false
+  case $runner in ci:*) ci=true runner=${runner#ci:} ;; esac
+  got=$(CI=$ci RURUREV_WINE_win32="$tmp/$runner" sh "$here/compare_digests.sh" win32 prog.exe \
         "$tmp/expected.txt" build-win32 2>&1)
   status=$?
   case $got in *"$fragment"*) ok=1 ;; *) ok=0 ;; esac
@@ -40,6 +42,8 @@ other|1|differ from this machine's
 silent|1|printed nothing
 crashes|1|failed (exit status 5)
 missing|0|is not installed
+ci:missing|1|is not installed
+ci:refuses|0|cannot run 32-bit programs
 TABLE
 [ $failures -eq 0 ] && echo "compare_digests: all runner cases as expected"
 exit $failures
