@@ -77,10 +77,12 @@ std::string usage_text(const std::vector<FilterSpec>& filters) {
            " [+ FUNCTION [ARGS...]]...\n"
            "       rururev run SCRIPT.lua [ARGS...]\n"
            "       rururev gallery OUTDIR [IN.png]\n"
+           "       rururev preview [--port N] [IN.png]\n"
            "\n"
            "IN and OUT are PNG files, folders of PNG frames or printf patterns such as\n"
            "frames/%04d.png; with --raw WxH they are raw BGRA video, - for stdin or stdout.\n"
            "--curve sets curve points with tovoInterRGBset(X, Y, IDX) before the first call.\n"
+           "preview serves a page on 127.0.0.1 to try filters on IN (or the test card).\n"
            "\n"
            "Functions and their arguments after data, w, h (bool: true or false):\n";
     for (const FilterSpec& f : filters) {

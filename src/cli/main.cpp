@@ -1,6 +1,7 @@
 // rururev: librururev's filters from the command line. Applies filters or
 // chains of them to PNG files, folders of frames and raw video pipes, runs
-// filter scripts the way an editor hosts them, and draws the gallery.
+// filter scripts the way an editor hosts them, draws the gallery, and serves
+// a page that previews filters as their parameters move.
 //
 // Exit status: 0 done, 1 failed (a file, a stream or a Lua error), 2 the
 // command line was wrong (the usage message follows the reason).
@@ -18,6 +19,7 @@
 #include "cli/filter_table.h"
 #include "cli/frames.h"
 #include "cli/host.h"
+#include "cli/preview.h"
 #include "cli/progress.h"
 #include "cli/raw_video.h"
 #include "image/png_io.h"
@@ -126,13 +128,14 @@ int main_program(const std::vector<std::string>& words) {
         std::fputs(usage_text(filters).c_str(), stdout);
         return 0;
     }
-    if (command != "apply" && command != "run" && command != "gallery") {
+    if (command != "apply" && command != "run" && command != "gallery" && command != "preview") {
         return usage_error(command.empty() ? "" : "unknown command '" + command + "'", filters);
     }
     if (!opened) return fail(open_error);
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     if (command == "apply") return apply(host, filters, rest);
     if (command == "run") return run_script(host, rest, filters);
+    if (command == "preview") return preview(host, filters, rest, usage_error);
     return gallery(host, rest, filters);
 }
 
