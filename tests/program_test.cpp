@@ -405,16 +405,19 @@ protected:
 };
 
 // Each tile shows its picture at (8, 8) inside a cell of (w + 16) x (h + 64),
-// four cells across, the original first; opaque pixels are drawn as they are.
+// widened to hold the longest name at 12 pixels a letter, four cells across,
+// the original first; opaque pixels are drawn as they are.
 void check_sheet(const std::string& folder, const std::vector<std::string>& names, uint32_t w,
                  uint32_t h) {
     const Raster sheet = load(folder + "/contact-sheet.png");
-    const uint32_t cell_w = w + 16, cell_h = h + 64;
+    std::vector<std::string> tiles = {"original"};
+    tiles.insert(tiles.end(), names.begin(), names.end());
+    uint32_t content_w = w;
+    for (const std::string& t : tiles) content_w = std::max(content_w, static_cast<uint32_t>(12 * t.size()));
+    const uint32_t cell_w = content_w + 16, cell_h = h + 64;
     const uint32_t rows = (static_cast<uint32_t>(names.size()) + 1 + 3) / 4;
     ASSERT_EQ(sheet.width, 4 * cell_w);
     ASSERT_EQ(sheet.height, rows * cell_h);
-    std::vector<std::string> tiles = {"original"};
-    tiles.insert(tiles.end(), names.begin(), names.end());
     for (size_t k = 0; k < tiles.size(); ++k) {
         const Raster pic = load(folder + "/" + tiles[k] + ".png");
         ASSERT_EQ(pic.words.size(), size_t{w} * h) << tiles[k];
