@@ -3,11 +3,11 @@
 // filter scripts the way an editor hosts them, and draws the gallery.
 //
 // Exit status: 0 done, 1 failed (a file, a stream or a Lua error), 2 the
-// command line was wrong (the usage message follows the reason).
-#include <cerrno>
-#include <csignal>
+// command line was wrong (the usage message follows the reason). Stopped by
+// SIGINT or SIGTERM it removes the file it was writing and ends by the signal.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <string>
 #include <vector>
