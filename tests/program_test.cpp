@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <set>
@@ -450,8 +451,11 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
     std::vector<std::string> skipped;
     for (const auto& c : cases) {
         const std::string line = c.line;
-        if ((line.find("$NOBODY") != std::string::npos && !have_nobody) ||
-            (line.find("ulimit") != std::string::npos && RURUREV_UNDER_ASAN)) {
+        if (line.find("ulimit") != std::string::npos && RURUREV_UNDER_ASAN) {
+            std::cout << "left to the plain build, whose run covers it: " << line << "\n";
+            continue;
+        }
+        if (line.find("$NOBODY") != std::string::npos && !have_nobody) {
             skipped.push_back(line);
             continue;
         }
@@ -480,7 +484,7 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
         for (const auto& [path, was] : before) EXPECT_EQ(after.count(path), 1u) << line << ": lost " << path;
         EXPECT_EQ(added, c.added) << line;
     }
-    if (!skipped.empty()) GTEST_SKIP() << "not run here (no unprivileged user, or AddressSanitizer): " << skipped[0];
+    if (!skipped.empty()) GTEST_SKIP() << "setpriv cannot run the program as user 65534 here: " << skipped[0];
 }
 
 TEST(Run, ScriptsGetTheirArgumentsAndBothModules) {
