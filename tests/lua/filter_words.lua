@@ -134,17 +134,14 @@ local function variants(name, args)
   return list
 end
 
-local function hex(words)
+-- "a, b, c", each value as text (or through format).
+local function list(values, format)
   local out = {}
-  for i, w in ipairs(words) do out[i] = ("0x%08X"):format(w) end
-  return "{" .. table.concat(out, ", ") .. "}"
-end
-
-local function list(values)
-  local out = {}
-  for i, v in ipairs(values) do out[i] = tostring(v) end
+  for i, v in ipairs(values) do out[i] = format and format:format(v) or tostring(v) end
   return table.concat(out, ", ")
 end
+
+local function hex(words) return "{" .. list(words, "0x%08X") .. "}" end
 
 -- The curve the curve filters read: displacements either way, with fractions.
 for i = 1, 361 do lib.tovoInterRGBset(i - 1, ((i * 37) % 101 - 50) * 0.73, i) end
