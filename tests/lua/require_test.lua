@@ -8,6 +8,9 @@ local m = require "librururev"
 assert(type(m) == "table", "require returned " .. type(m))
 assert(librururev == m, "the global librururev is the returned table")
 assert(package.loaded.librururev == m)
+-- Loaded again, it fills the global table it finds, as in Lua 5.1.
+package.loaded.librururev = nil
+assert(require "librururev" == m and package.loaded.librururev == m)
 
 -- The 23 functions, and nothing else.
 local names = {"daytime", "tovoNum", "tovoRGB", "tovoRGB2", "tovoHSV", "tovoHSV2", "tovoNega",
