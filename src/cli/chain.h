@@ -26,6 +26,7 @@ struct Step {
 
 struct CurvePoint {
     double x = 0, y = 0, idx = 0;
+    std::string text;  // as given, for messages
 };
 
 struct ApplyCommand {
@@ -40,19 +41,20 @@ struct ApplyCommand {
 // allowed, nothing else.
 bool parse_number(const std::string& text, double& out);
 
-// Reads "1:0:-10,2:5:3" into curve points.
+// Reads "0:-10:1,100:-20:101" into curve points.
 bool parse_curve(const std::string& text, std::vector<CurvePoint>& out);
 
 // Reads "1920x1080": both sides from 1, their product at most the pixel limit.
 bool parse_frame_size(const std::string& text, uint32_t& width, uint32_t& height);
 
-// Parses the words after "apply". A filter may take fewer arguments than it
+// Parses the words after "apply"; "--" ends the options. A filter may take fewer arguments than it
 // has parameters (the rest read as 0 or false, as in a Lua call), never
 // more. On failure returns false with the reason; it is a usage error.
 bool parse_apply(const std::vector<std::string>& words, const std::vector<FilterSpec>& filters,
                  ApplyCommand& out, std::string& error);
 
-// Sets the curve points through tovoInterRGBset.
+// Sets the curve points through tovoInterRGBset. A refused point is a
+// command-line mistake: the reason names the function and the triple.
 bool set_curve(LuaHost& host, const std::vector<CurvePoint>& curve, std::string& error);
 
 // Calls each step on the pixels, as librururev.f(data, w, h, args...).

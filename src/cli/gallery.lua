@@ -136,9 +136,18 @@ local function draw_picture(sheet, x0, y0, pic, step, tw, th)
   end
 end
 
+-- A tile is as wide as its picture, and at least as wide as the longest name
+-- at twice the size, so that a small picture's labels stay in their tile.
+local function content_width(tiles, tw)
+  local width = tw
+  for _, tile in ipairs(tiles) do width = math.max(width, #tile.title * 12) end
+  return width
+end
+
 local function make_sheet(tiles, w, h)
   local step, tw, th = reduction(w, h)
-  local tile_w, tile_h = tw + 2 * pad, th + label_height + 2 * pad
+  local cw = content_width(tiles, tw)
+  local tile_w, tile_h = cw + 2 * pad, th + label_height + 2 * pad
   local rows = math.ceil(#tiles / columns)
   local sheet = image.new(columns * tile_w, rows * tile_h, background)
   for k, tile in ipairs(tiles) do
@@ -147,7 +156,7 @@ local function make_sheet(tiles, w, h)
     draw_picture(sheet, x0, y0, tile.picture, step, tw, th)
     local y = y0 + th + pad
     draw_text(sheet, x0, y, tile.title, 2, name_colour)
-    local chars = math.floor(tw / 6)
+    local chars = math.floor(cw / 6)
     if tile.line1 then draw_text(sheet, x0, y + 20, tile.line1:sub(1, chars), 1, text_colour) end
     if tile.line2 then draw_text(sheet, x0, y + 30, tile.line2:sub(1, chars), 1, text_colour) end
   end

@@ -43,6 +43,17 @@ size_t read_full(FILE* f, unsigned char* buffer, size_t size) {
     return got;
 }
 
+// Reads the next frame into `bytes`, which is allocated only once the first
+// byte has arrived: an empty or slow stream costs no frame of memory.
+size_t read_frame(FILE* f, std::vector<unsigned char>& bytes, size_t frame_size) {
+    if (!bytes.empty()) return read_full(f, bytes.data(), frame_size);
+    const int first = std::fgetc(f);
+    if (first == EOF) return 0;
+    bytes.resize(frame_size);
+    bytes[0] = static_cast<unsigned char>(first);
+    return 1 + read_full(f, bytes.data() + 1, frame_size - 1);
+}
+
 // The two ends of the stream and what closes them.
 struct Streams {
     FILE* in = nullptr;
@@ -106,12 +117,12 @@ bool run_raw(const std::string& in, const std::string& out, uint32_t width, uint
     Streams s;
     if (!open_streams(in, out, s, error)) return false;
     const size_t count = size_t{width} * height;
-    std::vector<unsigned char> bytes(count * 4);
-    std::vector<uint32_t> words(count);
+    std::vector<unsigned char> bytes;
+    std::vector<uint32_t> words;
     ProgressBar progress(0);
     size_t frames = 0;
     for (;;) {
-        const size_t got = read_full(s.in, bytes.data(), bytes.size());
+        const size_t got = read_frame(s.in, bytes, count * 4);
         if (std::ferror(s.in)) {
             error = "cannot read " + stream_name(in, "stdin") + ": " + std::strerror(errno);
             progress.finish();
@@ -127,6 +138,7 @@ bool run_raw(const std::string& in, const std::string& out, uint32_t width, uint
             if (!close_output(s, out, close_error)) error = close_error;
             return false;
         }
+        words.resize(count);
         bgra_to_words(bytes.data(), words.data(), count);
         if (!filter(words.data(), error)) {
             progress.finish();

@@ -17,6 +17,7 @@
 
 #include "image/png_io.h"
 #include "module/convert.h"
+#include "module/lua_api.h"
 
 #if defined(_WIN32)
 #define RURUREV_EXPORT extern "C" __declspec(dllexport)
@@ -61,16 +62,19 @@ bool allocate_pixels(Picture* pic) {
 uint32_t check_side(lua_State* L, int idx) {
     const lua_Number n = luaL_checknumber(L, idx);
     if (!(n >= 1 && n <= static_cast<lua_Number>(max_pixels)) || std::floor(n) != n) {
-        lua_pushfstring(L, "size must be a whole number from 1 to %d, got %f",
-                        static_cast<int>(max_pixels), n);
+        lua_pushfstring(L, "size must be a whole number from 1 to %d, got %s",
+                        static_cast<int>(max_pixels), number_text(n).text);
         luaL_argerror(L, idx, lua_tostring(L, -1));
     }
     return static_cast<uint32_t>(n);
 }
 
-// A pixel word as the filters read one: truncated, then the low 32 bits.
-uint32_t opt_word(lua_State* L, int idx) {
-    return to_dword(luaL_optnumber(L, idx, 0));
+// A pixel word as the filters read one: truncated, then the low 32 bits (an
+// integer's own low bits). A missing optional word is 0.
+uint32_t word_arg(lua_State* L, int idx, bool required) {
+    int64_t i;
+    if (integer_at(L, idx, &i)) return static_cast<uint32_t>(static_cast<uint64_t>(i));
+    return to_dword(required ? luaL_checknumber(L, idx) : luaL_optnumber(L, idx, 0));
 }
 
 // The index of pixel (x, y), arguments idx and idx + 1, or an error.
@@ -80,8 +84,9 @@ size_t check_pixel_index(lua_State* L, const Picture* pic, int idx) {
     const bool inside = x >= 0 && x < pic->width && y >= 0 && y < pic->height &&
                         std::floor(x) == x && std::floor(y) == y;
     if (!inside) {
-        luaL_error(L, "pixel (%f, %f) is outside the %d x %d picture", x, y,
-                   static_cast<int>(pic->width), static_cast<int>(pic->height));
+        luaL_error(L, "pixel (%s, %s) is outside the %d x %d picture", number_text(x).text,
+                   number_text(y).text, static_cast<int>(pic->width),
+                   static_cast<int>(pic->height));
     }
     return static_cast<size_t>(y) * pic->width + static_cast<size_t>(x);
 }
@@ -104,7 +109,7 @@ int raise_message(lua_State* L, const char* message) {
 int new_picture(lua_State* L) {
     const uint32_t width = check_side(L, 1);
     const uint32_t height = check_side(L, 2);
-    const uint32_t fill = opt_word(L, 3);
+    const uint32_t fill = word_arg(L, 3, false);
     if (uint64_t{width} * height > max_pixels) {
         return luaL_error(L, "a picture of %d x %d pixels is more than the limit of %d",
                           static_cast<int>(width), static_cast<int>(height),
@@ -147,19 +152,19 @@ int save(lua_State* L) {
 }
 
 int width(lua_State* L) {
-    lua_pushnumber(L, check_picture(L, 1)->width);
+    push_uint32(L, check_picture(L, 1)->width);
     return 1;
 }
 
 int height(lua_State* L) {
-    lua_pushnumber(L, check_picture(L, 1)->height);
+    push_uint32(L, check_picture(L, 1)->height);
     return 1;
 }
 
 int size(lua_State* L) {
     const Picture* pic = check_picture(L, 1);
-    lua_pushnumber(L, pic->width);
-    lua_pushnumber(L, pic->height);
+    push_uint32(L, pic->width);
+    push_uint32(L, pic->height);
     return 2;
 }
 
@@ -172,7 +177,7 @@ int data(lua_State* L) {
 // pic:get(x, y): the word of the pixel in column x and row y, from 0.
 int get(lua_State* L) {
     const Picture* pic = check_picture(L, 1);
-    lua_pushnumber(L, pic->pixels[check_pixel_index(L, pic, 2)]);
+    push_uint32(L, pic->pixels[check_pixel_index(L, pic, 2)]);
     return 1;
 }
 
@@ -180,7 +185,7 @@ int get(lua_State* L) {
 int set(lua_State* L) {
     Picture* pic = check_picture(L, 1);
     const size_t i = check_pixel_index(L, pic, 2);
-    pic->pixels[i] = to_dword(luaL_checknumber(L, 4));
+    pic->pixels[i] = word_arg(L, 4, true);
     return 0;
 }
 
@@ -201,8 +206,8 @@ int apply(lua_State* L) {
     const int extra = lua_gettop(L) - 2;
     lua_pushvalue(L, 2);
     lua_pushlightuserdata(L, pic->pixels);
-    lua_pushnumber(L, pic->width);
-    lua_pushnumber(L, pic->height);
+    push_uint32(L, pic->width);
+    push_uint32(L, pic->height);
     for (int i = 0; i < extra; ++i) lua_pushvalue(L, 3 + i);
     lua_call(L, 3 + extra, 0);
     lua_settop(L, 1);
@@ -236,8 +241,8 @@ const luaL_Reg functions[] = {
 // pictures' method table (pic:save(path) is image.save(pic, path)).
 RURUREV_EXPORT int luaopen_rururev_image(lua_State* L) {
     using namespace rururev::image;
-    luaL_register(L, "rururev_image", functions);
-    lua_pushnumber(L, static_cast<lua_Number>(max_pixels));
+    rururev::open_library(L, "rururev_image", functions);
+    rururev::push_uint32(L, static_cast<uint32_t>(max_pixels));
     lua_setfield(L, -2, "max_pixels");
     luaL_newmetatable(L, type_name);
     lua_pushvalue(L, -2);
