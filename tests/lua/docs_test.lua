@@ -1,6 +1,7 @@
 -- Checks the documentation against the module and the repository:
 --   * every function of the module has a heading in docs/api.md holding its
---     call, with the parameters of its entry in src/cli/filters.lua in order;
+--     call, with the parameters of its entry in src/cli/filters.lua in order,
+--     and under it each parameter's type;
 --   * every relative link leads to a file, and an anchor to one of its headings;
 --   * every ./dev and rururev command shown is one that exists;
 --   * the README's example script runs.
@@ -81,6 +82,39 @@ for name, call in pairs(expected) do
 end
 for name, call in pairs(documented) do
   if not expected[name] then fail("docs/api.md documents %s, which the module lacks", call) end
+end
+
+-- Each buffer filter's section lists its parameters' types in bullets such
+-- as "- `t0`, `t1`: INT offsets", or takes another's ("- parameters as `f`").
+local spelled = {int = "INT", dword = "DWORD", byte = "8-bit", float = "FLOAT", bool = "BOOLEAN"}
+local bullets, section = {}, nil
+for _, line in ipairs((split(api))) do
+  local heading = line:match("^#+%s+(.*)$")
+  if heading then section = heading:match("^`([%w_]+)%(") end
+  if section and line:match("^%- ") then
+    bullets[section] = bullets[section] or {}
+    table.insert(bullets[section], line)
+  end
+end
+local function types_of(name, depth)
+  local types = {}
+  for _, line in ipairs(bullets[name] or {}) do
+    local other = line:match("^%- parameters as `([%w_]+)`")
+    if other and depth < 2 then return types_of(other, depth + 1) end
+    local names, kind = line:match("^%- (.-): ([%w-]+)")
+    if names then
+      for param in names:gmatch("`([%w_]+)`") do types[param] = kind end
+    end
+  end
+  return types
+end
+for _, f in ipairs(dofile(source .. "/src/cli/filters.lua")) do
+  local types = types_of(f.name, 0)
+  for param, kind in f.params:gmatch("([%w_]+):(%a+)") do
+    if types[param] ~= spelled[kind] then
+      fail("docs/api.md: %s's %s is %s, not %s", f.name, param, spelled[kind], tostring(types[param]))
+    end
+  end
 end
 
 -- Links ---------------------------------------------------------------------
