@@ -20,8 +20,9 @@
 namespace rururev::cli {
 namespace {
 
-// The largest picture the page works on, and the longest request it reads:
-// a chain of a few dozen filters fits many times over.
+// The largest picture the page works on, and the longest request body it
+// reads (requests carry their words in the address, which the server
+// limits to 8 KiB: a chain of dozens of filters).
 constexpr uint64_t max_preview_pixels = uint64_t{1} << 25;
 constexpr size_t max_request_bytes = 16 * 1024;
 
@@ -148,7 +149,7 @@ void serve(httplib::Server& server, Session& s, const std::string& host_header) 
     // resolves its own name to 127.0.0.1 sends its own Host and is refused.
     server.set_pre_routing_handler([host_header](const httplib::Request& req,
                                                  httplib::Response& res) {
-        if (req.get_header_value("Host") == host_header && req.target.size() <= max_request_bytes) {
+        if (req.get_header_value("Host") == host_header) {
             return httplib::Server::HandlerResponse::Unhandled;
         }
         res.status = 403;
