@@ -66,7 +66,7 @@ int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
         image::Raster picture;
         if (!image::load_png(frames[k].in, picture, error) ||
             !run_chain(host, cmd.steps, picture.words.data(), picture.width, picture.height, error) ||
-            !image::save_png(frames[k].out, picture, error)) {
+            !image::save_png(frames[k].out, picture, error, cmd.png_level)) {
             progress.finish();
             return fail(error);
         }
