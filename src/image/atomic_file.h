@@ -32,4 +32,8 @@ bool atomic_commit(AtomicFile* out, char* error, size_t error_size);
 // Closes and removes the temporary file; the destination is untouched.
 void atomic_abort(AtomicFile* out);
 
+// Writes `size` bytes as the whole new content of `path`, through the three
+// calls above.
+bool atomic_write(const char* path, const void* data, size_t size, char* error, size_t error_size);
+
 }  // namespace rururev::image

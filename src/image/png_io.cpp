@@ -177,17 +177,35 @@ struct PngWriter {
     png_structp png = nullptr;
     png_infop info = nullptr;
     unsigned char* row = nullptr;
+    // Encoding to memory instead of a file: a growing malloc'd buffer.
+    bool to_memory = false;
+    unsigned char* memory = nullptr;
+    size_t used = 0, capacity = 0;
     char message[256] = "";
 };
 
+static void append_to_memory(PngWriter* w, png_bytep data, size_t length) {
+    if (length > w->capacity - w->used) {
+        size_t capacity = w->capacity < 65536 ? 65536 : w->capacity;
+        while (capacity - w->used < length) capacity *= 2;
+        auto* grown = static_cast<unsigned char*>(std::realloc(w->memory, capacity));
+        if (grown == nullptr) png_error(w->png, "out of memory");
+        w->memory = grown;
+        w->capacity = capacity;
+    }
+    std::memcpy(w->memory + w->used, data, length);
+    w->used += length;
+}
+
 static void write_to_file(png_structp png, png_bytep data, size_t length) {
     auto* w = static_cast<PngWriter*>(png_get_io_ptr(png));
+    if (w->to_memory) return append_to_memory(w, data, length);
     if (std::fwrite(data, 1, length, w->out.file) != length) png_error(png, std::strerror(errno));
 }
 
 static void flush_file(png_structp png) {
     auto* w = static_cast<PngWriter*>(png_get_io_ptr(png));
-    if (std::fflush(w->out.file) != 0) png_error(png, std::strerror(errno));
+    if (!w->to_memory && std::fflush(w->out.file) != 0) png_error(png, std::strerror(errno));
 }
 
 // What a picture needs in the file, found in one pass over its words:
@@ -288,26 +306,29 @@ static bool write_image(PngWriter* w, uint32_t width, uint32_t height, const uin
 static void close_writer(PngWriter* w) {
     if (w->png != nullptr) png_destroy_write_struct(&w->png, w->info ? &w->info : nullptr);
     std::free(w->row);
+    std::free(w->memory);
     delete w;
 }
 
-bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-              char* error, size_t error_size, int level) {
+// Checks the size and level and makes a writer; null with the reason in
+// `error` when it cannot.
+static PngWriter* open_writer(const char* path, uint32_t width, uint32_t height, int level,
+                              char* error, size_t error_size) {
     char reason[256];
     if (width == 0 || height == 0 || uint64_t{width} * height > max_pixels) {
         std::snprintf(reason, sizeof reason, "cannot write a picture of %u x %u pixels", width, height);
         fail(error, error_size, "save", path, reason);
-        return false;
+        return nullptr;
     }
     if (level < 0 || level > 9) {
         std::snprintf(reason, sizeof reason, "the level %d is not from 0 to 9", level);
         fail(error, error_size, "save", path, reason);
-        return false;
+        return nullptr;
     }
     auto* w = new (std::nothrow) PngWriter;
     if (w == nullptr) {
         fail(error, error_size, "save", path, "out of memory");
-        return false;
+        return nullptr;
     }
     w->row = static_cast<unsigned char*>(std::malloc(size_t{width} * 4));
     w->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, w->message, on_png_error, on_png_warning);
@@ -315,8 +336,35 @@ bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t*
     if (w->row == nullptr || w->info == nullptr) {
         fail(error, error_size, "save", path, "out of memory");
         close_writer(w);
-        return false;
+        return nullptr;
     }
+    return w;
+}
+
+bool png_encode(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
+                int level, std::vector<unsigned char>& out, char* error, size_t error_size) {
+    PngWriter* w = open_writer(path, width, height, level, error, error_size);
+    if (w == nullptr) return false;
+    w->to_memory = true;
+    bool ok = write_image(w, width, height, pixels, level);
+    if (!ok) fail(error, error_size, "save", path, w->message);
+    if (ok) {
+        try {
+            out.assign(w->memory, w->memory + w->used);
+        } catch (const std::bad_alloc&) {
+            fail(error, error_size, "save", path, "out of memory");
+            ok = false;
+        }
+    }
+    close_writer(w);
+    return ok;
+}
+
+bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
+              char* error, size_t error_size, int level) {
+    char reason[256];
+    PngWriter* w = open_writer(path, width, height, level, error, error_size);
+    if (w == nullptr) return false;
     if (!atomic_open(&w->out, path, reason, sizeof reason)) {
         fail(error, error_size, "save", path, reason);
         close_writer(w);

@@ -43,6 +43,11 @@ constexpr int png_default_level = 1;
 bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
               char* error, size_t error_size, int level = png_default_level);
 
+// Encodes as png_save does, into `out` instead of a file; `path` names the
+// file in messages. Threads may encode at once.
+bool png_encode(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
+                int level, std::vector<unsigned char>& out, char* error, size_t error_size);
+
 // Whole pictures for C++ callers.
 struct Raster {
     uint32_t width = 0;
