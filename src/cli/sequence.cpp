@@ -1,12 +1,16 @@
 #include "cli/sequence.h"
 
+#include <algorithm>
+
 #include "cli/pipeline.h"
 #include "cli/progress.h"
 #include "image/atomic_file.h"
 
 namespace rururev::cli {
 
-unsigned jobs_of(const ApplyCommand& cmd) { return cmd.jobs != 0 ? cmd.jobs : default_jobs(); }
+unsigned jobs_of(const ApplyCommand& cmd) {
+    return cmd.jobs != 0 ? cmd.jobs : std::min(default_jobs(), max_jobs);
+}
 
 bool apply_sequence(LuaHost& host, const ApplyCommand& cmd, const std::vector<FramePair>& frames,
                     std::string& error) {
