@@ -246,9 +246,9 @@ TEST_F(RawPipes, FramesRoundTripThroughStdinAndStdout) {
                                   dir / "in.raw");
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, clip.out);
-    // And between files.
-    const Outcome f = run_rururev({"apply", "--raw", "5x3", dir / "in.raw", dir / "out.raw", "tovoRGB",
-                                   "3", "-4", "5", "-6"});
+    // And between files, with more threads than frames.
+    const Outcome f = run_rururev({"apply", "--raw", "5x3", "--jobs", "4", dir / "in.raw", dir / "out.raw",
+                                   "tovoRGB", "3", "-4", "5", "-6"});
     ASSERT_EQ(f.status, 0) << f.err;
     EXPECT_EQ(read_file(dir / "out.raw"), clip.out);
 }

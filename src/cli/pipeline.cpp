@@ -188,7 +188,10 @@ void Pipeline::filter_in_order() {
         slot(k).state = State::filtered;
         ++next_filter_;
         changed_.notify_all();
-        s_.progress(next_write_);
+        const size_t written = next_write_;
+        lock.unlock();
+        s_.progress(written);
+        lock.lock();
     }
     changed_.wait(lock, [&] { return finished(); });
 }
