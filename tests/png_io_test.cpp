@@ -202,33 +202,58 @@ TEST(PngLoad, InterlacedFilesAreAssembledFromAllPasses) {
     }
 }
 
-TEST(PngSave, WritesEightBitRgbaThatLoadsBackExactly) {
+// Each picture is written in the smallest colour type that keeps its words,
+// at every level, and loads back as the same words.
+struct SaveCase {
+    const char* name;
+    std::vector<uint32_t> words;  // 3 x 2
+    int color_type;
+    std::vector<png_byte> first_row;  // in file order
+};
+
+const SaveCase save_cases[] = {
+    {"RGBA", {0x00000000, 0x00FFFFFF, 0x7F102030, 0xFF000000, 0x01FEFDFC, 0x80808080},
+     PNG_COLOR_TYPE_RGB_ALPHA, {0, 0, 0, 0, 255, 255, 255, 0, 0x10, 0x20, 0x30, 0x7F}},
+    // Mostly repeated pixels: coded as graphics.
+    {"RGB", {0xFF102030, 0xFF102030, 0xFF102030, 0xFFFEFDFC, 0xFFFEFDFC, 0xFF808081},
+     PNG_COLOR_TYPE_RGB, {0x10, 0x20, 0x30, 0x10, 0x20, 0x30, 0x10, 0x20, 0x30}},
+    {"grey", {0xFF000000, 0xFFFFFFFF, 0xFF7F7F7F, 0xFF010101, 0xFF010101, 0xFF808080},
+     PNG_COLOR_TYPE_GRAY, {0, 255, 0x7F}},
+    {"grey and alpha", {0x00000000, 0x80FFFFFF, 0xFE7F7F7F, 0xFF010101, 0x01010101, 0xFF808080},
+     PNG_COLOR_TYPE_GRAY_ALPHA, {0, 0, 255, 0x80, 0x7F, 0xFE}},
+};
+
+TEST(PngSave, WritesTheSmallestColourTypeThatLoadsBackExactly) {
     ScratchDir dir;
-    Raster picture;
-    picture.width = 3;
-    picture.height = 2;
-    picture.words = {0x00000000, 0x00FFFFFF, 0x7F102030, 0xFF000000, 0x01FEFDFC, 0x80808080};
-    std::string error;
-    ASSERT_TRUE(save_png(dir / "out.png", picture, error)) << error;
+    for (const SaveCase& c : save_cases) {
+        for (int level : {0, 1, 9}) {
+            const std::string name = std::string(c.name) + " level " + std::to_string(level);
+            Raster picture;
+            picture.width = 3;
+            picture.height = 2;
+            picture.words = c.words;
+            std::string error;
+            ASSERT_TRUE(save_png(dir / "out.png", picture, error, level)) << name << ": " << error;
 
-    // The file itself: 8-bit RGBA, samples in file order.
-    FILE* f = std::fopen((dir / "out.png").c_str(), "rb");
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, f);
-    png_read_info(png, info);
-    EXPECT_EQ(png_get_color_type(png, info), PNG_COLOR_TYPE_RGB_ALPHA);
-    EXPECT_EQ(png_get_bit_depth(png, info), 8);
-    std::vector<png_byte> row(12);
-    png_read_row(png, row.data(), nullptr);
-    EXPECT_EQ(row, (std::vector<png_byte>{0, 0, 0, 0, 255, 255, 255, 0, 0x10, 0x20, 0x30, 0x7F}));
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(f);
+            FILE* f = std::fopen((dir / "out.png").c_str(), "rb");
+            png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+            png_infop info = png_create_info_struct(png);
+            png_init_io(png, f);
+            png_read_info(png, info);
+            EXPECT_EQ(png_get_color_type(png, info), c.color_type) << name;
+            EXPECT_EQ(png_get_bit_depth(png, info), 8) << name;
+            std::vector<png_byte> row(png_get_rowbytes(png, info));
+            png_read_row(png, row.data(), nullptr);
+            EXPECT_EQ(row, c.first_row) << name;
+            png_destroy_read_struct(&png, &info, nullptr);
+            std::fclose(f);
 
-    Raster back;
-    ASSERT_TRUE(load_png(dir / "out.png", back, error)) << error;
-    EXPECT_EQ(back.words, picture.words);
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"out.png"});  // no temporary file left
+            Raster back;
+            ASSERT_TRUE(load_png(dir / "out.png", back, error)) << name << ": " << error;
+            EXPECT_EQ(back.words, picture.words) << name;
+            EXPECT_EQ(dir.names(), std::vector<std::string>{"out.png"});  // no temporary file left
+        }
+    }
 }
 
 // The bytes of a valid 4 x 2 RGBA file, to damage.
@@ -324,14 +349,16 @@ TEST(PngSave, FailuresLeaveNoFileBehind) {
     one.width = one.height = 1;
     one.words = {0xFF112233};
     Raster empty;
-    const struct { std::string path; const Raster* picture; const char* reason; } cases[] = {
-        {dir / "no/such/folder.png", &one, "No such file or directory"},
-        {dir.path(), &one, "Is a directory"},
-        {dir / "empty.png", &empty, "cannot write a picture of 0 x 0 pixels"},
+    const struct { std::string path; const Raster* picture; const char* reason; int level; } cases[] = {
+        {dir / "no/such/folder.png", &one, "No such file or directory", 1},
+        {dir.path(), &one, "Is a directory", 1},
+        {dir / "empty.png", &empty, "cannot write a picture of 0 x 0 pixels", 1},
+        {dir / "level.png", &one, "the level 10 is not from 0 to 9", 10},
+        {dir / "level.png", &one, "the level -1 is not from 0 to 9", -1},
     };
     for (const auto& c : cases) {
         std::string error;
-        EXPECT_FALSE(save_png(c.path, *c.picture, error)) << c.path;
+        EXPECT_FALSE(save_png(c.path, *c.picture, error, c.level)) << c.path;
         EXPECT_NE(error.find("cannot save '" + c.path + "': "), std::string::npos) << error;
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_TRUE(dir.names().empty()) << c.path;

@@ -144,15 +144,21 @@ void write_frames(const ScratchDir& dir, const std::string& folder) {
 }
 
 // A folder of frames through one filter equals calling it frame by frame
-// in one Lua state, in natural order.
+// in one Lua state, in natural order, on one thread or several.
 void check_sequence(const std::string& name, const std::vector<std::string>& args) {
     if (!have_lua51()) SKIP_UNLESS_CI("lua5.1 is not installed");
     ScratchDir dir;
     write_frames(dir, "in");
-    std::vector<std::string> line = {"apply", dir / "in", dir / "out", name};
-    line.insert(line.end(), args.begin(), args.end());
-    const Outcome o = run_rururev(line);
-    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<std::vector<std::string>> runs = {
+        {"apply", "--jobs", "1", dir / "in", dir / "out1", name},
+        {"apply", dir / "in", dir / "out", name},
+        {"apply", "--jobs", "3", dir / "in", dir / "out3", name},
+    };
+    for (std::vector<std::string> line : runs) {
+        line.insert(line.end(), args.begin(), args.end());
+        const Outcome o = run_rururev(line);
+        ASSERT_EQ(o.status, 0) << o.err;
+    }
     std::string call = "pic:apply(lib." + name;
     for (const std::string& a : args) call += ", " + a;
     write_file(dir / "ref.lua",
@@ -168,8 +174,10 @@ void check_sequence(const std::string& name, const std::vector<std::string>& arg
     ASSERT_EQ(ref.status, 0) << ref.err;
     for (int n : {1, 2, 10}) {
         const std::string f = "f" + std::to_string(n) + ".png";
-        EXPECT_EQ(load(dir / ("out/" + f)).words, load(dir / ("ref" + std::to_string(n) + ".png")).words)
-            << name << " " << f;
+        const std::vector<uint32_t> ref = load(dir / ("ref" + std::to_string(n) + ".png")).words;
+        for (const char* out : {"out/", "out1/", "out3/"}) {
+            EXPECT_EQ(load(dir / (out + f)).words, ref) << name << " " << out << f;
+        }
     }
 }
 
@@ -199,12 +207,23 @@ TEST(FrameFiles, ABadFrameStopsTheRunAfterTheFramesBeforeIt) {
     ScratchDir dir;
     write_frames(dir, "in");
     write_file(dir / "in/f2.png", "broken");
-    const Outcome o = run_rururev({"apply", dir / "in", dir / "out", "tovoRGB", "1"});
+    for (const std::string out : {"out1", "out4"}) {
+        const Outcome o = run_rururev({"apply", "--jobs", out.substr(3), dir / "in", dir / out, "tovoRGB", "1"});
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, "rururev: cannot load '" + (dir / "in/f2.png") + "': not a PNG file\n");
+        EXPECT_TRUE(file_exists(dir / (out + "/f1.png")));
+        EXPECT_FALSE(file_exists(dir / (out + "/f2.png")));
+        EXPECT_FALSE(file_exists(dir / (out + "/f10.png")));
+    }
+    // A frame that cannot be written stops the run the same way, whichever
+    // thread got to it first.
+    write_frames(dir, "ok");
+    ASSERT_TRUE(make_dir(dir / "w") && make_dir(dir / "w/f2.png"));
+    const Outcome o = run_rururev({"apply", "--jobs", "4", dir / "ok", dir / "w", "tovoRGB", "1"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "rururev: cannot load '" + (dir / "in/f2.png") + "': not a PNG file\n");
-    EXPECT_TRUE(file_exists(dir / "out/f1.png"));
-    EXPECT_FALSE(file_exists(dir / "out/f2.png"));
-    EXPECT_FALSE(file_exists(dir / "out/f10.png"));
+    EXPECT_NE(o.err.find("rururev: cannot save '" + (dir / "w/f2.png") + "': "), std::string::npos) << o.err;
+    EXPECT_TRUE(file_exists(dir / "w/f1.png"));
+    EXPECT_FALSE(file_exists(dir / "w/f10.png"));
 }
 
 // Three frames of 5 x 3 BGRA bytes and what tovoRGB 3 -4 5 -6 makes of them.
@@ -244,9 +263,9 @@ TEST_F(RawPipes, FramesRoundTripThroughStdinAndStdout) {
                                   dir / "in.raw");
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, clip.out);
-    // And between files.
-    const Outcome f = run_rururev({"apply", "--raw", "5x3", dir / "in.raw", dir / "out.raw", "tovoRGB",
-                                   "3", "-4", "5", "-6"});
+    // And between files, with more threads than frames.
+    const Outcome f = run_rururev({"apply", "--raw", "5x3", "--jobs", "4", dir / "in.raw", dir / "out.raw",
+                                   "tovoRGB", "3", "-4", "5", "-6"});
     ASSERT_EQ(f.status, 0) << f.err;
     EXPECT_EQ(read_file(dir / "out.raw"), clip.out);
 }

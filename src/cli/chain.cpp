@@ -99,12 +99,49 @@ static bool parse_step(const std::vector<std::string>& words, size_t& at,
     return true;
 }
 
+// Reads a whole number from lo to hi written in decimal digits.
+static bool parse_whole(const std::string& text, unsigned lo, unsigned hi, unsigned& out) {
+    if (text.empty() || text.size() > 4) return false;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    out = static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 10));
+    return out >= lo && out <= hi;
+}
+
+// Reads the value of --png-level or --jobs.
+static bool parse_speed_option(const std::string& option, const std::string& value,
+                               ApplyCommand& out, std::string& error) {
+    unsigned n = 0;
+    if (option == "--png-level") {
+        if (!parse_whole(value, 0, 9, n)) {
+            error = "--png-level takes 0 to 9; got '" + value + "'";
+            return false;
+        }
+        out.png_level = static_cast<int>(n);
+    } else if (!parse_whole(value, 1, max_jobs, n)) {
+        error = "--jobs takes 1 to " + std::to_string(max_jobs) + "; got '" + value + "'";
+        return false;
+    } else {
+        out.jobs = n;
+    }
+    return true;
+}
+
 // Reads the options before IN.
 static bool parse_options(const std::vector<std::string>& words, size_t& at, ApplyCommand& out,
                           std::string& error) {
     while (at < words.size() && words[at].size() >= 2 && words[at].compare(0, 2, "--") == 0) {
         const std::string option = words[at++];
         if (option == "--") break;  // IN may then start with --
+        if (option == "--png-level" || option == "--jobs") {
+            if (at == words.size()) {
+                error = option + " needs a value";
+                return false;
+            }
+            if (!parse_speed_option(option, words[at++], out, error)) return false;
+            continue;
+        }
         if (option != "--raw" && option != "--curve") {
             error = "unknown option '" + option + "'";
             return false;

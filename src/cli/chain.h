@@ -8,6 +8,7 @@
 
 #include "cli/filter_table.h"
 #include "cli/host.h"
+#include "image/png_io.h"
 
 namespace rururev::cli {
 
@@ -29,7 +30,12 @@ struct CurvePoint {
     std::string text;  // as given, for messages
 };
 
+// The most threads --jobs accepts.
+constexpr unsigned max_jobs = 64;
+
 struct ApplyCommand {
+    int png_level = image::png_default_level;  // --png-level
+    unsigned jobs = 0;  // --jobs; 0: one per core
     bool raw = false;
     uint32_t raw_width = 0, raw_height = 0;
     std::vector<CurvePoint> curve;

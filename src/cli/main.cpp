@@ -26,6 +26,7 @@
 #include "cli/preview.h"
 #include "cli/progress.h"
 #include "cli/raw_video.h"
+#include "cli/sequence.h"
 #include "image/png_io.h"
 
 namespace rururev::cli {
@@ -49,21 +50,9 @@ int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
     std::vector<FramePair> frames;
     std::string error;
     if (!plan_frames(cmd.in, cmd.out, frames, error) || !check_frame_outputs(frames, error) ||
-        !make_output_folders(frames, error)) {
+        !make_output_folders(frames, error) || !apply_sequence(host, cmd, frames, error)) {
         return fail(error);
     }
-    ProgressBar progress(frames.size() > 1 ? frames.size() : 0);
-    for (size_t k = 0; k < frames.size(); ++k) {
-        image::Raster picture;
-        if (!image::load_png(frames[k].in, picture, error) ||
-            !run_chain(host, cmd.steps, picture.words.data(), picture.width, picture.height, error) ||
-            !image::save_png(frames[k].out, picture, error)) {
-            progress.finish();
-            return fail(error);
-        }
-        if (frames.size() > 1) progress.update(k + 1);
-    }
-    progress.finish();
     return 0;
 }
 
@@ -84,7 +73,9 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
     const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {
         return run_chain(host, cmd.steps, pixels, cmd.raw_width, cmd.raw_height, reason);
     };
-    if (!run_raw(cmd.in, cmd.out, cmd.raw_width, cmd.raw_height, filter, error)) return fail(error);
+    if (!run_raw(cmd.in, cmd.out, cmd.raw_width, cmd.raw_height, filter, jobs_of(cmd), error)) {
+        return fail(error);
+    }
     return 0;
 }
 

@@ -178,4 +178,15 @@ void atomic_abort(AtomicFile* out) {
     unlist_temporary(out);
 }
 
+bool atomic_write(const char* path, const void* data, size_t size, char* error, size_t error_size) {
+    AtomicFile out;
+    if (!atomic_open(&out, path, error, error_size)) return false;
+    if (std::fwrite(data, 1, size, out.file) != size) {
+        std::snprintf(error, error_size, "%s", std::strerror(errno));
+        atomic_abort(&out);
+        return false;
+    }
+    return atomic_commit(&out, error, error_size);
+}
+
 }  // namespace rururev::image

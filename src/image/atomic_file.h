@@ -46,4 +46,8 @@ void atomic_abort(AtomicFile* out);
 // Removes every temporary file still open. Async-signal-safe.
 void atomic_remove_temporaries();
 
+// Writes `size` bytes as the whole new content of `path`, through the three
+// calls above.
+bool atomic_write(const char* path, const void* data, size_t size, char* error, size_t error_size);
+
 }  // namespace rururev::image

@@ -138,13 +138,27 @@ int load(lua_State* L) {
     return 1;
 }
 
-// image.save(pic, path): writes an 8-bit RGBA PNG, replacing the file only
-// once it is complete. Returns the picture.
+// The level field of save's options: 0 to 9, the fast default when absent.
+int opt_level(lua_State* L, int idx) {
+    if (lua_isnoneornil(L, idx)) return png_default_level;
+    luaL_checktype(L, idx, LUA_TTABLE);
+    lua_getfield(L, idx, "level");
+    const lua_Number level = luaL_optnumber(L, -1, png_default_level);
+    lua_pop(L, 1);
+    if (!(level >= 0 && level <= 9) || std::floor(level) != level) {
+        luaL_argerror(L, idx, "level must be a whole number from 0 to 9");
+    }
+    return static_cast<int>(level);
+}
+
+// image.save(pic, path [, {level = 0..9}]): writes an 8-bit PNG, replacing
+// the file only once it is complete. Returns the picture.
 int save(lua_State* L) {
     const Picture* pic = check_picture(L, 1);
     const char* path = check_path(L, 2);
+    const int level = opt_level(L, 3);
     char error[600];
-    if (!png_save(path, pic->width, pic->height, pic->pixels, error, sizeof error)) {
+    if (!png_save(path, pic->width, pic->height, pic->pixels, error, sizeof error, level)) {
         return raise_message(L, error);
     }
     lua_settop(L, 1);
