@@ -130,7 +130,7 @@ TEST_F(ImageModule, BadCallsRaiseErrors) {
         {"image.new(1, 1):save('x.png\\0')", "bad argument #1 to 'save' (file name contains a zero byte)"},
         {"image.load(dir .. '/missing.png')",
          "cannot load '" + (dir / "missing.png") + "': No such file or directory"},
-        {"image.load(dir .. '/text.png')", "cannot load '" + (dir / "text.png") + "': not a PNG file"},
+        {"image.load(dir .. '/text.png')", "cannot load '" + (dir / "text.png") + "': not a PNG or JPEG file"},
         {"image.new(1, 1):save(dir .. '/no/folder.png')",
          "cannot save '" + (dir / "no/folder.png") +
              "': cannot create a temporary file: No such file or directory"},

@@ -184,7 +184,7 @@ TEST(FrameFiles, ABadFrameStopsTheRunAfterTheFramesBeforeIt) {
     write_file(dir / "in/f2.png", "broken");
     const Outcome o = run_rururev({"apply", dir / "in", dir / "out", "tovoRGB", "1"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "rururev: cannot load '" + (dir / "in/f2.png") + "': not a PNG file\n");
+    EXPECT_EQ(o.err, "rururev: cannot load '" + (dir / "in/f2.png") + "': not a PNG or JPEG file\n");
     EXPECT_TRUE(file_exists(dir / "out/f1.png"));
     EXPECT_FALSE(file_exists(dir / "out/f2.png"));
     EXPECT_FALSE(file_exists(dir / "out/f10.png"));
@@ -302,9 +302,9 @@ TEST(BadInput, DamagedPicturesLeaveNoOutputAndKeepOldOnes) {
         {dir / "missing.png", dir / "new.png",
          "rururev: cannot load '" + (dir / "missing.png") + "': No such file or directory\n"},
         {dir / "text.png", dir / "new.png",
-         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG file\n"},
+         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG or JPEG file\n"},
         {dir / "text.png", dir / "kept.png",
-         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG file\n"},
+         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG or JPEG file\n"},
     };
     for (const auto& c : cases) {
         const Outcome o = run_rururev({"apply", c.in, c.out, "tovoRGB", "1", "2", "3", "4"});
@@ -477,7 +477,7 @@ TEST(GalleryErrors, ABadPictureIsNamed) {
     write_file(dir / "bad.png", "nope");
     const Outcome o = run_rururev({"gallery", dir / "g", dir / "bad.png"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err.rfind("rururev: cannot load '" + (dir / "bad.png") + "': not a PNG file", 0), 0u)
+    EXPECT_EQ(o.err.rfind("rururev: cannot load '" + (dir / "bad.png") + "': not a PNG or JPEG file", 0), 0u)
         << o.err;
 }
 

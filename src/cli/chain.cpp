@@ -103,6 +103,9 @@ static bool parse_options(const std::vector<std::string>& words, size_t& at, App
                           std::string& error) {
     while (at < words.size() && words[at].size() > 2 && words[at].compare(0, 2, "--") == 0) {
         const std::string option = words[at++];
+        const int read = parse_output_option(option, words, at, out.output, error);
+        if (read < 0) return false;
+        if (read > 0) continue;
         if (option != "--raw" && option != "--curve") {
             error = "unknown option '" + option + "'";
             return false;

@@ -20,7 +20,8 @@
 #include "cli/host.h"
 #include "cli/progress.h"
 #include "cli/raw_video.h"
-#include "image/png_io.h"
+#include "cli/video.h"
+#include "image/picture_file.h"
 
 namespace rururev::cli {
 namespace {
@@ -62,11 +63,13 @@ int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
     std::string error;
     if (!plan_frames(cmd.in, cmd.out, frames, error)) return fail(error);
     ProgressBar progress(frames.size() > 1 ? frames.size() : 0);
+    image::SaveOptions saving;
+    saving.quality = cmd.output.quality;
     for (size_t k = 0; k < frames.size(); ++k) {
         image::Raster picture;
-        if (!image::load_png(frames[k].in, picture, error) ||
+        if (!image::load_picture(frames[k].in, picture, error) ||
             !run_chain(host, cmd.steps, picture.words.data(), picture.width, picture.height, error) ||
-            !image::save_png(frames[k].out, picture, error)) {
+            !image::save_picture(frames[k].out, picture, saving, error)) {
             progress.finish();
             return fail(error);
         }
@@ -86,7 +89,12 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
             return usage_error(step.function + " is not in this librururev", filters);
         }
     }
+    if (!check_output_name(cmd, error)) {
+        std::fprintf(stderr, "rururev: %s\n", error.c_str());
+        return exit_usage;
+    }
     if (!set_curve(host, cmd.curve, error)) return fail(error);
+    if (writes_video(cmd)) return apply_video(host, cmd);
     if (!cmd.raw) return apply_to_files(host, cmd);
     const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {
         return run_chain(host, cmd.steps, pixels, cmd.raw_width, cmd.raw_height, reason);

@@ -3,7 +3,7 @@
 //   local image = require "rururev_image"
 //   local pic = image.load("in.png")          -- or image.new(w, h [, fill])
 //   pic:apply(librururev.tovoRGB, 10, 0, 0, 0) -- f(pic:data(), w, h, ...)
-//   pic:save("out.png")
+//   pic:save("out.png")                         -- or out.jpg, {quality = 80}
 //
 // A picture is a full userdata that owns w x h pixel words in the module's
 // layout; its __gc frees them, so the address pic:data() hands out stays
@@ -15,7 +15,7 @@
 
 #include <lua.hpp>
 
-#include "image/png_io.h"
+#include "image/picture_file.h"
 #include "module/convert.h"
 
 #if defined(_WIN32)
@@ -117,29 +117,43 @@ int new_picture(lua_State* L) {
     return 1;
 }
 
-// image.load(path): a PNG file as a picture.
+// image.load(path): a PNG or JPEG file as a picture, by its first bytes.
 int load(lua_State* L) {
     const char* path = check_path(L, 1);
     char error[600];
     uint32_t width = 0, height = 0;
-    PngReader* reader = png_open(path, &width, &height, error, sizeof error);
+    PictureReader* reader = picture_open(path, &width, &height, error, sizeof error);
     if (reader == nullptr) return raise_message(L, error);
     Picture* pic = push_empty_picture(L, width, height);
     bool ok = allocate_pixels(pic);
     if (!ok) std::snprintf(error, sizeof error, "cannot load '%s': not enough memory", path);
-    if (ok) ok = png_read_pixels(reader, pic->pixels, error, sizeof error);
-    png_close(reader);
+    if (ok) ok = picture_read_pixels(reader, pic->pixels, error, sizeof error);
+    picture_close(reader);
     if (!ok) return raise_message(L, error);
     return 1;
 }
 
-// image.save(pic, path): writes an 8-bit RGBA PNG, replacing the file only
-// once it is complete. Returns the picture.
+// image.save(pic, path [, {quality = 90, progressive = false}]): an 8-bit
+// RGBA PNG or a JPEG, by the name's extension, replacing the file only once
+// it is complete. Returns the picture.
 int save(lua_State* L) {
     const Picture* pic = check_picture(L, 1);
     const char* path = check_path(L, 2);
+    SaveOptions options;
+    if (!lua_isnoneornil(L, 3)) {
+        luaL_checktype(L, 3, LUA_TTABLE);
+        lua_getfield(L, 3, "quality");
+        const lua_Number quality = luaL_optnumber(L, -1, options.quality);
+        if (!(quality >= 1 && quality <= 100) || std::floor(quality) != quality) {
+            luaL_argerror(L, 3, "quality must be a whole number from 1 to 100");
+        }
+        options.quality = static_cast<int>(quality);
+        lua_getfield(L, 3, "progressive");
+        options.progressive = lua_toboolean(L, -1) != 0;
+        lua_pop(L, 2);
+    }
     char error[600];
-    if (!png_save(path, pic->width, pic->height, pic->pixels, error, sizeof error)) {
+    if (!picture_save(path, pic->width, pic->height, pic->pixels, options, error, sizeof error)) {
         return raise_message(L, error);
     }
     lua_settop(L, 1);

@@ -1,0 +1,491 @@
+#include "image/video_io.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "image/png_io.h"
+
+namespace rururev::image {
+
+namespace {
+
+const volatile std::sig_atomic_t* interrupt_flag = nullptr;
+
+bool interrupted() { return interrupt_flag != nullptr && *interrupt_flag != 0; }
+
+std::string find_program(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+        struct stat st;
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return "";
+}
+
+// Starts `argv` with stdin from `in` and stdout to `out` (-1: /dev/null)
+// and stderr to a memory file, in a process group of its own, so that a
+// Ctrl-C on the terminal reaches only us and we stop it ourselves.
+bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, std::string& error) {
+    child.log = memfd_create("ffmpeg-stderr", MFD_CLOEXEC);
+    const int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (child.log < 0 || null_fd < 0) {
+        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
+        if (null_fd >= 0) ::close(null_fd);
+        return false;
+    }
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls from here to exec.
+        setpgid(0, 0);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        signal(SIGPIPE, SIG_DFL);
+        dup2(in >= 0 ? in : null_fd, 0);
+        dup2(out >= 0 ? out : null_fd, 1);
+        dup2(child.log, 2);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    const int err = errno;
+    ::close(null_fd);
+    if (pid < 0) {
+        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(err);
+        return false;
+    }
+    child.pid = pid;
+    return true;
+}
+
+// Waits for the child; its exit status, or 128 + the signal that ended it.
+int wait_child(Child& child) {
+    int status = 0;
+    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+        if (interrupted()) kill(child.pid, SIGKILL);
+    }
+    child.pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void kill_child(Child& child) {
+    if (child.pid > 0) {
+        kill(child.pid, SIGKILL);
+        wait_child(child);
+    }
+}
+
+// The last few lines the child wrote to stderr, on one line.
+std::string log_tail(const Child& child) {
+    if (child.log < 0) return "";
+    const off_t size = lseek(child.log, 0, SEEK_END);
+    const off_t from = size > 2048 ? size - 2048 : 0;
+    std::string text(static_cast<size_t>(size - from), '\0');
+    const ssize_t got = pread(child.log, &text[0], text.size(), from);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    std::string tail;
+    for (size_t k = lines.size() > 3 ? lines.size() - 3 : 0; k < lines.size(); ++k) {
+        tail += (tail.empty() ? "" : " / ") + lines[k];
+    }
+    return tail;
+}
+
+void close_log(Child& child) {
+    if (child.log >= 0) ::close(child.log);
+    child.log = -1;
+}
+
+// How a child ended, for messages.
+std::string ending(int status, const Child& child) {
+    const std::string tail = log_tail(child);
+    const std::string how = status > 128 ? "killed by signal " + std::to_string(status - 128)
+                                         : "exit status " + std::to_string(status);
+    if (tail.empty()) return how;
+    return status == 1 ? tail : tail + " (" + how + ")";
+}
+
+// Runs a program to its end and returns what it wrote to stdout.
+bool run_capture(const std::vector<std::string>& argv, std::string& out, int& status, Child& child,
+                 std::string& error) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return false;
+    }
+    const bool started = spawn(argv, -1, fds[1], child, error);
+    ::close(fds[1]);
+    if (started) {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+            if (n > 0) {
+                out.append(buffer, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR || interrupted()) {
+                break;
+            }
+        }
+        if (interrupted()) kill(child.pid, SIGKILL);
+        status = wait_child(child);
+    }
+    ::close(fds[0]);
+    if (started && interrupted()) error = "interrupted";
+    return started && !interrupted();
+}
+
+std::string lower_extension(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot);
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext;
+}
+
+struct Container {
+    const char* extension;
+    const char* muxer;
+    std::vector<std::string> codec;  // the video codec and its options
+    const char* crf_default;
+};
+
+const Container containers[] = {
+    {".mp4", "mp4", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18"},
+    {".m4v", "mp4", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18"},
+    {".mov", "mov", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18"},
+    {".mkv", "matroska", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18"},
+    {".webm", "webm", {"-c:v", "libvpx-vp9", "-pix_fmt", "yuv420p", "-b:v", "0"}, "32"},
+};
+
+const Container* container_of(const std::string& path) {
+    const std::string ext = lower_extension(path);
+    for (const Container& c : containers) {
+        if (ext == c.extension) return &c;
+    }
+    return nullptr;
+}
+
+bool parse_rate(const std::string& text, uint64_t& num, uint64_t& den) {
+    char* end = nullptr;
+    num = std::strtoull(text.c_str(), &end, 10);
+    den = 1;
+    if (*end == '/') den = std::strtoull(end + 1, &end, 10);
+    return *end == '\0' && num > 0 && den > 0 && text[0] >= '0' && text[0] <= '9';
+}
+
+// Reads exactly `size` bytes; fewer only at the end of the stream.
+ssize_t read_full(int fd, unsigned char* buffer, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR || interrupted()) {
+            return -1;
+        }
+    }
+    return static_cast<ssize_t>(got);
+}
+
+// Writes every byte. A reader that has gone away is an error, never a
+// SIGPIPE: the module runs in processes that do not ignore it.
+bool write_full(int fd, const unsigned char* bytes, size_t size, int& err) {
+    sigset_t pipe_signal, old;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, &old);
+    bool ok = true;
+    for (size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n >= 0) {
+            done += static_cast<size_t>(n);
+        } else if (errno != EINTR || interrupted()) {
+            err = interrupted() ? EINTR : errno;
+            ok = false;
+            break;
+        }
+    }
+    if (!ok && err == EPIPE && !sigismember(&old, SIGPIPE)) {
+        const timespec now{0, 0};
+        sigtimedwait(&pipe_signal, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    return ok;
+}
+
+constexpr bool little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
+// Words from blue, green, red, alpha bytes; in place on little-endian
+// machines, where the bytes are the words already.
+void bgra_to_words_in_place(uint32_t* words, size_t count) {
+    if (little_endian) return;
+    auto* bytes = reinterpret_cast<unsigned char*>(words);
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char* p = bytes + 4 * i;
+        words[i] = uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+    }
+}
+
+}  // namespace
+
+void set_interrupt_flag(const volatile std::sig_atomic_t* flag) { interrupt_flag = flag; }
+
+bool find_video_tools(VideoTools& tools, std::string& error) {
+    tools.ffmpeg = find_program("ffmpeg");
+    tools.ffprobe = find_program("ffprobe");
+    if (!tools.ffmpeg.empty() && !tools.ffprobe.empty()) return true;
+    error = std::string("video needs the ffmpeg and ffprobe programs, and ") +
+            (tools.ffmpeg.empty() ? "ffmpeg" : "ffprobe") +
+            " is not on the PATH (on Debian: apt-get install ffmpeg)";
+    return false;
+}
+
+bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& info, std::string& error) {
+    Child child;
+    std::string out;
+    int status = 0;
+    const bool ran = run_capture({tools.ffprobe, "-v", "error", "-count_packets", "-show_entries",
+                                  "stream=codec_type,width,height,r_frame_rate,nb_read_packets:"
+                                  "stream_side_data=rotation",
+                                  "-of", "default=nw=1", "--", path},
+                                 out, status, child, error);
+    if (ran && status != 0) error = "cannot read '" + path + "': " + ending(status, child);
+    close_log(child);
+    if (!ran || status != 0) return false;
+    // One key=value a line; each stream starts with its codec_type.
+    std::istringstream lines(out);
+    int video = 0;  // 1 while in the first video stream, 2 after it
+    long rotation = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "codec_type") {
+            if (value == "audio") info.has_sound = true;
+            video = value == "video" && video == 0 ? 1 : (video == 1 ? 2 : video);
+            continue;
+        }
+        if (video != 1) continue;
+        if (key == "width") info.width = static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
+        if (key == "height") info.height = static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
+        if (key == "r_frame_rate") info.rate = value;
+        if (key == "nb_read_packets") info.frames = std::strtoull(value.c_str(), nullptr, 10);
+        if (key == "rotation") rotation = std::strtol(value.c_str(), nullptr, 10);
+    }
+    if (video == 0) {
+        error = "cannot read '" + path + "': it has no video stream";
+        return false;
+    }
+    // The decoder turns pictures the file says to show turned.
+    if (rotation % 180 != 0) std::swap(info.width, info.height);
+    uint64_t num = 0, den = 0;
+    if (!parse_rate(info.rate, num, den)) info.rate = "25";
+    if (info.width == 0 || info.height == 0 || uint64_t{info.width} * info.height > max_pixels) {
+        error = "cannot read '" + path + "': frames of " + std::to_string(info.width) + " x " +
+                std::to_string(info.height) + " pixels";
+        return false;
+    }
+    return true;
+}
+
+bool is_video_name(const std::string& path) { return container_of(path) != nullptr; }
+
+bool check_encode_options(const std::string& path, const EncodeOptions& options, std::string& error) {
+    const Container* c = container_of(path);
+    if (c == nullptr) {
+        error = "cannot write '" + path + "': not a video name (use .mp4, .m4v, .mov, .mkv or .webm)";
+        return false;
+    }
+    if (options.lossless && std::string(c->extension) != ".mkv") {
+        error = "cannot write '" + path + "': lossless video needs a .mkv name";
+        return false;
+    }
+    uint64_t num = 0, den = 0;
+    if (!parse_rate(options.rate, num, den)) {
+        error = "cannot write '" + path + "': the frame rate must be N or N/D, got '" + options.rate + "'";
+        return false;
+    }
+    return true;
+}
+
+bool VideoReader::open(const VideoTools& tools, const std::string& path, const VideoInfo& info,
+                       uint64_t max_frames, std::string& error) {
+    path_ = path;
+    frame_bytes_ = size_t{info.width} * info.height * 4;
+    std::vector<std::string> argv = {tools.ffmpeg, "-nostdin", "-hide_banner", "-v", "error",
+                                     "-i", path, "-map", "0:v:0", "-fps_mode", "passthrough"};
+    if (max_frames > 0) argv.insert(argv.end(), {"-frames:v", std::to_string(max_frames)});
+    argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return false;
+    }
+    const bool started = spawn(argv, -1, fds[1], child_, error);
+    ::close(fds[1]);
+    if (!started) {
+        ::close(fds[0]);
+        close_log(child_);
+        return false;
+    }
+    pipe_ = fds[0];
+    return true;
+}
+
+int VideoReader::read(uint32_t* words, std::string& error) {
+    if (pipe_ < 0) return 0;
+    const ssize_t got = read_full(pipe_, reinterpret_cast<unsigned char*>(words), frame_bytes_);
+    if (got < 0) {
+        error = interrupted() ? "interrupted" : "cannot read from ffmpeg: " + std::string(std::strerror(errno));
+        stop();
+        return -1;
+    }
+    if (static_cast<size_t>(got) == frame_bytes_) {
+        bgra_to_words_in_place(words, frame_bytes_ / 4);
+        return 1;
+    }
+    ::close(pipe_);
+    pipe_ = -1;
+    const int status = wait_child(child_);
+    if (status != 0 || got != 0) {
+        error = "cannot decode '" + path_ + "': " +
+                (status != 0 ? ending(status, child_) : "the last frame is short");
+        close_log(child_);
+        return -1;
+    }
+    close_log(child_);
+    return 0;
+}
+
+void VideoReader::stop() {
+    if (pipe_ >= 0) ::close(pipe_);
+    pipe_ = -1;
+    kill_child(child_);
+    close_log(child_);
+}
+
+bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_t width,
+                       uint32_t height, const EncodeOptions& options, std::string& error) {
+    if (!check_encode_options(path, options, error)) return false;
+    const Container& c = *container_of(path);
+    path_ = path;
+    frame_bytes_ = size_t{width} * height * 4;
+    char reason[300];
+    if (!atomic_open(&out_, path.c_str(), reason, sizeof reason)) {
+        error = "cannot write '" + path + "': " + reason;
+        return false;
+    }
+    std::vector<std::string> argv = {tools.ffmpeg, "-nostdin", "-hide_banner", "-v", "error", "-y",
+                                     "-f", "rawvideo", "-pix_fmt", "bgra",
+                                     "-s", std::to_string(width) + "x" + std::to_string(height),
+                                     "-framerate", options.rate, "-i", "pipe:0"};
+    if (!options.sound_from.empty()) {
+        argv.insert(argv.end(), {"-i", options.sound_from, "-map", "0:v:0", "-map", "1:a?", "-c:a", "copy"});
+        if (options.shortest) argv.push_back("-shortest");
+    }
+    if (options.lossless) {
+        argv.insert(argv.end(), {"-c:v", "ffv1", "-pix_fmt", "bgra"});
+    } else {
+        argv.insert(argv.end(), c.codec.begin(), c.codec.end());
+        argv.insert(argv.end(), {"-crf", options.crf >= 0 ? std::to_string(options.crf) : c.crf_default});
+    }
+    argv.insert(argv.end(), options.extra.begin(), options.extra.end());
+    argv.insert(argv.end(), {"-f", c.muxer, out_.direct ? out_.final_path : out_.temp_path});
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        atomic_abort(&out_);
+        return false;
+    }
+    const bool started = spawn(argv, fds[0], -1, child_, error);
+    ::close(fds[0]);
+    if (!started) {
+        ::close(fds[1]);
+        close_log(child_);
+        atomic_abort(&out_);
+        return false;
+    }
+    pipe_ = fds[1];
+    return true;
+}
+
+// The encoder stopped taking frames or ended badly: its own words.
+bool VideoWriter::fail_from_encoder(const std::string& what, std::string& error) {
+    if (pipe_ >= 0) ::close(pipe_);
+    pipe_ = -1;
+    const int status = child_.pid > 0 ? wait_child(child_) : 0;
+    error = "cannot encode '" + path_ + "': " + (status != 0 ? ending(status, child_) : what);
+    abort();
+    return false;
+}
+
+bool VideoWriter::write(const uint32_t* words, std::string& error) {
+    int err = 0;
+    bool ok;
+    if (little_endian) {
+        ok = write_full(pipe_, reinterpret_cast<const unsigned char*>(words), frame_bytes_, err);
+    } else {
+        std::vector<unsigned char> bytes(frame_bytes_);
+        for (size_t i = 0; i < frame_bytes_ / 4; ++i) {
+            for (int k = 0; k < 4; ++k) bytes[4 * i + k] = static_cast<unsigned char>(words[i] >> (8 * k));
+        }
+        ok = write_full(pipe_, bytes.data(), bytes.size(), err);
+    }
+    if (ok) return true;
+    if (err == EINTR) {
+        error = "interrupted";
+        abort();
+        return false;
+    }
+    return fail_from_encoder("ffmpeg stopped taking frames", error);
+}
+
+bool VideoWriter::close(std::string& error) {
+    if (pipe_ >= 0) ::close(pipe_);
+    pipe_ = -1;
+    const int status = wait_child(child_);
+    if (status != 0 || interrupted()) {
+        error = interrupted() ? "interrupted" : "cannot encode '" + path_ + "': " + ending(status, child_);
+        abort();
+        return false;
+    }
+    close_log(child_);
+    char reason[300];
+    if (!atomic_commit(&out_, reason, sizeof reason)) {
+        error = "cannot write '" + path_ + "': " + reason;
+        return false;
+    }
+    return true;
+}
+
+void VideoWriter::abort() {
+    if (pipe_ >= 0) ::close(pipe_);
+    pipe_ = -1;
+    kill_child(child_);
+    close_log(child_);
+    if (out_.file != nullptr) atomic_abort(&out_);
+}
+
+}  // namespace rururev::image
