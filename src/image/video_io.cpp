@@ -197,6 +197,7 @@ bool parse_rate(const std::string& text, uint64_t& num, uint64_t& den) {
 ssize_t read_full(int fd, unsigned char* buffer, size_t size) {
     size_t got = 0;
     while (got < size) {
+        if (interrupted()) return -1;
         const ssize_t n = ::read(fd, buffer + got, size - got);
         if (n > 0) {
             got += static_cast<size_t>(n);
@@ -218,6 +219,12 @@ bool write_full(int fd, const unsigned char* bytes, size_t size, int& err) {
     pthread_sigmask(SIG_BLOCK, &pipe_signal, &old);
     bool ok = true;
     for (size_t done = 0; done < size;) {
+        // A signal after part of the bytes makes write return that part.
+        if (interrupted()) {
+            err = EINTR;
+            ok = false;
+            break;
+        }
         const ssize_t n = ::write(fd, bytes + done, size - done);
         if (n >= 0) {
             done += static_cast<size_t>(n);
@@ -271,7 +278,13 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
                                   "stream_side_data=rotation",
                                   "-of", "default=nw=1", "--", path},
                                  out, status, child, error);
-    if (ran && status != 0) error = "cannot read '" + path + "': " + ending(status, child);
+    if (ran && status != 0) {
+        // Its last line says "PATH: reason"; the reason is what is new.
+        std::string reason = ending(status, child);
+        reason = reason.substr(reason.rfind(" / ") == std::string::npos ? 0 : reason.rfind(" / ") + 3);
+        if (reason.compare(0, path.size() + 2, path + ": ") == 0) reason.erase(0, path.size() + 2);
+        error = "cannot read '" + path + "': " + reason;
+    }
     close_log(child);
     if (!ran || status != 0) return false;
     // One key=value a line; each stream starts with its codec_type.
