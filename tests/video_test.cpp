@@ -180,4 +180,65 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
     }
 }
 
+// The loop of the README: frames of a video in, each filtered by its
+// number, out to a lossless video with the input's rate and sound; read back
+// frame by frame it holds those words. Pictures go to a pattern and come back
+// from it, and mistakes raise errors that say what is wrong.
+TEST(VideoScripts, FramesComeAsALoopAndTheWriterFinishesTheFile) {
+    if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    ScratchDir dir;
+    const std::string clip = make_clip(dir);
+    write_file(dir / "loop.lua", R"(
+local image = require "rururev_image"
+local clip, dir = ...
+local out = image.writer(dir .. "/out.mkv", {like = clip, lossless = true})
+for pic, n in image.frames(clip) do
+  pic:apply(librururev.tovoHSV, n % 360, 0, 0, 0)
+  out:write(pic)
+end
+out:close()
+local back, differing, frames = image.frames(dir .. "/out.mkv"), 0, 0
+for pic, n in image.frames(clip) do
+  pic:apply(librururev.tovoHSV, n % 360, 0, 0, 0)
+  local got = back()
+  for y = 0, 47 do
+    for x = 0, 63 do differing = differing + (got:get(x, y) == pic:get(x, y) and 0 or 1) end
+  end
+  frames = n
+end
+assert(back() == nil)
+local still = image.writer(dir .. "/f%02d.png")
+for pic in image.frames(clip, {frames = 3}) do still:write(pic) end
+still:close()
+local pictures = 0
+for pic, n in image.frames(dir .. "/f%02d.png") do pictures = n end
+print(frames, differing, pictures)
+for _, call in ipairs{
+  function() return image.writer(dir .. "/out.gif") end,
+  function() return image.writer(dir .. "/out.mp4", {crf = 99}) end,
+  function() return image.writer(dir .. "/out.mp4", {lossless = true}) end,
+  function() image.writer(dir .. "/none.mp4"):close() end,
+  function() local w = image.writer(dir .. "/w.mp4") w:write(image.new(2, 2)) w:close() w:close() end,
+  function() return image.frames(dir .. "/missing.mp4") end,
+} do
+  local message = select(2, pcall(call)):gsub("^[^']-:%d+: ", "")
+  print((message:gsub(dir:gsub("%p", "%%%0"), "DIR")))
+end
+)");
+    const Outcome o = run_rururev({"run", dir / "loop.lua", clip, dir.path()});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out,
+              "45\t0\t3\n"
+              "cannot write 'DIR/out.gif': use a video name (.mp4, .m4v, .mov, .mkv or .webm) or a frame "
+              "pattern such as out/%04d.png\n"
+              "option crf must be a whole number from 0 to 63\n"
+              "cannot write 'DIR/out.mp4': lossless video needs a .mkv name\n"
+              "cannot write 'DIR/none.mp4': no frames were written\n"
+              "the writer of 'DIR/w.mp4' is closed\n"
+              "cannot read 'DIR/missing.mp4': No such file or directory\n");
+    EXPECT_EQ(streams_of(dir / "out.mkv"), "video 64x48 30000/1001 45, audio");
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"clip.mp4", "f01.png", "f02.png", "f03.png", "loop.lua",
+                                                     "out.mkv", "w.mp4"}));
+}
+
 }  // namespace

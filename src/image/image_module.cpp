@@ -16,6 +16,7 @@
 #include <lua.hpp>
 
 #include "image/picture_file.h"
+#include "image/picture_object.h"
 #include "module/convert.h"
 
 #if defined(_WIN32)
@@ -25,15 +26,8 @@
 #endif
 
 namespace rururev::image {
-namespace {
 
 constexpr const char* type_name = "rururev_image";
-
-struct Picture {
-    uint32_t width;
-    uint32_t height;
-    uint32_t* pixels;  // malloc'd; null once collected
-};
 
 Picture* check_picture(lua_State* L, int idx) {
     auto* pic = static_cast<Picture*>(luaL_checkudata(L, idx, type_name));
@@ -56,6 +50,16 @@ bool allocate_pixels(Picture* pic) {
     pic->pixels = static_cast<uint32_t*>(std::malloc(size_t{pic->width} * pic->height * sizeof(uint32_t)));
     return pic->pixels != nullptr;
 }
+
+// A file name; one with a zero byte inside would name another file.
+const char* check_path(lua_State* L, int idx) {
+    size_t length = 0;
+    const char* path = luaL_checklstring(L, idx, &length);
+    if (std::strlen(path) != length) luaL_argerror(L, idx, "file name contains a zero byte");
+    return path;
+}
+
+namespace {
 
 // A side of a picture: a whole number from 1 up to the pixel limit.
 uint32_t check_side(lua_State* L, int idx) {
@@ -84,14 +88,6 @@ size_t check_pixel_index(lua_State* L, const Picture* pic, int idx) {
                    static_cast<int>(pic->width), static_cast<int>(pic->height));
     }
     return static_cast<size_t>(y) * pic->width + static_cast<size_t>(x);
-}
-
-// A file name; one with a zero byte inside would name another file.
-const char* check_path(lua_State* L, int idx) {
-    size_t length = 0;
-    const char* path = luaL_checklstring(L, idx, &length);
-    if (std::strlen(path) != length) luaL_argerror(L, idx, "file name contains a zero byte");
-    return path;
 }
 
 int raise_message(lua_State* L, const char* message) {
@@ -240,7 +236,8 @@ int to_string(lua_State* L) {
 const luaL_Reg functions[] = {
     {"new", new_picture}, {"load", load}, {"save", save},   {"width", width},
     {"height", height},   {"size", size}, {"data", data},   {"get", get},
-    {"set", set},         {"copy", copy}, {"apply", apply}, {nullptr, nullptr},
+    {"set", set},         {"copy", copy}, {"apply", apply}, {"frames", frames},
+    {"writer", writer},   {nullptr, nullptr},
 };
 
 }  // namespace
@@ -261,5 +258,6 @@ RURUREV_EXPORT int luaopen_rururev_image(lua_State* L) {
     lua_pushcfunction(L, to_string);
     lua_setfield(L, -2, "__tostring");
     lua_pop(L, 1);
+    register_frame_types(L);
     return 1;
 }
