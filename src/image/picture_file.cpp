@@ -7,6 +7,7 @@
 #include <new>
 
 #include "image/jpeg_io.h"
+#include "image/raster_load.h"
 
 namespace rururev::image {
 
@@ -122,31 +123,7 @@ bool picture_save(const char* path, uint32_t width, uint32_t height, const uint3
 }
 
 bool load_picture(const std::string& path, Raster& out, std::string& error) {
-    char message[512];
-    uint32_t width = 0, height = 0;
-    PictureReader* reader = picture_open(path.c_str(), &width, &height, message, sizeof message);
-    if (reader == nullptr) {
-        error = message;
-        return false;
-    }
-    std::vector<uint32_t> words;
-    try {
-        words.resize(size_t{width} * height);
-    } catch (const std::bad_alloc&) {
-        picture_close(reader);
-        error = "cannot load '" + path + "': out of memory";
-        return false;
-    }
-    const bool ok = picture_read_pixels(reader, words.data(), message, sizeof message);
-    picture_close(reader);
-    if (!ok) {
-        error = message;
-        return false;
-    }
-    out.width = width;
-    out.height = height;
-    out.words = std::move(words);
-    return true;
+    return load_raster(path, out, error, picture_open, picture_read_pixels, picture_close);
 }
 
 bool save_picture(const std::string& path, const Raster& picture, const SaveOptions& options,
