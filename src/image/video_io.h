@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "image/atomic_file.h"
+#include "image/child_process.h"
 
 namespace rururev::image {
 
@@ -50,16 +51,6 @@ struct EncodeOptions {
 // Checks a destination name and options before any work: false with the
 // reason when the writer could not make that file.
 bool check_encode_options(const std::string& path, const EncodeOptions& options, std::string& error);
-
-// While set to non-zero, a read or write that a signal interrupts fails
-// with "interrupted" instead of being retried. The program points it at
-// the flag its signal handlers set.
-void set_interrupt_flag(const volatile std::sig_atomic_t* flag);
-
-struct Child {
-    int pid = -1;
-    int log = -1;  // what it wrote to stderr
-};
 
 class VideoReader {
 public:
