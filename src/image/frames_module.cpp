@@ -133,10 +133,15 @@ bool open_source(FrameSource* s, const char* source, uint64_t limit, char* error
     return true;
 }
 
+// 1 a frame, 0 the end, -1 a failure with its message.
 int read_video_frame(FrameSource* s, uint32_t* pixels, char* error, size_t size) {
-    std::string message;
-    const int got = s->video.read(pixels, message);
-    if (got < 0) copy_message(message, error, size);
+    int got = -1;
+    guarded(error, size, [&] {
+        std::string message;
+        got = s->video.read(pixels, message);
+        if (got < 0) copy_message(message, error, size);
+        return got >= 0;
+    });
     return got;
 }
 
@@ -153,8 +158,7 @@ int next_frame(lua_State* L) {
             s->ended = true;
             return luaL_error(L, "not enough memory for a frame");
         }
-        int got = -1;
-        guarded(error, sizeof error, [&] { return (got = read_video_frame(s, pic->pixels, error, sizeof error)) >= 0; });
+        const int got = read_video_frame(s, pic->pixels, error, sizeof error);
         if (got <= 0) {
             s->ended = true;
             if (got < 0) return raise_text(L, error);
