@@ -123,13 +123,18 @@ std::string ending(int status, const Child& child) {
     return status == 1 ? tail : tail + " (" + how + ")";
 }
 
-bool run_capture(const std::vector<std::string>& argv, std::string& out, int& status, Child& child,
-                 std::string& error) {
-    int fds[2];
+bool make_pipe(int fds[2], std::string& error) {
     if (pipe2(fds, O_CLOEXEC) != 0) {
         error = std::string("cannot make a pipe: ") + std::strerror(errno);
         return false;
     }
+    return true;
+}
+
+bool run_capture(const std::vector<std::string>& argv, std::string& out, int& status, Child& child,
+                 std::string& error) {
+    int fds[2];
+    if (!make_pipe(fds, error)) return false;
     const bool started = spawn(argv, -1, fds[1], child, error);
     ::close(fds[1]);
     if (started) {

@@ -39,6 +39,9 @@ void close_log(Child& child);
 // with the status unless it is the usual failure status 1.
 std::string ending(int status, const Child& child);
 
+// A pipe whose ends are closed on exec.
+bool make_pipe(int fds[2], std::string& error);
+
 // Runs a program to its end; what it wrote to stdout, and its status.
 bool run_capture(const std::vector<std::string>& argv, std::string& out, int& status, Child& child,
                  std::string& error);

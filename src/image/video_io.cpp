@@ -168,10 +168,7 @@ bool VideoReader::open(const VideoTools& tools, const std::string& path, const V
     if (max_frames > 0) argv.insert(argv.end(), {"-frames:v", std::to_string(max_frames)});
     argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        error = std::string("cannot make a pipe: ") + std::strerror(errno);
-        return false;
-    }
+    if (!make_pipe(fds, error)) return false;
     const bool started = spawn(argv, -1, fds[1], child_, error);
     ::close(fds[1]);
     if (!started) {
@@ -243,8 +240,7 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
     argv.insert(argv.end(), options.extra.begin(), options.extra.end());
     argv.insert(argv.end(), {"-f", c.muxer, out_.direct ? out_.final_path : out_.temp_path});
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        error = std::string("cannot make a pipe: ") + std::strerror(errno);
+    if (!make_pipe(fds, error)) {
         atomic_abort(&out_);
         return false;
     }
