@@ -8,11 +8,11 @@
 
 #include <sys/stat.h>
 
-#include "image/png_io.h"
+#include "image/picture_file.h"
 #include "lua_fixture.h"
 #include "scratch.h"
 
-using rururev::image::load_png;
+using rururev::image::load_picture;
 using rururev::image::Raster;
 using rururev::image::save_png;
 
@@ -43,7 +43,7 @@ void save(const std::string& path, const Raster& p) {
 Raster load(const std::string& path) {
     Raster p;
     std::string error;
-    EXPECT_TRUE(load_png(path, p, error)) << error;
+    EXPECT_TRUE(load_picture(path, p, error)) << error;
     return p;
 }
 
@@ -313,6 +313,31 @@ TEST(BadInput, DamagedPicturesLeaveNoOutputAndKeepOldOnes) {
     }
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"kept.png", "text.png"}));
     EXPECT_EQ(read_file(dir / "kept.png"), "old output");
+}
+
+// OUT's extension chooses the file type; one apply cannot write is refused
+// before anything is read or written.
+TEST(Apply, OutputTypesFollowTheNameAndUnknownOnesAreRefused) {
+    ScratchDir dir;
+    save(dir / "in.png", varied_picture(9, 5, 8));
+    const std::string in = dir / "in.png";
+    const struct { std::vector<std::string> args; int status; std::string err, magic; } cases[] = {
+        {{"apply", "--quality", "80", in, dir / "out.JPG", "tovoRGB", "1"}, 0, "", "\xFF\xD8\xFF"},
+        {{"apply", in, dir / "out", "tovoRGB", "1"}, 0, "", "\x89PNG"},
+        {{"apply", in, dir / "out.gif", "tovoRGB", "1"}, 2,
+         "rururev: cannot write '" + (dir / "out.gif") + "': unknown picture type '.gif' (use .png, .jpg "
+         "or .jpeg); or a video name: .mp4, .m4v, .mov, .mkv or .webm\n", ""},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = run_rururev(c.args);
+        EXPECT_EQ(o.status, c.status) << c.args[c.args.size() - 3];
+        EXPECT_EQ(o.err, c.err);
+        if (!c.magic.empty()) {
+            EXPECT_EQ(read_file(c.args[c.args.size() - 3]).substr(0, c.magic.size()), c.magic);
+        }
+    }
+    EXPECT_EQ(load(dir / "out.JPG").width, 9u);
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"in.png", "out", "out.JPG"}));
 }
 
 TEST(BadInput, CommandLineMistakesPrintTheFunctionsAndTheirArguments) {
