@@ -1,5 +1,5 @@
 // The picture object of rururev_image, for the parts of the module that
-// live in other files (frames_module.cpp).
+// live in other files.
 #pragma once
 
 #include <cstdint>
@@ -26,9 +26,11 @@ bool allocate_pixels(Picture* pic);
 // The file name at idx; one with a zero byte inside would name another file.
 const char* check_path(lua_State* L, int idx);
 
-// image.frames and image.writer, and the metatables of what they return.
+// image.frames and image.writer, and the metatables of what they return
+// (frames_module.cpp, writer_module.cpp).
 int frames(lua_State* L);
 int writer(lua_State* L);
 void register_frame_types(lua_State* L);
+void register_writer_type(lua_State* L);
 
 }  // namespace rururev::image
