@@ -136,7 +136,11 @@ TEST_F(ImageModule, BadCallsRaiseErrors) {
          "bad argument #2 to 'save' (level must be a whole number from 0 to 9)"},
         {"image.load(dir .. '/missing.png')",
          "cannot load '" + (dir / "missing.png") + "': No such file or directory"},
-        {"image.load(dir .. '/text.png')", "cannot load '" + (dir / "text.png") + "': not a PNG file"},
+        {"image.load(dir .. '/text.png')", "cannot load '" + (dir / "text.png") + "': not a PNG or JPEG file"},
+        {"image.new(1, 1):save(dir .. '/p.gif')",
+         "cannot save '" + (dir / "p.gif") + "': unknown picture type '.gif' (use .png, .jpg or .jpeg)"},
+        {"image.new(1,1):save('p.jpg',{quality=0})",
+         "bad argument #2 to 'save' (quality must be a whole number from 1 to 100)"},
         {"image.new(1, 1):save(dir .. '/no/folder.png')",
          "cannot save '" + (dir / "no/folder.png") +
              "': cannot create a temporary file: No such file or directory"},

@@ -12,11 +12,11 @@
 
 #include <sys/stat.h>
 
-#include "image/png_io.h"
+#include "image/picture_file.h"
 #include "lua_fixture.h"
 #include "scratch.h"
 
-using rururev::image::load_png;
+using rururev::image::load_picture;
 using rururev::image::Raster;
 using rururev::image::save_png;
 
@@ -60,7 +60,7 @@ void save(const std::string& path, const Raster& p) {
 Raster load(const std::string& path) {
     Raster p;
     std::string error;
-    EXPECT_TRUE(load_png(path, p, error)) << error;
+    EXPECT_TRUE(load_picture(path, p, error)) << error;
     return p;
 }
 
@@ -210,7 +210,7 @@ TEST(FrameFiles, ABadFrameStopsTheRunAfterTheFramesBeforeIt) {
     for (const std::string out : {"out1", "out4"}) {
         const Outcome o = run_rururev({"apply", "--jobs", out.substr(3), dir / "in", dir / out, "tovoRGB", "1"});
         EXPECT_EQ(o.status, 1);
-        EXPECT_EQ(o.err, "rururev: cannot load '" + (dir / "in/f2.png") + "': not a PNG file\n");
+        EXPECT_EQ(o.err, "rururev: cannot load '" + (dir / "in/f2.png") + "': not a PNG or JPEG file\n");
         EXPECT_TRUE(file_exists(dir / (out + "/f1.png")));
         EXPECT_FALSE(file_exists(dir / (out + "/f2.png")));
         EXPECT_FALSE(file_exists(dir / (out + "/f10.png")));
@@ -351,9 +351,9 @@ TEST(BadInput, DamagedPicturesLeaveNoOutputAndKeepOldOnes) {
         {dir / "missing.png", dir / "new.png",
          "rururev: cannot load '" + (dir / "missing.png") + "': No such file or directory\n"},
         {dir / "text.png", dir / "new.png",
-         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG file\n"},
+         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG or JPEG file\n"},
         {dir / "text.png", dir / "kept.png",
-         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG file\n"},
+         "rururev: cannot load '" + (dir / "text.png") + "': not a PNG or JPEG file\n"},
     };
     for (const auto& c : cases) {
         const Outcome o = run_rururev({"apply", c.in, c.out, "tovoRGB", "1", "2", "3", "4"});
@@ -362,6 +362,31 @@ TEST(BadInput, DamagedPicturesLeaveNoOutputAndKeepOldOnes) {
     }
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"kept.png", "text.png"}));
     EXPECT_EQ(read_file(dir / "kept.png"), "old output");
+}
+
+// OUT's extension chooses the file type; one apply cannot write is refused
+// before anything is read or written.
+TEST(Apply, OutputTypesFollowTheNameAndUnknownOnesAreRefused) {
+    ScratchDir dir;
+    save(dir / "in.png", varied_picture(9, 5, 8));
+    const std::string in = dir / "in.png";
+    const struct { std::vector<std::string> args; int status; std::string err, magic; } cases[] = {
+        {{"apply", "--quality", "80", in, dir / "out.JPG", "tovoRGB", "1"}, 0, "", "\xFF\xD8\xFF"},
+        {{"apply", in, dir / "out", "tovoRGB", "1"}, 0, "", "\x89PNG"},
+        {{"apply", in, dir / "out.gif", "tovoRGB", "1"}, 2,
+         "rururev: cannot write '" + (dir / "out.gif") + "': unknown picture type '.gif' (use .png, .jpg "
+         "or .jpeg); or a video name: .mp4, .m4v, .mov, .mkv or .webm\n", ""},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = run_rururev(c.args);
+        EXPECT_EQ(o.status, c.status) << c.args[c.args.size() - 3];
+        EXPECT_EQ(o.err, c.err);
+        if (!c.magic.empty()) {
+            EXPECT_EQ(read_file(c.args[c.args.size() - 3]).substr(0, c.magic.size()), c.magic);
+        }
+    }
+    EXPECT_EQ(load(dir / "out.JPG").width, 9u);
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"in.png", "out", "out.JPG"}));
 }
 
 TEST(BadInput, CommandLineMistakesPrintTheFunctionsAndTheirArguments) {
@@ -454,7 +479,7 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
         {"$R run loop.lua $(seq 8000)", 2, "run takes at most", "", ""},
         {"$R gallery gx nosuch.png", 1, "cannot load 'nosuch.png': No such file or directory", "", ""},
         {"$R apply 'none%d.png' o tovoRGB 1", 1, "no frames match 'none%d.png'", "", ""},
-        {"$R apply empty o tovoRGB 1", 1, "no PNG files in the folder 'empty'", "", ""},
+        {"$R apply empty o tovoRGB 1", 1, "no PNG or JPEG files in the folder 'empty'", "", ""},
         {"$R apply ov afile tovoRGB 1", 1, "cannot use 'afile' as the output folder: it is a file", "", ""},
         {"$R apply ov afile/sub tovoRGB 1", 1, "cannot create the folder 'afile/sub': Not a directory", "", ""},
         {"LUA_PATH='fake/?.lua' $R apply a.png o.png tovoRGB2 1", 2, "tovoRGB2 is not in this librururev", "", ""},
@@ -635,7 +660,7 @@ TEST(GalleryErrors, ABadPictureIsNamed) {
     write_file(dir / "bad.png", "nope");
     const Outcome o = run_rururev({"gallery", dir / "g", dir / "bad.png"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err.rfind("rururev: cannot load '" + (dir / "bad.png") + "': not a PNG file", 0), 0u)
+    EXPECT_EQ(o.err.rfind("rururev: cannot load '" + (dir / "bad.png") + "': not a PNG or JPEG file", 0), 0u)
         << o.err;
 }
 

@@ -142,6 +142,9 @@ static bool parse_options(const std::vector<std::string>& words, size_t& at, App
             if (!parse_speed_option(option, words[at++], out, error)) return false;
             continue;
         }
+        const int read = parse_output_option(option, words, at, out.output, error);
+        if (read < 0) return false;
+        if (read > 0) continue;
         if (option != "--raw" && option != "--curve") {
             error = "unknown option '" + option + "'";
             return false;

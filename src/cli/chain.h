@@ -8,6 +8,7 @@
 
 #include "cli/filter_table.h"
 #include "cli/host.h"
+#include "cli/video.h"
 #include "image/png_io.h"
 
 namespace rururev::cli {
@@ -41,6 +42,7 @@ struct ApplyCommand {
     std::vector<CurvePoint> curve;
     std::string in, out;
     std::vector<Step> steps;
+    OutputOptions output;
 };
 
 // Reads a number as Lua does: decimal or hexadecimal, surrounding spaces

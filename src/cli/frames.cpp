@@ -8,6 +8,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "image/picture_file.h"
+
 namespace rururev::cli {
 
 namespace {
@@ -80,11 +82,9 @@ std::string base_name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool has_png_suffix(const std::string& name) {
-    if (name.size() < 5) return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".png";
+bool has_picture_suffix(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    return dot != 0 && image::picture_type_of_name(name) != image::PictureType::none;
 }
 
 bool list_folder(const std::string& folder, std::vector<std::string>& names, std::string& error) {
@@ -95,7 +95,9 @@ bool list_folder(const std::string& folder, std::vector<std::string>& names, std
     }
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name[0] != '.' && has_png_suffix(name) && is_file(folder + "/" + name)) names.push_back(name);
+        if (name[0] != '.' && has_picture_suffix(name) && is_file(folder + "/" + name)) {
+            names.push_back(name);
+        }
     }
     closedir(dir);
     std::sort(names.begin(), names.end(), natural_less);
@@ -189,7 +191,7 @@ bool plan_frames(const std::string& in, const std::string& out, std::vector<Fram
         std::vector<std::string> names;
         if (!list_folder(in, names, error)) return false;
         if (names.empty()) {
-            error = "no PNG files in the folder '" + in + "'";
+            error = "no PNG or JPEG files in the folder '" + in + "'";
             return false;
         }
         for (size_t k = 0; k < names.size(); ++k) {

@@ -27,6 +27,8 @@
 #include "cli/progress.h"
 #include "cli/raw_video.h"
 #include "cli/sequence.h"
+#include "cli/video.h"
+#include "image/picture_file.h"
 #include "image/png_io.h"
 
 namespace rururev::cli {
@@ -67,7 +69,12 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
         }
     }
     if (!cmd.raw && !check_frame_patterns(cmd.in, cmd.out, error)) return usage_error(error, filters);
+    if (!check_output_name(cmd, error)) {
+        std::fprintf(stderr, "rururev: %s\n", error.c_str());
+        return exit_usage;
+    }
     if (!set_curve(host, cmd.curve, error)) return usage_error(error, filters);
+    if (writes_video(cmd)) return apply_video(host, cmd);
     if (!cmd.raw) return apply_to_files(host, cmd);
     if (!check_raw_streams(cmd.in, cmd.out, error)) return fail(error);
     const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {
@@ -98,7 +105,7 @@ int gallery(LuaHost& host, const std::vector<std::string>& words,
     if (words.empty() || words.size() > 2) return usage_error("gallery needs OUTDIR [IN.png]", filters);
     std::string error;
     image::Raster ignored;
-    if (words.size() == 2 && !image::load_png(words[1], ignored, error)) return fail(error);
+    if (words.size() == 2 && !image::load_picture(words[1], ignored, error)) return fail(error);
     struct stat st;
     const bool created = stat(words[0].c_str(), &st) != 0;
     if (!make_folders(words[0], error)) return fail(error);

@@ -15,7 +15,7 @@
 
 #include "cli/chain.h"
 #include "cli/embedded.h"
-#include "image/png_io.h"
+#include "image/picture_file.h"
 
 namespace rururev::cli {
 namespace {
@@ -219,7 +219,7 @@ bool load_input(Session& s, const std::string& input, std::string& error) {
         path = s.folder + "/original.png";
         if (!s.host.run_chunk(test_card_lua, "=test card", {path}, error)) return false;
     }
-    if (!image::load_png(path, s.original, error)) return false;
+    if (!image::load_picture(path, s.original, error)) return false;
     if (uint64_t{s.original.width} * s.original.height > max_preview_pixels) {
         error = "'" + input + "' is too large to preview: at most " +
                 std::to_string(max_preview_pixels) + " pixels";

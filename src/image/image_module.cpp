@@ -3,7 +3,7 @@
 //   local image = require "rururev_image"
 //   local pic = image.load("in.png")          -- or image.new(w, h [, fill])
 //   pic:apply(librururev.tovoRGB, 10, 0, 0, 0) -- f(pic:data(), w, h, ...)
-//   pic:save("out.png")
+//   pic:save("out.png")                         -- or out.jpg, {quality = 80}
 //
 // A picture is a full userdata that owns w x h pixel words in the module's
 // layout; its __gc frees them, so the address pic:data() hands out stays
@@ -15,7 +15,8 @@
 
 #include <lua.hpp>
 
-#include "image/png_io.h"
+#include "image/picture_file.h"
+#include "image/picture_object.h"
 #include "module/convert.h"
 #include "module/lua_api.h"
 
@@ -26,15 +27,8 @@
 #endif
 
 namespace rururev::image {
-namespace {
 
 constexpr const char* type_name = "rururev_image";
-
-struct Picture {
-    uint32_t width;
-    uint32_t height;
-    uint32_t* pixels;  // malloc'd; null once collected
-};
 
 Picture* check_picture(lua_State* L, int idx) {
     auto* pic = static_cast<Picture*>(luaL_checkudata(L, idx, type_name));
@@ -57,6 +51,16 @@ bool allocate_pixels(Picture* pic) {
     pic->pixels = static_cast<uint32_t*>(std::malloc(size_t{pic->width} * pic->height * sizeof(uint32_t)));
     return pic->pixels != nullptr;
 }
+
+// A file name; one with a zero byte inside would name another file.
+const char* check_path(lua_State* L, int idx) {
+    size_t length = 0;
+    const char* path = luaL_checklstring(L, idx, &length);
+    if (std::strlen(path) != length) luaL_argerror(L, idx, "file name contains a zero byte");
+    return path;
+}
+
+namespace {
 
 // A side of a picture: a whole number from 1 up to the pixel limit.
 uint32_t check_side(lua_State* L, int idx) {
@@ -91,14 +95,6 @@ size_t check_pixel_index(lua_State* L, const Picture* pic, int idx) {
     return static_cast<size_t>(y) * pic->width + static_cast<size_t>(x);
 }
 
-// A file name; one with a zero byte inside would name another file.
-const char* check_path(lua_State* L, int idx) {
-    size_t length = 0;
-    const char* path = luaL_checklstring(L, idx, &length);
-    if (std::strlen(path) != length) luaL_argerror(L, idx, "file name contains a zero byte");
-    return path;
-}
-
 int raise_message(lua_State* L, const char* message) {
     lua_pushstring(L, message);
     return lua_error(L);
@@ -122,43 +118,52 @@ int new_picture(lua_State* L) {
     return 1;
 }
 
-// image.load(path): a PNG file as a picture.
+// image.load(path): a PNG or JPEG file as a picture, by its first bytes.
 int load(lua_State* L) {
     const char* path = check_path(L, 1);
     char error[600];
     uint32_t width = 0, height = 0;
-    PngReader* reader = png_open(path, &width, &height, error, sizeof error);
+    PictureReader* reader = picture_open(path, &width, &height, error, sizeof error);
     if (reader == nullptr) return raise_message(L, error);
     Picture* pic = push_empty_picture(L, width, height);
     bool ok = allocate_pixels(pic);
     if (!ok) std::snprintf(error, sizeof error, "cannot load '%s': not enough memory", path);
-    if (ok) ok = png_read_pixels(reader, pic->pixels, error, sizeof error);
-    png_close(reader);
+    if (ok) ok = picture_read_pixels(reader, pic->pixels, error, sizeof error);
+    picture_close(reader);
     if (!ok) return raise_message(L, error);
     return 1;
 }
 
-// The level field of save's options: 0 to 9, the fast default when absent.
-int opt_level(lua_State* L, int idx) {
-    if (lua_isnoneornil(L, idx)) return png_default_level;
-    luaL_checktype(L, idx, LUA_TTABLE);
-    lua_getfield(L, idx, "level");
-    const lua_Number level = luaL_optnumber(L, -1, png_default_level);
+// A whole number from lo to hi in field `name` of the options table at idx,
+// or `otherwise` when the field is absent.
+int opt_whole(lua_State* L, int idx, const char* name, int lo, int hi, int otherwise,
+              const char* complaint) {
+    lua_getfield(L, idx, name);
+    const lua_Number value = luaL_optnumber(L, -1, otherwise);
     lua_pop(L, 1);
-    if (!(level >= 0 && level <= 9) || std::floor(level) != level) {
-        luaL_argerror(L, idx, "level must be a whole number from 0 to 9");
-    }
-    return static_cast<int>(level);
+    if (!(value >= lo && value <= hi) || std::floor(value) != value) luaL_argerror(L, idx, complaint);
+    return static_cast<int>(value);
 }
 
-// image.save(pic, path [, {level = 0..9}]): writes an 8-bit PNG, replacing
-// the file only once it is complete. Returns the picture.
+// image.save(pic, path [, {level = 0..9, quality = 90, progressive = false}]):
+// an 8-bit PNG or a JPEG, by the name's extension, replacing the file only
+// once it is complete. Returns the picture.
 int save(lua_State* L) {
     const Picture* pic = check_picture(L, 1);
     const char* path = check_path(L, 2);
-    const int level = opt_level(L, 3);
+    SaveOptions options;
+    if (!lua_isnoneornil(L, 3)) {
+        luaL_checktype(L, 3, LUA_TTABLE);
+        options.png_level = opt_whole(L, 3, "level", 0, 9, png_default_level,
+                                      "level must be a whole number from 0 to 9");
+        options.quality = opt_whole(L, 3, "quality", 1, 100, options.quality,
+                                    "quality must be a whole number from 1 to 100");
+        lua_getfield(L, 3, "progressive");
+        options.progressive = lua_toboolean(L, -1) != 0;
+        lua_pop(L, 1);
+    }
     char error[600];
-    if (!png_save(path, pic->width, pic->height, pic->pixels, error, sizeof error, level)) {
+    if (!picture_save(path, pic->width, pic->height, pic->pixels, options, error, sizeof error)) {
         return raise_message(L, error);
     }
     lua_settop(L, 1);
@@ -245,7 +250,8 @@ int to_string(lua_State* L) {
 const luaL_Reg functions[] = {
     {"new", new_picture}, {"load", load}, {"save", save},   {"width", width},
     {"height", height},   {"size", size}, {"data", data},   {"get", get},
-    {"set", set},         {"copy", copy}, {"apply", apply}, {nullptr, nullptr},
+    {"set", set},         {"copy", copy}, {"apply", apply}, {"frames", frames},
+    {"writer", writer},   {nullptr, nullptr},
 };
 
 }  // namespace
@@ -266,5 +272,6 @@ RURUREV_EXPORT int luaopen_rururev_image(lua_State* L) {
     lua_pushcfunction(L, to_string);
     lua_setfield(L, -2, "__tostring");
     lua_pop(L, 1);
+    register_frame_types(L);
     return 1;
 }

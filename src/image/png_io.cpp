@@ -11,6 +11,7 @@
 #include <zlib.h>
 
 #include "image/atomic_file.h"
+#include "image/raster_load.h"
 
 // libpng reports errors by a long jump back to the setjmp of the function
 // that called it. The functions here that set a jump point hold no C++
@@ -374,31 +375,7 @@ bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t*
 }
 
 bool load_png(const std::string& path, Raster& out, std::string& error) {
-    char message[512];
-    uint32_t width = 0, height = 0;
-    PngReader* reader = png_open(path.c_str(), &width, &height, message, sizeof message);
-    if (reader == nullptr) {
-        error = message;
-        return false;
-    }
-    std::vector<uint32_t> words;
-    try {
-        words.resize(size_t{width} * height);
-    } catch (const std::bad_alloc&) {
-        png_close(reader);
-        error = "cannot load '" + path + "': out of memory";
-        return false;
-    }
-    const bool ok = png_read_pixels(reader, words.data(), message, sizeof message);
-    png_close(reader);
-    if (!ok) {
-        error = message;
-        return false;
-    }
-    out.width = width;
-    out.height = height;
-    out.words = std::move(words);
-    return true;
+    return load_raster(path, out, error, png_open, png_read_pixels, png_close);
 }
 
 bool save_png(const std::string& path, const Raster& picture, std::string& error, int level) {
