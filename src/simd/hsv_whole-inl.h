@@ -154,6 +154,13 @@ HWY_INLINE void TransformWholeWords(uint32_t* HWY_RESTRICT data, size_t count, W
     const WU du;
     const size_t lanes = hn::Lanes(du);
     size_t i = 0;
+    // Two vectors a step: their long chains of steps interleave.
+    for (; i + 2 * lanes <= count; i += 2 * lanes) {
+        const auto a = word_op(hn::LoadU(du, data + i));
+        const auto b = word_op(hn::LoadU(du, data + i + lanes));
+        hn::StoreU(a, du, data + i);
+        hn::StoreU(b, du, data + i + lanes);
+    }
     for (; i + lanes <= count; i += lanes) {
         hn::StoreU(word_op(hn::LoadU(du, data + i)), du, data + i);
     }
