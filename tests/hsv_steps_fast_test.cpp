@@ -66,22 +66,31 @@ int64_t CheckRaisedSaturation() {
     return -1;
 }
 
+// The colours the plain back conversions give whole H, S and V, packed.
+uint32_t PlainBack(int32_t h, int32_t s, int32_t v) {
+    int r = 0, g = 0, b = 0;
+    HSV2RGB(h, s, v, &r, &g, &b);
+    return pack(0, clamp255(r), clamp255(g), clamp255(b));
+}
+uint32_t PlainBack8(int32_t h, int32_t s, int32_t v) {
+    int32_t r = 0, g = 0, b = 0;
+    hsv8_back(h, s, v, &r, &g, &b);
+    return pack(0, clamp255(r), clamp255(g), clamp255(b));
+}
+
 // h << 16 | s << 8 | v: the back conversions for every hue below the
-// limit, wherever WholeBack is sure.
+// limit with every saturation and value.
 int64_t CheckBack(bool hsv8) {
     const WI di;
     const size_t lanes = hn::Lanes(di);
     HWY_ALIGN uint32_t out[HWY_MAX_BYTES / 4];
-    HWY_ALIGN int32_t unsure[HWY_MAX_BYTES / 4];
     for (int32_t h = 0; h < kWholeHues; h++) {
         for (int32_t s = 0; s < 256; s++) {
             for (int32_t first = 0; first < 256; first += static_cast<int32_t>(lanes)) {
-                hn::Mask<WI> halves;
-                hn::Store(WholeBack(hn::Set(di, h), hn::Set(di, s), hn::Iota(di, first), &halves), WU(), out);
-                hn::Store(hn::VecFromMask(di, halves), di, unsure);
+                const auto hv = hn::Set(di, h), sv = hn::Set(di, s), vv = hn::Iota(di, first);
+                hn::Store(hsv8 ? WholeBack<true>(hv, sv, vv) : WholeBack<false>(hv, sv, vv), WU(), out);
                 for (size_t i = 0; i < lanes; i++) {
                     const int32_t v = first + static_cast<int32_t>(i);
-                    if (unsure[i] != 0) continue;
                     if ((hsv8 ? PlainBack8(h, s, v) : PlainBack(h, s, v)) != out[i]) return h << 16 | s << 8 | v;
                 }
             }

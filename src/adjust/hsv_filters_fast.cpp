@@ -73,8 +73,7 @@ HWY_INLINE void ShiftHsvWhole(uint32_t* HWY_RESTRICT data, size_t count, int32_t
         if (kWrap) h = hn::IfThenElse(hn::Gt(h, hn::Set(di, 359)), hn::Sub(h, hn::Set(di, 360)), h);
         const auto s = WholeClamp255(hn::Add(hsv.s, hn::Set(di, t1)));
         const auto v = WholeClamp255(hn::Add(hsv.v, hn::Set(di, t2)));
-        hn::Mask<WI> unsure;
-        const auto colours = FixUnsure(WholeBack(h, s, v, &unsure), unsure, h, s, v, PlainBack);
+        const auto colours = WholeBack<false>(h, s, v);
         const auto a = hn::Add(hn::BitCast(di, hn::ShiftRight<24>(words)), hn::Set(di, t3));
         const auto alpha = hn::ShiftLeft<24>(hn::BitCast(du, WholeClamp255(a)));
         return hn::IfThenElse(WholeVisible(words), hn::Or(alpha, colours), words);
@@ -184,8 +183,7 @@ HWY_INLINE void NearColourWhole(uint32_t* HWY_RESTRICT data, size_t count, const
         h = hn::IfThenElse(hn::Lt(h, hn::Zero(di)), hn::Add(h, hn::Set(di, 360)), h);
         const auto s = WholeClamp255(hn::Sub(WholeSaturation<false>(cmax, range), hn::Set(di, t1)));
         const auto v = WholeClamp255(hn::Sub(cmax, hn::Set(di, t2)));
-        hn::Mask<WI> unsure;
-        const auto colours = FixUnsure(WholeBack(h, s, v, &unsure), unsure, h, s, v, PlainBack8);
+        const auto colours = WholeBack<true>(h, s, v);
         return hn::IfThenElse(near, hn::Or(hn::And(words, hn::Set(du, 0xFF000000u)), colours), words);
     });
 }

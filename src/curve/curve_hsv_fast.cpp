@@ -119,6 +119,20 @@ void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t 
                                             : simd::Moved::none;
         return simd::whole_moved(data, count, whole_moved, which);
     }
+    // Finite moved hues of any size: each one's sector and fraction, as
+    // HSV2RGB takes them from it, once per call.
+    if (t3 == 0 && finite) {
+        int32_t sectors[360];
+        double fractions[360];
+        for (int k = 0; k < 360; k++) {
+            const double quotient = moved[k] / 60.0;
+            const double sector = std::floor(quotient);
+            const double f = quotient - sector;
+            sectors[k] = static_cast<int32_t>(std::fmod(sector, 6.0));
+            fractions[k] = sectors[k] % 2 == 1 ? f : 1 - f;
+        }
+        return simd::hue_table_moved(data, count, sectors, fractions);
+    }
     HWY_DYNAMIC_DISPATCH(simd::InterHsvWords)(data, count, moved, t3, finite);
 }
 

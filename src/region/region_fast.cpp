@@ -108,8 +108,7 @@ HWY_INLINE void SelectInside(uint32_t* HWY_RESTRICT data, size_t count, const Wi
         const auto out = hn::IfThenElse(visible, left_out, words);
         if (hn::AllFalse(du, chosen)) return out;
         const auto s = WholeClamp255(hn::Add(hsv.s, t3));
-        hn::Mask<WI> unsure;
-        const auto colours = FixUnsure(WholeBack(hsv.h, s, hsv.v, &unsure), unsure, hsv.h, s, hsv.v, PlainBack8);
+        const auto colours = WholeBack<true>(hsv.h, s, hsv.v);
         return hn::IfThenElse(chosen, hn::Or(hn::And(words, hn::Set(du, 0xFF000000u)), colours), out);
     });
 }

@@ -17,4 +17,10 @@ enum class Moved { hue, saturation, value, none };
 void whole_moved(uint32_t* data, size_t count, const int32_t* moved, Moved which);
 constexpr int32_t whole_hue_limit = 720;
 
+// The same with each hue h (0 to 359) moved to any hue of 0 or more, given
+// by its sector (0 to 5) sectors[h] and fractions[h]: f = H / 60 - sector
+// in odd sectors and 1 - f in even ones, as HSV2RGB computes them for the
+// moved hue H. Both tables have 360 entries and are only read.
+void hue_table_moved(uint32_t* data, size_t count, const int32_t* sectors, const double* fractions);
+
 }  // namespace rururev::simd
