@@ -95,11 +95,7 @@ TEST(StackAlignment, EveryFilterWritesTheSameWordsAtEveryStackOffset) {
     std::printf("Fast-path targets compiled in:%s; on this CPU:%s\n", compiled.c_str(), here.c_str());
     lua_State* L = luaL_newstate();
     luaL_openlibs(L);
-    lua_getglobal(L, "package");
-    lua_getfield(L, -1, "preload");
-    lua_pushcfunction(L, luaopen_librururev);
-    lua_setfield(L, -2, "librururev");
-    lua_pop(L, 2);
+    preload_linked_module(L);
     lua_register(L, "misaligned", misaligned);
     lua_pushstring(L, RURUREV_FILTERS_LUA);
     lua_setglobal(L, "RURUREV_FILTERS_LUA");
