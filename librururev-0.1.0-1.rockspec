@@ -9,7 +9,7 @@ source = {
 }
 description = {
    summary = "Bit-exact image filters that rewrite a host's pixel buffer in place",
-   license = "not yet chosen",
+   license = "MIT",
    detailed = [[
       A native Lua module: require "librururev" gives a table of filter
       functions. Each takes a pixel buffer of 32-bit words (a light userdata

@@ -63,6 +63,29 @@ inline int32_t trunc_to_int(double x) {
     if (x <= -2147483648.0) return INT32_MIN;
     return static_cast<int32_t>(x);
 }
-inline int32_t round_to_int(double x) { return trunc_to_int(std::round(x)); }
+
+// std::floor and std::round (halves away from zero) to the bit, signed
+// zeros, infinities and NaN included, inline: some C runtimes (mingw-w64's)
+// make them slow library calls on the x87 unit. Below 2^52 in magnitude a
+// conversion to int64_t truncates exactly and x minus its truncation is
+// exact; from 2^52 on every double is already whole.
+inline double exact_floor(double x) {
+    if (!(std::fabs(x) < 4503599627370496.0)) return x;
+    const double t = std::copysign(static_cast<double>(static_cast<int64_t>(x)), x);
+    return t > x ? t - 1 : t;
+}
+inline double exact_round(double x) {
+    if (!(std::fabs(x) < 4503599627370496.0)) return x;
+    const double t = std::copysign(static_cast<double>(static_cast<int64_t>(x)), x);
+    return std::fabs(x - t) >= 0.5 ? t + std::copysign(1.0, x) : t;
+}
+
+inline int32_t round_to_int(double x) { return trunc_to_int(exact_round(x)); }
+
+// (int)fmod(sector, 6) for a whole, finite sector of a hue, its sign kept
+// (fmod is exact): the library call only outside 0 to 5.
+inline int sector_mod6(double sector) {
+    return static_cast<int>(sector >= 0 && sector < 6 ? sector : std::fmod(sector, 6.0));
+}
 
 }  // namespace rururev

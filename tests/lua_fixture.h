@@ -11,6 +11,9 @@
 
 extern "C" int luaopen_librururev(lua_State* L);
 
+// Offers the module linked into the test program to require in L.
+void preload_linked_module(lua_State* L);
+
 // A new Lua state with the standard libraries and the module required, as a
 // host opens one.
 lua_State* open_module_state();

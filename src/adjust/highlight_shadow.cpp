@@ -19,7 +19,7 @@ struct Levels {
     int32_t cmax, cmin;
 
     double remap(double X) const {
-        X = std::round(X / 255.0 * span + t1) + t2;
+        X = exact_round(X / 255.0 * span + t1) + t2;
         X = X * gain;  // not rounded again: HSV2RGB takes the fraction
         // The lower bound first, so cmin above cmax leaves every pixel at cmax.
         if (X < cmin) X = cmin;

@@ -11,7 +11,7 @@ namespace rururev::kernel {
 static int64_t grey_of(uint32_t word, bool mean) {
     const uint32_t r = red_of(word), g = green_of(word), b = blue_of(word);
     if (mean) return (r + g + b) / 3;
-    return static_cast<int64_t>(std::round(0.299 * r + 0.587 * g + 0.114 * b));
+    return static_cast<int64_t>(exact_round(0.299 * r + 0.587 * g + 0.114 * b));
 }
 
 void tovoRngPut(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc,

@@ -19,15 +19,15 @@ void RGB2HSV(int r, int g, int b, double* H, double* S, double* V) {
     } else {
         *H = static_cast<int>(60 * (r - g) / (cmax - cmin)) + 240;
     }
-    *S = cmax == 0 ? 0 : std::round((cmax - cmin) / cmax * 255.0);
+    *S = cmax == 0 ? 0 : exact_round((cmax - cmin) / cmax * 255.0);
     *V = cmax;
 }
 
 void HSV2RGB(double H, double S, double V, int* R, int* G, int* B) {
-    const double sector = std::floor(H / 60.0);
+    const double sector = exact_floor(H / 60.0);
     if (!std::isfinite(sector)) return;
-    // fmod is exact and keeps the dividend's sign, like % on the integer.
-    const int ii = static_cast<int>(std::fmod(sector, 6.0));
+    // Keeps the dividend's sign, like % on the integer.
+    const int ii = sector_mod6(sector);
     if (ii < 0) return;
     const double f = H / 60.0 - sector;
     const double s = S / 255.0;

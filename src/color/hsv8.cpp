@@ -29,8 +29,8 @@ Hsv8 hsv8_forward(int64_t r, int64_t g, int64_t b) {
 
 bool hsv8_back(int64_t hh, int32_t ss, int32_t vv, int32_t* r, int32_t* g, int32_t* b) {
     const double quotient = hh / 60.0;
-    const double sector = std::floor(quotient);
-    const int ii = static_cast<int>(std::fmod(sector, 6.0));
+    const double sector = exact_floor(quotient);
+    const int ii = sector_mod6(sector);
     if (ii < 0) return false;
     // f is held in single precision, but the levels are computed from it in
     // double: 1 - f in float would move some levels across a rounding half.

@@ -25,7 +25,7 @@ constexpr int32_t first_alpha_mode = 7, last_alpha_mode = 13;
 // y) saturates, and one that is not a number (NaN, or infinity times 0)
 // moves nothing.
 void level_shifts(const double* pointy, double coef, int32_t* shift) {
-    for (int v = 0; v < 256; v++) shift[v] = trunc_to_int(std::floor(pointy[v] * coef));
+    for (int v = 0; v < 256; v++) shift[v] = trunc_to_int(exact_floor(pointy[v] * coef));
 }
 
 // Colour modes: each moved channel goes through one table of final levels,

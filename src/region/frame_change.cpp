@@ -7,7 +7,7 @@
 
 namespace rururev::kernel {
 
-static double rounded(double v) { return std::round(v); }
+static double rounded(double v) { return exact_round(v); }
 
 // The stored pixel's components, rounded to whole numbers, must lie in a
 // window around the current pixel's unrounded ones: lower bound inclusive,

@@ -2,7 +2,9 @@
 -- Usage: lua5.1|luajit|lua5.2|lua5.3|lua5.4 require_test.lua [BUILD_DIR]
 -- Without BUILD_DIR the module is found through the cpath alone (LUA_CPATH).
 local dir = arg[1]
-if dir then package.cpath = dir .. "/?.so;" .. package.cpath end
+-- The first line of package.config is the directory separator: "\\" on Windows.
+local ext = package.config:sub(1, 1) == "\\" and "dll" or "so"
+if dir then package.cpath = dir .. "/?." .. ext .. ";" .. package.cpath end
 
 local m = require "librururev"
 assert(type(m) == "table", "require returned " .. type(m))

@@ -1,7 +1,7 @@
 #!/bin/sh
-# compare_digests.sh against fake runners in place of Wine: a runner that
-# cannot start programs is "not compared" and passes; one whose program
-# crashes, prints nothing or prints other lines fails.
+# compare_digests.sh and run.sh against fake runners in place of Wine: a
+# runner that cannot start programs is "not compared" and passes; one whose
+# program crashes, prints nothing or prints other lines fails.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
@@ -45,5 +45,23 @@ missing|0|is not installed
 ci:missing|1|is not installed
 ci:refuses|0|cannot run 32-bit programs
 TABLE
-[ $failures -eq 0 ] && echo "compare_digests: all runner cases as expected"
+
+# run.sh, which runs the test programs, lua.exe and the frame comparison,
+# judges the same runners alike.
+while IFS='|' read -r runner want fragment; do
+  got=$(RURUREV_WINE_win32="$tmp/$runner" sh "$here/run.sh" win32 prog "$tmp" prog.exe 2>&1)
+  status=$?
+  case $got in *"$fragment"*) ok=1 ;; *) ok=0 ;; esac
+  if [ $status -ne "$want" ] || [ $ok -eq 0 ]; then
+    echo "FAIL run.sh $runner: exit $status (want $want), output: $got"
+    failures=$((failures + 1))
+  fi
+done <<TABLE
+refuses|0|cannot run 32-bit programs
+same|0|tovoHSV 5678
+silent|1|printed nothing
+crashes|1|failed (exit status 5)
+missing|0|is not installed
+TABLE
+[ $failures -eq 0 ] && echo "compare_digests, run.sh: all runner cases as expected"
 exit $failures

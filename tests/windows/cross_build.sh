@@ -1,31 +1,72 @@
 #!/bin/sh
 # Cross-builds librururev.dll for 32-bit and 64-bit Windows with mingw-w64,
-# checks each DLL's exports and imports with objdump, and, where this machine
-# can run the target's programs under Wine, runs each build's kernel digest
-# program and compares its lines with those of this machine's build
-# (BUILD_DIR, default build).
+# with the fast paths on Highway and a Lua 5.1 for Windows to test it, both
+# built from Debian's source packages in the build directory. For each
+# target it checks the DLL's exports and imports with objdump and, where
+# this machine can run the target's programs under Wine:
+# - compares the kernel digests with those of this machine's build
+#   (BUILD_DIR, default build);
+# - runs the GoogleTest suite (the Lua cases load the DLL with require),
+#   the exhaustive identity proofs too when EXHAUSTIVE=1;
+# - loads the DLL with require in lua.exe;
+# - runs every filter over the same 1080p frame as this machine's module
+#   (FRAME_REPS runs each, default 3) and compares the words and times.
+# Then it packs dist/librururev-VERSION-win32.zip and -win64.zip.
 # The builds go to BUILD_DIR-win32 and BUILD_DIR-win64.
 set -eu
 cd "$(dirname "$0")/../.."
+top=$PWD
 build=${BUILD_DIR:-build}
 jobs=${JOBS:-2}
+. tests/windows/third_party.sh
 
 cmake -S . -B "$build" >/dev/null
-cmake --build "$build" -j"$jobs" --target rururev_kernel_digest >/dev/null
+cmake --build "$build" -j"$jobs" --target rururev_kernel_digest librururev rururev_frame >/dev/null
 "$build/tests/rururev_kernel_digest" >"$build/kernel_digest.txt"
 
 # Wine runs the programs in a prefix of its own, made on first use.
-export WINEPREFIX="$PWD/$build-wineprefix" WINEDEBUG=-all
+export WINEPREFIX="$top/$build-wineprefix" WINEDEBUG=-all
 status=0
 for target in "win32 i686 pei-i386" "win64 x86_64 pei-x86-64"; do
   set -- $target
-  dir=$build-$1 format=$3
-  cmake -S . -B "$dir" --toolchain "cmake/mingw-w64-$2.cmake" --no-warn-unused-cli >/dev/null
+  name=$1 arch=$2 format=$3 dir=$build-$1
+  deps=$top/$dir/deps
+  toolchain=$top/cmake/mingw-w64-$arch.cmake
+  fetch_sources "$deps/src"
+  build_highway "$deps/src/highway" "$toolchain" "$deps/highway"
+  build_lua "$deps/src/lua5.1" "$arch-w64-mingw32" "$deps/lua"
+  cmake -S . -B "$dir" --toolchain "$toolchain" --no-warn-unused-cli \
+    -Dhwy_DIR="$deps/highway/lib/cmake/hwy" -DRURUREV_WINDOWS_LUA_DIR="$deps/lua" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null
   sh tests/windows/check_dll.sh "$dir/librururev.dll" "$format" src/module/lua51.def || status=1
 
-  sh tests/windows/compare_digests.sh "$1" "$dir/tests/rururev_kernel_digest.exe" \
+  sh tests/windows/compare_digests.sh "$name" "$dir/tests/rururev_kernel_digest.exe" \
     "$build/kernel_digest.txt" "$dir" || status=1
+
+  # The suite on the module linked into the test program, then its Lua
+  # cases again on librururev.dll loaded by require, but for those that look
+  # inside the module (its tables, its allocation failures, its state kept
+  # while the library stays loaded).
+  skip_exhaustive='*Fast.*EveryColour*'
+  [ "${EXHAUSTIVE:-0}" = 1 ] && skip_exhaustive=
+  inside=ModuleLifetime.StateIsShared*:FrameChangeFilter.NoMemory*:ExtremeArguments.CurvePosition*:CurveTable.SetWrites*:StackAlignment.*
+  for mode in linked dll; do
+    skip=$skip_exhaustive env=
+    [ $mode = dll ] && skip=${skip:+$skip:}$inside env=RURUREV_TESTS_REQUIRE_DLL=1
+    filter='*'
+    [ -n "$skip" ] && filter="*-$skip"
+    env $env sh tests/windows/run.sh "$name" "$dir: tests ($mode)" "$dir/tests" rururev_tests.exe \
+        --gtest_filter="$filter" --gtest_brief=1 >"$dir/tests-$mode.log" || status=1
+    grep -E "^(\[  (PASSED|FAILED)|Fast-path targets|.*not run$|.*failed \(exit)" "$dir/tests-$mode.log" |
+      sed "s|^|$dir, $mode module: |" || true
+  done
+
+  sh tests/windows/run.sh "$name" "$dir: require in lua.exe" "$dir" deps/lua/lua.exe \
+    "$top/tests/lua/require_test.lua" "$top/$dir" || status=1
+
+  sh tests/windows/compare_frames.sh "$name" "$dir" "$build" "${FRAME_REPS:-3}" || status=1
+
+  sh tests/windows/package.sh "$dir/librururev.dll" "$name" dist || status=1
 done
 [ -x /usr/lib/wine/wineserver ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
 exit $status
