@@ -17,8 +17,13 @@
 #define RURUREV_GAMMA_FAST_TYPES
 namespace rururev::simd {
 
-// powf(base, t0) for the bases met so far, one entry per slot: a slot picks
-// a base by its bits 6 to 22, so that nearby lumas land in nearby slots.
+// powf(base, t0) for the bases met so far, one entry per slot. Bases of
+// lumas 2 to 255 (2^-7 to 1) have a slot each when they differ by a luma
+// step: their mantissa's bits 6 to 22 pick one of 2^17 slots for bases from
+// 1/2 to 1, bits 7 to 22 one of 2^16 for 1/4 to 1/2, and so on down; other
+// bases share the slots by their bits 6 to 23. A photo's 150,000 or so
+// lumas then all stay in the 2 MB the memo holds.
+//
 // A slot is one 64-bit word, the power's bits above the base's bits
 // inverted, read and written whole, so that the threads of one call can
 // share the slots without a lock: each finds either its base's power or
@@ -26,15 +31,24 @@ namespace rururev::simd {
 // no base is (bases come from finite lumas).
 class PowerMemo {
 public:
-    static constexpr uint32_t kSlots = 1u << 17;
+    static constexpr uint32_t kSlots = 1u << 18;
     using Slot = std::atomic<uint64_t>;
+
+    static uint32_t slot_of(uint32_t bits) {
+        const uint32_t exponent = bits >> 23;  // the sign is 0 for these
+        if (exponent >= 119 && exponent <= 126) {
+            const uint32_t level = 126 - exponent;
+            return (kSlots - (kSlots >> level)) + ((bits & 0x7FFFFFu) >> (6 + level));
+        }
+        return (bits >> 6) & (kSlots - 1);
+    }
 
     PowerMemo(Slot* slots, float t0) : slots_(slots), t0_(t0) {}
 
     float operator()(float base) const {
         uint32_t bits;
         std::memcpy(&bits, &base, sizeof bits);
-        Slot& slot = slots_[(bits >> 6) & (kSlots - 1)];
+        Slot& slot = slots_[slot_of(bits)];
         const uint64_t entry = slot.load(std::memory_order_relaxed);
         float power;
         if (static_cast<uint32_t>(entry) == ~bits) {
@@ -111,8 +125,9 @@ HWY_INLINE V32 Rebuilt(V32 words, const Luma& luma, VD power) {
 }
 
 // Blocks of pixels in three passes, so that the calls of pow stay out of
-// the vector loops: the bases in vectors, their powers one by one through
-// the memo, then the new words in vectors. The last partial vector of a
+// the vector loops: the bases (and the colour differences, kept in single
+// precision as the kernel holds them) in vectors, their powers one by one
+// through the memo, then the new words in vectors. The last partial vector of a
 // block goes through zero-padded copies on the stack.
 void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, const PowerMemo* memo, double t1, double t2,
                 double t3) {
@@ -122,6 +137,8 @@ void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, const PowerMemo* memo
     const size_t lanes = hn::Lanes(d32);
     constexpr size_t kBlock = 1024;
     HWY_ALIGN float bases[kBlock + HWY_MAX_BYTES / sizeof(float)];
+    HWY_ALIGN float us[kBlock + HWY_MAX_BYTES / sizeof(float)];
+    HWY_ALIGN float vs[kBlock + HWY_MAX_BYTES / sizeof(float)];
     HWY_ALIGN float powers[kBlock + HWY_MAX_BYTES / sizeof(float)] = {};
     HWY_ALIGN uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)];
     for (size_t start = 0; start < count; start += kBlock) {
@@ -136,12 +153,19 @@ void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, const PowerMemo* memo
         };
         for (size_t i = 0; i < n; i += lanes) {
             const Luma luma = LumaOf(load(i), t1, t2, t3);
-            hn::Store(hn::DemoteTo(df, hn::Div(luma.y, hn::Set(d, 255.0))), df, bases + i);
+            // The kernel divides in double and rounds to single; dividing
+            // the single luma in single precision rounds to the same float
+            // (double holds more than twice the digits of single).
+            hn::Store(hn::Div(hn::DemoteTo(df, luma.y), hn::Set(df, 255.0f)), df, bases + i);
+            hn::Store(hn::DemoteTo(df, luma.u), df, us + i);
+            hn::Store(hn::DemoteTo(df, luma.v), df, vs + i);
         }
         for (size_t j = 0; j < n; j++) powers[j] = (*memo)(bases[j]);
         for (size_t i = 0; i < n; i += lanes) {
             const auto words = load(i);
-            const auto out = Rebuilt(words, LumaOf(words, t1, t2, t3), hn::PromoteTo(d, hn::Load(df, powers + i)));
+            const Luma luma = {hn::Zero(d), hn::PromoteTo(d, hn::Load(df, us + i)),
+                               hn::PromoteTo(d, hn::Load(df, vs + i))};
+            const auto out = Rebuilt(words, luma, hn::PromoteTo(d, hn::Load(df, powers + i)));
             if (i < whole) {
                 hn::StoreU(out, d32, block + i);
             } else {
@@ -167,7 +191,7 @@ namespace {
 
 using simd::PowerMemo;
 
-// The kept memo (1 MB of zeros until a call fills it) and the exponent its
+// The kept memo (zeros until a call fills it) and the exponent its
 // powers are of; a call holds it while `kept_taken` is set.
 PowerMemo::Slot kept_slots[PowerMemo::kSlots];
 std::atomic<bool> kept_taken{false};
