@@ -4,6 +4,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -34,11 +35,17 @@ void run_parts(unsigned parts, PartFn part, void* context) {
     Started started[kMost];
     pthread_t ids[kMost];
     bool running[kMost] = {};
+    // The threads take no signals: the host's handlers run on its own
+    // threads, as they did before the module split frames.
+    sigset_t all, host;
+    sigfillset(&all);
+    const bool masked = parts > 1 && pthread_sigmask(SIG_SETMASK, &all, &host) == 0;
     for (unsigned k = 1; k < parts; k++) {
         started[k] = {part, context, k};
         running[k] = !fail_starts.load(std::memory_order_relaxed) &&
                      pthread_create(&ids[k], nullptr, run_started, &started[k]) == 0;
     }
+    if (masked) pthread_sigmask(SIG_SETMASK, &host, nullptr);
     if (parts > 0) part(context, 0);
     for (unsigned k = 1; k < parts; k++) {
         if (running[k]) {
