@@ -17,8 +17,8 @@ namespace {
 // The fewest words a thread gets, below which its start (some tens of
 // microseconds) costs more than it saves; measured with the benchmark's
 // threads rows on 2 cores. Filters differ tenfold in their work per pixel.
-constexpr uint32_t kHeavy = 16384;  // HSV round trips, selections, gamma, curves
-constexpr uint32_t kLight = 65536;  // table look-ups and comparisons
+constexpr uint32_t kHeavy = 16384;  // 1.5 ns a pixel or more: HSV round trips, selections, gamma
+constexpr uint32_t kLight = 65536;  // the rest: table look-ups, comparisons, short sums
 
 // Parts start on multiples of this many words: whole vector groups, and
 // threads that share no cache line when the buffer is aligned.
@@ -130,13 +130,13 @@ void tovoHSV(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
 
 void tovoHSV2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
               uint32_t t4, int32_t t5) {
-    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) {
+    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
         fast::tovoHSV2(data + b, n, t0, t1, t2, t3, t4, t5);
     });
 }
 
 void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
-    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) { fast::tovoNega(data + b, n, t0, t1, t2, t3); });
+    for_words(count, kLight, [&](uint32_t b, uint32_t n) { fast::tovoNega(data + b, n, t0, t1, t2, t3); });
 }
 
 void tovoHighShadow(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
