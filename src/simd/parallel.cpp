@@ -46,33 +46,44 @@ unsigned parts_for(uint64_t words, uint32_t min_words) {
     return static_cast<unsigned>(std::clamp<uint64_t>(most, 1, threads));
 }
 
-// Runs body(begin, n) over units 0 to `units` cut into `parts` runs, each
-// starting on a multiple of `step` units; empty runs are left out.
+// Runs body(begin, n) over units 0 to `units` (`words` words) on `threads`
+// threads: cut into a few runs per thread (of some thousands of words, so
+// that a run repays its call), each starting on a multiple of `step` units,
+// which the threads take in turn as they come free, so that a thread that
+// starts late or is kept waiting by other work does fewer. Empty runs are
+// left out.
 template <class Body>
-void for_parts(uint32_t units, unsigned parts, uint64_t step, const Body& body) {
-    parts = static_cast<unsigned>(std::min<uint64_t>(parts, units / step));
-    if (parts <= 1) return body(0, units);
+void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, const Body& body) {
+    constexpr uint64_t kRunsPerThread = 8, kRunWords = 8192;
+    const uint64_t most = units / step;
+    threads = static_cast<unsigned>(std::min<uint64_t>(threads, most));
+    if (threads <= 1) return body(0, units);
     struct Job {
         const Body* body;
         uint32_t units;
-        unsigned parts;
+        unsigned runs;
         uint64_t step;
+        std::atomic<unsigned> next{0};
         uint32_t start(unsigned k) const {
-            if (k >= parts) return units;
-            const uint64_t even = uint64_t{units} * k / parts;
+            if (k >= runs) return units;
+            const uint64_t even = uint64_t{units} * k / runs;
             return static_cast<uint32_t>(even - even % step);
         }
-    } job{&body, units, parts, step};
-    threads::run_parts(parts, [](void* context, unsigned k) {
-        const Job& j = *static_cast<const Job*>(context);
-        const uint32_t begin = j.start(k), end = j.start(k + 1);
-        if (end > begin) (*j.body)(begin, end - begin);
+    };
+    const uint64_t runs = std::max<uint64_t>(std::min({threads * kRunsPerThread, most, words / kRunWords}), threads);
+    Job job{&body, units, static_cast<unsigned>(runs), step};
+    threads::run_parts(threads, [](void* context, unsigned) {
+        Job& j = *static_cast<Job*>(context);
+        for (unsigned k; (k = j.next.fetch_add(1, std::memory_order_relaxed)) < j.runs;) {
+            const uint32_t begin = j.start(k), end = j.start(k + 1);
+            if (end > begin) (*j.body)(begin, end - begin);
+        }
     }, &job);
 }
 
 template <class Body>
 void for_words(uint32_t count, uint32_t min_words, const Body& body) {
-    for_parts(count, parts_for(count, min_words), kStep, body);
+    for_parts(count, count, parts_for(count, min_words), kStep, body);
 }
 
 // Colour split and tracking by whole rows; each part sees the rectangle's
@@ -85,7 +96,7 @@ void select_rows(Select select, uint32_t* data, uint32_t w, uint32_t h, int32_t 
     const uint64_t words = uint64_t{w} * h;
     if (words > UINT32_MAX || w == 0) return select(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
     const uint64_t step = (kStep + w - 1) / w;
-    for_parts(h, parts_for(words, kHeavy), step, [&](uint32_t row, uint32_t rows) {
+    for_parts(h, words, parts_for(words, kHeavy), step, [&](uint32_t row, uint32_t rows) {
         // Rows y0 to y1 of the frame, as rows of the part; 1 to 0 is none.
         uint32_t part_y0 = 1, part_y1 = 0;
         if (y1 >= row) {
@@ -171,7 +182,7 @@ void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2,
     const unsigned parts = parts_for(count, kHeavy);
     if (parts <= 1) return fast::tovoGanma(data, count, t0, t1, t2, t3);
     const fast::GammaPowers powers(t0);
-    for_parts(count, parts, kStep, [&](uint32_t b, uint32_t n) { powers.run(data + b, n, t1, t2, t3); });
+    for_parts(count, count, parts, kStep, [&](uint32_t b, uint32_t n) { powers.run(data + b, n, t1, t2, t3); });
 }
 
 void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
@@ -215,7 +226,7 @@ void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, i
                   int32_t t3, int32_t nn, uint32_t oc, bool chk0) {
     const uint32_t spacing = static_cast<uint32_t>(nn);
     const uint64_t step = spacing == 0 ? kStep : std::lcm(kStep, uint64_t{spacing});
-    for_parts(count, parts_for(count, kLight), step, [&](uint32_t b, uint32_t n) {
+    for_parts(count, count, parts_for(count, kLight), step, [&](uint32_t b, uint32_t n) {
         fast::tovoFrameCBA(data + b, n, sdata + b, t1, t2, t3, nn, oc, chk0);
     });
 }
