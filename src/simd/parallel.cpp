@@ -17,8 +17,9 @@ namespace {
 // The fewest words a thread gets, below which its start (some tens of
 // microseconds) costs more than it saves; measured with the benchmark's
 // threads rows on 2 cores. Filters differ tenfold in their work per pixel.
-constexpr uint32_t kHeavy = 16384;  // 1.5 ns a pixel or more: HSV round trips, selections, gamma
-constexpr uint32_t kLight = 65536;  // the rest: table look-ups, comparisons, short sums
+constexpr uint32_t kHeavy = 16384;   // 1.5 ns a pixel or more: HSV round trips, selections, gamma
+constexpr uint32_t kLight = 65536;   // sums and comparisons on every pixel
+constexpr uint32_t kTable = 262144;  // a byte-table look-up a channel: 0.1 to 0.3 ns a pixel
 
 // Parts start on multiples of this many words: whole vector groups, and
 // threads that share no cache line when the buffer is aligned.
@@ -48,13 +49,13 @@ unsigned parts_for(uint64_t words, uint32_t min_words) {
 
 // Runs body(begin, n) over units 0 to `units` (`words` words) on `threads`
 // threads: cut into a few runs per thread (of some thousands of words, so
-// that a run repays its call), each starting on a multiple of `step` units,
+// that a run repays its call and the tables some fast paths make for it), each starting on a multiple of `step` units,
 // which the threads take in turn as they come free, so that a thread that
 // starts late or is kept waiting by other work does fewer. Empty runs are
 // left out.
 template <class Body>
 void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, const Body& body) {
-    constexpr uint64_t kRunsPerThread = 8, kRunWords = 8192;
+    constexpr uint64_t kRunsPerThread = 4, kRunWords = 32768;
     const uint64_t most = units / step;
     threads = static_cast<unsigned>(std::min<uint64_t>(threads, most));
     if (threads <= 1) return body(0, units);
@@ -128,11 +129,11 @@ void set_plan_for_test(unsigned threads, uint32_t min_words) {
 }
 
 void tovoRGB(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) { fast::tovoRGB(data + b, n, t0, t1, t2, t3); });
+    for_words(count, kTable, [&](uint32_t b, uint32_t n) { fast::tovoRGB(data + b, n, t0, t1, t2, t3); });
 }
 
 void tovoRGB2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) { fast::tovoRGB2(data + b, n, t0, t1, t2, t3); });
+    for_words(count, kTable, [&](uint32_t b, uint32_t n) { fast::tovoRGB2(data + b, n, t0, t1, t2, t3); });
 }
 
 void tovoHSV(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
@@ -187,14 +188,14 @@ void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2,
 
 void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
                 bool chk0) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
+    for_words(count, chk0 ? kLight : kTable, [&](uint32_t b, uint32_t n) {
         fast::tovoNStage(data + b, n, t0, t1, t2, t3, chk0);
     });
 }
 
 void tovoNStage2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
                  bool chk0) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
+    for_words(count, chk0 ? kLight : kTable, [&](uint32_t b, uint32_t n) {
         fast::tovoNStage2(data + b, n, t0, t1, t2, t3, chk0);
     });
 }
@@ -233,7 +234,7 @@ void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, i
 
 void tovoInterRGB(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
                   int32_t sh) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
+    for_words(count, kTable, [&](uint32_t b, uint32_t n) {
         fast::tovoInterRGB(data + b, n, pointy, t2, t3, sh);
     });
 }
