@@ -51,8 +51,8 @@ unsigned parts_for(uint64_t words, uint32_t min_words) {
 // threads: cut into a few runs per thread (of some thousands of words, so
 // that a run repays its call and the tables some fast paths make for it), each starting on a multiple of `step` units,
 // which the threads take in turn as they come free, so that a thread that
-// starts late or is kept waiting by other work does fewer. Empty runs are
-// left out.
+// starts late or is kept waiting by other work does fewer: the calling
+// thread from the end, the others from the start. Empty runs are left out.
 template <class Body>
 void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, const Body& body) {
     constexpr uint64_t kRunsPerThread = 4, kRunWords = 32768;
@@ -64,18 +64,35 @@ void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, 
         uint32_t units;
         unsigned runs;
         uint64_t step;
-        std::atomic<unsigned> next{0};
+        // The runs not taken yet: from `front` (low half) up to `back`.
+        std::atomic<uint64_t> left;
         uint32_t start(unsigned k) const {
             if (k >= runs) return units;
             const uint64_t even = uint64_t{units} * k / runs;
             return static_cast<uint32_t>(even - even % step);
         }
+        // The next run from the back (for the calling thread, which most
+        // likely has the end of the frame in its cache, having just written
+        // it) or from the front; false when none is left.
+        bool take(bool from_back, unsigned* k) {
+            uint64_t now = left.load(std::memory_order_relaxed);
+            for (;;) {
+                const uint32_t front = static_cast<uint32_t>(now), back = static_cast<uint32_t>(now >> 32);
+                if (front >= back) return false;
+                const uint64_t next = from_back ? uint64_t{back - 1} << 32 | front
+                                                : uint64_t{back} << 32 | (front + 1);
+                if (left.compare_exchange_weak(now, next, std::memory_order_relaxed)) {
+                    *k = from_back ? back - 1 : front;
+                    return true;
+                }
+            }
+        }
     };
     const uint64_t runs = std::max<uint64_t>(std::min({threads * kRunsPerThread, most, words / kRunWords}), threads);
-    Job job{&body, units, static_cast<unsigned>(runs), step};
-    threads::run_parts(threads, [](void* context, unsigned) {
+    Job job{&body, units, static_cast<unsigned>(runs), step, {runs << 32}};
+    threads::run_parts(threads, [](void* context, unsigned part) {
         Job& j = *static_cast<Job*>(context);
-        for (unsigned k; (k = j.next.fetch_add(1, std::memory_order_relaxed)) < j.runs;) {
+        for (unsigned k; j.take(part == 0, &k);) {
             const uint32_t begin = j.start(k), end = j.start(k + 1);
             if (end > begin) (*j.body)(begin, end - begin);
         }
