@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -57,21 +58,13 @@ std::vector<std::vector<uint32_t>> one_thread_words(uint32_t w, uint32_t h, cons
     return words;
 }
 
-size_t threads_of_process() {
-    size_t n = 0;
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("Threads:", 0) == 0) n = std::stoul(line.substr(8));
+// The first line of /proc/self/`file` that holds `text`, or "".
+std::string proc_line(const std::string& file, const std::string& text) {
+    std::ifstream lines("/proc/self/" + file);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(text) != std::string::npos) return line;
     }
-    return n;
-}
-
-bool module_mapped() {
-    std::ifstream maps("/proc/self/maps");
-    for (std::string line; std::getline(maps, line);) {
-        if (line.find("librururev.so") != std::string::npos) return true;
-    }
-    return false;
+    return "";
 }
 
 // The built module, loaded and unloaded as a host does: a frame big enough
@@ -80,7 +73,7 @@ bool module_mapped() {
 TEST(Threads, UnloadRightAfterACall) {
     constexpr uint32_t w = 512, h = 400;
     const auto expected = one_thread_words(w, h, kParams[0]);
-    const size_t threads_before = threads_of_process();
+    const std::string threads_before = proc_line("status", "Threads:");
     setenv("RURUREV_THREADS", "3", 1);  // read by each fresh load
     for (int round = 0; round < 3; round++) {
         void* module = dlopen(RURUREV_BUILD_DIR "/librururev.so", RTLD_NOW | RTLD_LOCAL);
@@ -94,9 +87,9 @@ TEST(Threads, UnloadRightAfterACall) {
         ASSERT_EQ(lua_pcall(L, 1, 0, 0), 0);
         EXPECT_EQ(every_filter(L, w, h, kParams[0]), expected) << "round " << round;
         lua_close(L);
-        EXPECT_EQ(threads_of_process(), threads_before);
+        EXPECT_EQ(proc_line("status", "Threads:"), threads_before);
         ASSERT_EQ(dlclose(module), 0);
-        EXPECT_FALSE(module_mapped()) << "round " << round;
+        EXPECT_EQ(proc_line("maps", "librururev.so"), "") << "round " << round;
     }
     unsetenv("RURUREV_THREADS");
 }

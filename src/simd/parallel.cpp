@@ -1,6 +1,6 @@
 // The filters over several threads: each frame cut into runs of whole
 // pixels (whole rows for the filters that know rows, whole grid steps for
-// frame change marking), one run per thread.
+// frame change marking), a few runs per thread.
 #include "simd/parallel.h"
 
 #include <algorithm>
@@ -14,9 +14,9 @@
 namespace rururev::parallel {
 namespace {
 
-// The fewest words a thread gets, below which its start (some tens of
-// microseconds) costs more than it saves; measured with the benchmark's
-// threads rows on 2 cores. Filters differ tenfold in their work per pixel.
+// The fewest words a thread gets, below which its start and its wait for a
+// core (10 microseconds and more) cost more than it saves; measured on 2
+// cores shared with other work. Filters differ tenfold in work per pixel.
 constexpr uint32_t kHeavy = 16384;   // 1.5 ns a pixel or more: HSV round trips, selections, gamma
 constexpr uint32_t kLight = 65536;   // sums and comparisons on every pixel
 constexpr uint32_t kTable = 262144;  // a byte-table look-up a channel: 0.1 to 0.3 ns a pixel
@@ -48,11 +48,12 @@ unsigned parts_for(uint64_t words, uint32_t min_words) {
 }
 
 // Runs body(begin, n) over units 0 to `units` (`words` words) on `threads`
-// threads: cut into a few runs per thread (of some thousands of words, so
-// that a run repays its call and the tables some fast paths make for it), each starting on a multiple of `step` units,
-// which the threads take in turn as they come free, so that a thread that
-// starts late or is kept waiting by other work does fewer: the calling
-// thread from the end, the others from the start. Empty runs are left out.
+// threads. The units are cut into a few runs per thread, each starting on a
+// multiple of `step` units and long enough to repay its call (and the
+// tables some fast paths make for it). The threads take runs as they come
+// free, so that a thread that starts late or is kept waiting by other work
+// does fewer: the calling thread from the end, the others from the start.
+// Empty runs are left out.
 template <class Body>
 void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, const Body& body) {
     constexpr uint64_t kRunsPerThread = 4, kRunWords = 32768;
