@@ -11,14 +11,15 @@ description = {
    summary = "Bit-exact image filters that rewrite a host's pixel buffer in place",
    license = "not yet chosen",
    detailed = [[
-      A native Lua 5.1 module: require "librururev" gives a table of filter
+      A native Lua module: require "librururev" gives a table of filter
       functions. Each takes a pixel buffer of 32-bit words (a light userdata
       owned by the host), its width and height and a few numbers, rewrites
-      the buffer in one pass and returns it. Loads in lua5.1 and luajit.
+      the buffer in one pass and returns it. Built for the Lua that LuaRocks
+      uses: 5.1 (which also serves LuaJIT), 5.2, 5.3 or 5.4.
    ]],
 }
 dependencies = {
-   "lua >= 5.1, < 5.2",
+   "lua >= 5.1, < 5.5",
 }
 build = {
    type = "cmake",

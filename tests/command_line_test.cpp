@@ -82,7 +82,7 @@ std::vector<std::string> words_of(const std::string& line) {
 TEST(CommandLine, ApplyChainsParseIntoSteps) {
     ApplyCommand cmd;
     std::string error;
-    ASSERT_TRUE(parse_apply(words_of("--curve 1:2:3 --raw 4x2 - out.raw tovoRGB 1 -2 0x10 + "
+    ASSERT_TRUE(parse_apply(words_of("--curve 1:2:3 --raw 4x2 --png-level 9 --jobs 3 - out.raw tovoRGB 1 -2 0x10 + "
                                      "tovoMono 0 0 0 5 true + tovoRGB"),
                             some_filters(), cmd, error))
         << error;
@@ -90,6 +90,8 @@ TEST(CommandLine, ApplyChainsParseIntoSteps) {
     EXPECT_EQ(cmd.raw_width, 4u);
     EXPECT_EQ(cmd.raw_height, 2u);
     EXPECT_EQ(cmd.curve.size(), 1u);
+    EXPECT_EQ(cmd.png_level, 9);
+    EXPECT_EQ(cmd.jobs, 3u);
     EXPECT_EQ(cmd.in, "-");
     EXPECT_EQ(cmd.out, "out.raw");
     ASSERT_EQ(cmd.steps.size(), 3u);
@@ -117,6 +119,11 @@ TEST(CommandLine, BadApplyLinesSayWhatIsWrong) {
         {"--curve 1:2 a b tovoRGB", "--curve takes X:Y:IDX triples separated by commas; got '1:2'"},
         {"--raw", "--raw needs a value"},
         {"--fast a b tovoRGB", "unknown option '--fast'"},
+        {"--png-level 10 a b tovoRGB", "--png-level takes 0 to 9; got '10'"},
+        {"--png-level -1 a b tovoRGB", "--png-level takes 0 to 9; got '-1'"},
+        {"--jobs 0 a b tovoRGB", "--jobs takes 1 to 64; got '0'"},
+        {"--jobs 2x a b tovoRGB", "--jobs takes 1 to 64; got '2x'"},
+        {"--jobs", "--jobs needs a value"},
     };
     for (const auto& c : cases) {
         ApplyCommand cmd;

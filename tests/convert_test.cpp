@@ -21,8 +21,20 @@ TEST(Convert, IntTruncatesTowardZeroAndSaturates) {
         {2147483647.0, INT32_MAX}, {2147483647.9, INT32_MAX}, {2147483648.0, INT32_MAX},
         {-2147483648.0, INT32_MIN}, {-2147483648.9, INT32_MIN}, {-1e300, INT32_MIN},
         {1e300, INT32_MAX}, {kInf, INT32_MAX}, {-kInf, INT32_MIN}, {kNaN, 0},
+        {-2147483649.0, INT32_MIN}, {0x1p32, INT32_MAX}, {-0x1p32, INT32_MIN},
+        {0x1p63, INT32_MAX}, {-0x1p63, INT32_MIN}, {0x1p64, INT32_MAX}, {-0x1p64, INT32_MIN},
     };
     for (const auto& c : cases) EXPECT_EQ(to_int(c.in), c.out) << c.in;
+}
+
+// The 64-bit step that words go through, exactly at and next to its ends.
+TEST(Convert, Int64SaturatesAtTheEndsOfItsRange) {
+    const struct { double in; int64_t out; } cases[] = {
+        {0x1p63 - 1024, INT64_MAX - 1023}, {0x1p63, INT64_MAX}, {0x1p64, INT64_MAX},
+        {-0x1p63, INT64_MIN}, {-0x1p63 - 2048, INT64_MIN}, {-0x1p64, INT64_MIN},
+        {0x1p31, 2147483648}, {-0x1p31, -2147483648}, {kNaN, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(to_int64(c.in), c.out) << c.in;
 }
 
 TEST(Convert, DwordKeepsLow32BitsOfTheTruncatedValue) {
@@ -32,6 +44,9 @@ TEST(Convert, DwordKeepsLow32BitsOfTheTruncatedValue) {
         {-2147483648.0, 0x80000000u}, {kNaN, 0u},
         // Beyond the 64-bit range the intermediate saturates first.
         {1e300, 0xFFFFFFFFu}, {kInf, 0xFFFFFFFFu}, {-1e300, 0u}, {-kInf, 0u},
+        {0x1p31, 0x80000000u}, {-0x1p31, 0x80000000u}, {0x1p32, 0u}, {-0x1p32, 0u},
+        {0x1p63 - 1024, 0xFFFFFC00u}, {0x1p63, 0xFFFFFFFFu}, {-0x1p63, 0u},
+        {0x1p64, 0xFFFFFFFFu}, {-0x1p64, 0u},
     };
     for (const auto& c : cases) EXPECT_EQ(to_dword(c.in), c.out) << c.in;
 }

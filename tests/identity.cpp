@@ -1,6 +1,8 @@
 #include "identity.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,26 @@ constexpr uint64_t kWords = uint64_t{kColours} * 3;
 // A prime width: rows never end on a vector boundary.
 constexpr uint32_t kWidth = 4093;
 constexpr uint32_t kRowsPerChunk = 256;
+// Beyond every fast path's small-buffer cut-off (gamma's 4096 words), so the
+// everyday runs reach the vector code too.
+constexpr uint32_t kLongRuns[] = {4099, 8195};
+
+// RURUREV_PLAIN would make every fast path its plain kernel and every proof
+// compare a kernel with itself: the proofs drop it before the first call
+// reads it.
+const bool plain_switch_dropped = [] {
+    if (std::getenv("RURUREV_PLAIN") == nullptr) return false;
+#ifdef _WIN32
+    _putenv("RURUREV_PLAIN=");
+#else
+    unsetenv("RURUREV_PLAIN");
+#endif
+    std::printf("RURUREV_PLAIN is ignored here: the proofs run the fast paths\n");
+    return true;
+}();
+
+// The targets the proofs ran on, so that each proof can say so and miss none.
+int64_t targets_compared = 0;
 
 uint32_t word_at(uint64_t k) {
     return kAlphas[k / kColours] | static_cast<uint32_t>(k % kColours);
@@ -37,6 +59,7 @@ std::string compare_on_targets(const Filter& fast, const std::vector<uint32_t>& 
     std::vector<uint32_t> got;
     for (const int64_t target : hwy::SupportedAndGeneratedTargets()) {
         hwy::SetSupportedTargetsForTest(target);
+        targets_compared |= target;
         got = input;
         fast(got.data(), w, h);
         hwy::SetSupportedTargetsForTest(0);
@@ -121,7 +144,10 @@ std::string short_runs(const Case& c) {
     }
     constexpr uint32_t kGuard = 0x5A5A5A5Au;
     constexpr size_t kGuards = 8;
-    for (uint32_t n = 0; n <= 70; n++) {
+    std::vector<uint32_t> lengths;
+    for (uint32_t n = 0; n <= 70; n++) lengths.push_back(n);
+    lengths.insert(lengths.end(), std::begin(kLongRuns), std::end(kLongRuns));
+    for (const uint32_t n : lengths) {
         std::vector<uint32_t> input(n + kGuards, kGuard);
         for (uint32_t i = 0; i < n; i++) input[i] = mixed_word(i);
         std::vector<uint32_t> expected = input;
@@ -148,12 +174,39 @@ std::string short_runs(const Case& c) {
     return "";
 }
 
+namespace {
+
+std::string target_names(int64_t targets) {
+    std::string names;
+    for (int64_t bit = 1; bit != 0 && bit <= targets; bit <<= 1) {
+        if (targets & bit) names += std::string(names.empty() ? "" : " ") + hwy::TargetName(bit);
+    }
+    return names.empty() ? "none" : names;
+}
+
+// Says which compiled targets the proofs compared and which this CPU cannot
+// run (not proven here); fails when one that it can run was left out.
+void report_targets() {
+    const int64_t compiled = HWY_TARGETS;
+    const int64_t runnable = compiled & hwy::SupportedTargets();
+    std::printf("compared on: %s; compiled but not proven on this CPU: %s\n",
+                target_names(targets_compared).c_str(),
+                target_names(compiled & ~runnable).c_str());
+    EXPECT_EQ(runnable & ~targets_compared, 0)
+        << "compiled targets this CPU runs but no proof ran: "
+        << target_names(runnable & ~targets_compared);
+}
+
+}  // namespace
+
 void expect_identical(const Case* cases, size_t n, bool every_colour) {
+    targets_compared = 0;
     for (size_t i = 0; i < n; i++) {
         const Case& c = cases[i];
         EXPECT_EQ(every_colour ? identity::every_colour(c) : short_runs(c), "")
             << c.label;
     }
+    report_targets();
 }
 
 }  // namespace identity

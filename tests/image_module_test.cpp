@@ -80,10 +80,12 @@ TEST_F(ImageModule, SavedPicturesLoadBackWordForWord) {
     run("pic = image.new(2, 2)\n"
         "pic:set(0, 0, 0x00ABCDEF) pic:set(1, 0, 0xFF000001)\n"
         "pic:set(0, 1, 0x80FFFFFF) pic:set(1, 1, 0x01020304)\n"
-        "assert(pic:save(dir .. '/p.png') == pic)\n"
-        "back = image.load(dir .. '/p.png')\n"
-        "assert(back:width() == 2 and back:height() == 2)\n"
-        "for y = 0, 1 do for x = 0, 1 do assert(back:get(x, y) == pic:get(x, y)) end end");
+        "for _, options in ipairs{{}, {level = 0}, {level = 9}, false} do\n"
+        "  assert(pic:save(dir .. '/p.png', options or nil) == pic)\n"
+        "  back = image.load(dir .. '/p.png')\n"
+        "  assert(back:width() == 2 and back:height() == 2)\n"
+        "  for y = 0, 1 do for x = 0, 1 do assert(back:get(x, y) == pic:get(x, y)) end end\n"
+        "end");
 }
 
 // Pictures of 4 MB are mapped from the system one by one, so the mapped
@@ -128,9 +130,17 @@ TEST_F(ImageModule, BadCallsRaiseErrors) {
         {"image.new(1, 1):apply(function() error('inside', 0) end)", "inside"},
         {"image.load(dir .. '/text.png\\0.jpg')", "bad argument #1 to 'load' (file name contains a zero byte)"},
         {"image.new(1, 1):save('x.png\\0')", "bad argument #1 to 'save' (file name contains a zero byte)"},
+        {"image.new(1, 1):save('x.png', {level = 10})",
+         "bad argument #2 to 'save' (level must be a whole number from 0 to 9)"},
+        {"image.new(1, 1):save('x', {level = 1.5})",
+         "bad argument #2 to 'save' (level must be a whole number from 0 to 9)"},
         {"image.load(dir .. '/missing.png')",
          "cannot load '" + (dir / "missing.png") + "': No such file or directory"},
-        {"image.load(dir .. '/text.png')", "cannot load '" + (dir / "text.png") + "': not a PNG file"},
+        {"image.load(dir .. '/text.png')", "cannot load '" + (dir / "text.png") + "': not a PNG or JPEG file"},
+        {"image.new(1, 1):save(dir .. '/p.gif')",
+         "cannot save '" + (dir / "p.gif") + "': unknown picture type '.gif' (use .png, .jpg or .jpeg)"},
+        {"image.new(1,1):save('p.jpg',{quality=0})",
+         "bad argument #2 to 'save' (quality must be a whole number from 1 to 100)"},
         {"image.new(1, 1):save(dir .. '/no/folder.png')",
          "cannot save '" + (dir / "no/folder.png") +
              "': cannot create a temporary file: No such file or directory"},

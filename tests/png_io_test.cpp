@@ -1,5 +1,6 @@
 // PNG loading and saving: every colour type and bit depth, damaged files,
-// and saves that fail without losing the file they would replace.
+// and saves that fail without losing the file they would replace; JPEG
+// round trips and damaged JPEG files through the same picture files.
 #include <csignal>
 #include <cstring>
 
@@ -10,12 +11,15 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "image/picture_file.h"
 #include "image/png_io.h"
 #include "scratch.h"
 
 using rururev::image::load_png;
 using rururev::image::Raster;
 using rururev::image::save_png;
+using rururev::image::load_picture;
+using rururev::image::save_picture;
 
 namespace {
 
@@ -202,33 +206,58 @@ TEST(PngLoad, InterlacedFilesAreAssembledFromAllPasses) {
     }
 }
 
-TEST(PngSave, WritesEightBitRgbaThatLoadsBackExactly) {
+// Each picture is written in the smallest colour type that keeps its words,
+// at every level, and loads back as the same words.
+struct SaveCase {
+    const char* name;
+    std::vector<uint32_t> words;  // 3 x 2
+    int color_type;
+    std::vector<png_byte> first_row;  // in file order
+};
+
+const SaveCase save_cases[] = {
+    {"RGBA", {0x00000000, 0x00FFFFFF, 0x7F102030, 0xFF000000, 0x01FEFDFC, 0x80808080},
+     PNG_COLOR_TYPE_RGB_ALPHA, {0, 0, 0, 0, 255, 255, 255, 0, 0x10, 0x20, 0x30, 0x7F}},
+    // Mostly repeated pixels: coded as graphics.
+    {"RGB", {0xFF102030, 0xFF102030, 0xFF102030, 0xFFFEFDFC, 0xFFFEFDFC, 0xFF808081},
+     PNG_COLOR_TYPE_RGB, {0x10, 0x20, 0x30, 0x10, 0x20, 0x30, 0x10, 0x20, 0x30}},
+    {"grey", {0xFF000000, 0xFFFFFFFF, 0xFF7F7F7F, 0xFF010101, 0xFF010101, 0xFF808080},
+     PNG_COLOR_TYPE_GRAY, {0, 255, 0x7F}},
+    {"grey and alpha", {0x00000000, 0x80FFFFFF, 0xFE7F7F7F, 0xFF010101, 0x01010101, 0xFF808080},
+     PNG_COLOR_TYPE_GRAY_ALPHA, {0, 0, 255, 0x80, 0x7F, 0xFE}},
+};
+
+TEST(PngSave, WritesTheSmallestColourTypeThatLoadsBackExactly) {
     ScratchDir dir;
-    Raster picture;
-    picture.width = 3;
-    picture.height = 2;
-    picture.words = {0x00000000, 0x00FFFFFF, 0x7F102030, 0xFF000000, 0x01FEFDFC, 0x80808080};
-    std::string error;
-    ASSERT_TRUE(save_png(dir / "out.png", picture, error)) << error;
+    for (const SaveCase& c : save_cases) {
+        for (int level : {0, 1, 9}) {
+            const std::string name = std::string(c.name) + " level " + std::to_string(level);
+            Raster picture;
+            picture.width = 3;
+            picture.height = 2;
+            picture.words = c.words;
+            std::string error;
+            ASSERT_TRUE(save_png(dir / "out.png", picture, error, level)) << name << ": " << error;
 
-    // The file itself: 8-bit RGBA, samples in file order.
-    FILE* f = std::fopen((dir / "out.png").c_str(), "rb");
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, f);
-    png_read_info(png, info);
-    EXPECT_EQ(png_get_color_type(png, info), PNG_COLOR_TYPE_RGB_ALPHA);
-    EXPECT_EQ(png_get_bit_depth(png, info), 8);
-    std::vector<png_byte> row(12);
-    png_read_row(png, row.data(), nullptr);
-    EXPECT_EQ(row, (std::vector<png_byte>{0, 0, 0, 0, 255, 255, 255, 0, 0x10, 0x20, 0x30, 0x7F}));
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(f);
+            FILE* f = std::fopen((dir / "out.png").c_str(), "rb");
+            png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+            png_infop info = png_create_info_struct(png);
+            png_init_io(png, f);
+            png_read_info(png, info);
+            EXPECT_EQ(png_get_color_type(png, info), c.color_type) << name;
+            EXPECT_EQ(png_get_bit_depth(png, info), 8) << name;
+            std::vector<png_byte> row(png_get_rowbytes(png, info));
+            png_read_row(png, row.data(), nullptr);
+            EXPECT_EQ(row, c.first_row) << name;
+            png_destroy_read_struct(&png, &info, nullptr);
+            std::fclose(f);
 
-    Raster back;
-    ASSERT_TRUE(load_png(dir / "out.png", back, error)) << error;
-    EXPECT_EQ(back.words, picture.words);
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"out.png"});  // no temporary file left
+            Raster back;
+            ASSERT_TRUE(load_png(dir / "out.png", back, error)) << name << ": " << error;
+            EXPECT_EQ(back.words, picture.words) << name;
+            EXPECT_EQ(dir.names(), std::vector<std::string>{"out.png"});  // no temporary file left
+        }
+    }
 }
 
 // The bytes of a valid 4 x 2 RGBA file, to damage.
@@ -324,14 +353,16 @@ TEST(PngSave, FailuresLeaveNoFileBehind) {
     one.width = one.height = 1;
     one.words = {0xFF112233};
     Raster empty;
-    const struct { std::string path; const Raster* picture; const char* reason; } cases[] = {
-        {dir / "no/such/folder.png", &one, "No such file or directory"},
-        {dir.path(), &one, "Is a directory"},
-        {dir / "empty.png", &empty, "cannot write a picture of 0 x 0 pixels"},
+    const struct { std::string path; const Raster* picture; const char* reason; int level; } cases[] = {
+        {dir / "no/such/folder.png", &one, "No such file or directory", 1},
+        {dir.path(), &one, "Is a directory", 1},
+        {dir / "empty.png", &empty, "cannot write a picture of 0 x 0 pixels", 1},
+        {dir / "level.png", &one, "the level 10 is not from 0 to 9", 10},
+        {dir / "level.png", &one, "the level -1 is not from 0 to 9", -1},
     };
     for (const auto& c : cases) {
         std::string error;
-        EXPECT_FALSE(save_png(c.path, *c.picture, error)) << c.path;
+        EXPECT_FALSE(save_png(c.path, *c.picture, error, c.level)) << c.path;
         EXPECT_NE(error.find("cannot save '" + c.path + "': "), std::string::npos) << error;
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_TRUE(dir.names().empty()) << c.path;
@@ -386,6 +417,107 @@ TEST(PngSave, AWriteThatFailsMidwayKeepsTheOldFile) {
     EXPECT_NE(error.find("File too large"), std::string::npos) << error;
     EXPECT_EQ(read_file(path), "the old picture");
     EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.png"});
+}
+
+// The frame header of a JPEG file: its marker (0xC0 baseline, 0xC2
+// progressive), size and number of components.
+struct JpegFrame {
+    int marker = 0, width = 0, height = 0, components = 0;
+};
+
+JpegFrame jpeg_frame(const std::string& bytes) {
+    const auto byte = [&](size_t at) { return static_cast<unsigned char>(bytes[at]); };
+    for (size_t at = 2; at + 9 < bytes.size(); at += 2 + (byte(at + 2) << 8 | byte(at + 3))) {
+        if (byte(at + 1) == 0xC0 || byte(at + 1) == 0xC2) {
+            return {byte(at + 1), byte(at + 7) << 8 | byte(at + 8), byte(at + 5) << 8 | byte(at + 6),
+                    byte(at + 9)};
+        }
+    }
+    return {};
+}
+
+Raster gradient(uint32_t w, uint32_t h, bool grey) {
+    Raster p;
+    p.width = w;
+    p.height = h;
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint32_t r = x * 255 / w, g = grey ? r : y * 255 / h, b = grey ? r : 128;
+            p.words.push_back((x % 3 ? 0xFF000000u : 0u) | r << 16 | g << 8 | b);  // some transparent
+        }
+    }
+    return p;
+}
+
+TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
+    const struct {
+        const char* name;
+        Raster picture;
+        rururev::image::SaveOptions options;
+        int marker, components, tolerance;
+    } cases[] = {
+        {"colour", gradient(32, 16, false), {}, 0xC0, 3, 12},
+        {"grey", gradient(32, 16, true), {}, 0xC0, 1, 3},
+        {"progressive", gradient(32, 16, false), {90, true}, 0xC2, 3, 12},
+        {"odd size, best quality", gradient(13, 7, false), {100, false}, 0xC0, 3, 16},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        const std::string path = dir / "p.JPG";
+        std::string error;
+        ASSERT_TRUE(save_picture(path, c.picture, c.options, error)) << c.name << ": " << error;
+        const JpegFrame frame = jpeg_frame(read_file(path));
+        EXPECT_EQ(frame.marker, c.marker) << c.name;
+        EXPECT_EQ(frame.components, c.components) << c.name;
+        EXPECT_EQ(frame.width, static_cast<int>(c.picture.width)) << c.name;
+        Raster back;
+        ASSERT_TRUE(load_picture(path, back, error)) << c.name << ": " << error;
+        ASSERT_EQ(back.width, c.picture.width) << c.name;
+        ASSERT_EQ(back.height, c.picture.height) << c.name;
+        int worst = 0;
+        for (size_t i = 0; i < back.words.size(); ++i) {
+            EXPECT_EQ(back.words[i] >> 24, 255u) << c.name;  // alpha is not kept
+            for (int shift : {0, 8, 16}) {
+                const int a = c.picture.words[i] >> shift & 0xFF, b = back.words[i] >> shift & 0xFF;
+                worst = std::max(worst, std::abs(a - b));
+            }
+        }
+        EXPECT_LE(worst, c.tolerance) << c.name;
+        EXPECT_EQ(dir.names(), std::vector<std::string>{"p.JPG"});
+    }
+}
+
+TEST(JpegFiles, DamagedFilesAndBadSavesAreRejected) {
+    ScratchDir dir;
+    std::string error;
+    ASSERT_TRUE(save_picture(dir / "good.jpg", gradient(16, 16, false), {}, error)) << error;
+    const std::string good = read_file(dir / "good.jpg");
+    std::string huge = good;
+    const size_t sof = good.find("\xFF\xC0");
+    huge[sof + 5] = huge[sof + 7] = '\x75';  // 30000 x 30000
+    huge[sof + 6] = huge[sof + 8] = '\x30';
+    const struct { const char* name; std::string bytes; const char* reason; } loads[] = {
+        {"start only", good.substr(0, 3), "cannot load '$': "},
+        {"cut in the scan", good.substr(0, good.size() - 40), "cannot load '$': Premature end of JPEG file"},
+        {"over the pixel limit", huge, "cannot load '$': 30000 x 30000 pixels is more than the limit of 268435456"},
+    };
+    for (const auto& c : loads) {
+        write_file(dir / "bad.jpg", c.bytes);
+        Raster picture;
+        EXPECT_FALSE(load_picture(dir / "bad.jpg", picture, error)) << c.name;
+        std::string want = c.reason;
+        want.replace(want.find('$'), 1, dir / "bad.jpg");
+        EXPECT_EQ(error.substr(0, want.size()), want) << c.name << ": " << error;
+    }
+    const struct { std::string path; rururev::image::SaveOptions options; const char* reason; } saves[] = {
+        {dir / "x.gif", {}, "unknown picture type '.gif' (use .png, .jpg or .jpeg)"},
+        {dir / "x.jpeg", {0, false}, "the quality must be from 1 to 100, got 0"},
+    };
+    for (const auto& c : saves) {
+        EXPECT_FALSE(save_picture(c.path, gradient(2, 2, false), c.options, error));
+        EXPECT_EQ(error, "cannot save '" + c.path + "': " + c.reason);
+    }
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"bad.jpg", "good.jpg"}));
 }
 
 }  // namespace

@@ -72,3 +72,8 @@ Outcome run_rururev(const std::vector<std::string>& args, const std::string& inp
     command += " <" + shell_quote(input_file.empty() ? "/dev/null" : input_file);
     return run_shell(command);
 }
+
+bool running_in_ci() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
+}

@@ -48,3 +48,15 @@ std::string shell_quote(const std::string& word);
 
 // The build folder, where librururev.so, rururev_image.so and rururev live.
 std::string build_dir();
+
+// True when the tests run in CI (CI=true), where a test that needs a missing
+// tool fails instead of skipping.
+bool running_in_ci();
+
+// Skips the test, saying why, or in CI fails it: what it needs must be there.
+#define SKIP_UNLESS_CI(reason)                                        \
+    do {                                                              \
+        if (running_in_ci()) FAIL() << (reason) << " (required in CI)"; \
+        GTEST_SKIP() << (reason);                                     \
+    } while (0)
+

@@ -37,6 +37,7 @@ bool parse_curve(const std::string& text, std::vector<CurvePoint>& out) {
             !parse_number(parts[2], p.idx)) {
             return false;
         }
+        p.text = triple;
         out.push_back(p);
     }
     return true;
@@ -98,11 +99,52 @@ static bool parse_step(const std::vector<std::string>& words, size_t& at,
     return true;
 }
 
+// Reads a whole number from lo to hi written in decimal digits.
+static bool parse_whole(const std::string& text, unsigned lo, unsigned hi, unsigned& out) {
+    if (text.empty() || text.size() > 4) return false;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    out = static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 10));
+    return out >= lo && out <= hi;
+}
+
+// Reads the value of --png-level or --jobs.
+static bool parse_speed_option(const std::string& option, const std::string& value,
+                               ApplyCommand& out, std::string& error) {
+    unsigned n = 0;
+    if (option == "--png-level") {
+        if (!parse_whole(value, 0, 9, n)) {
+            error = "--png-level takes 0 to 9; got '" + value + "'";
+            return false;
+        }
+        out.png_level = static_cast<int>(n);
+    } else if (!parse_whole(value, 1, max_jobs, n)) {
+        error = "--jobs takes 1 to " + std::to_string(max_jobs) + "; got '" + value + "'";
+        return false;
+    } else {
+        out.jobs = n;
+    }
+    return true;
+}
+
 // Reads the options before IN.
 static bool parse_options(const std::vector<std::string>& words, size_t& at, ApplyCommand& out,
                           std::string& error) {
-    while (at < words.size() && words[at].size() > 2 && words[at].compare(0, 2, "--") == 0) {
+    while (at < words.size() && words[at].size() >= 2 && words[at].compare(0, 2, "--") == 0) {
         const std::string option = words[at++];
+        if (option == "--") break;  // IN may then start with --
+        if (option == "--png-level" || option == "--jobs") {
+            if (at == words.size()) {
+                error = option + " needs a value";
+                return false;
+            }
+            if (!parse_speed_option(option, words[at++], out, error)) return false;
+            continue;
+        }
+        const int read = parse_output_option(option, words, at, out.output, error);
+        if (read < 0) return false;
+        if (read > 0) continue;
         if (option != "--raw" && option != "--curve") {
             error = "unknown option '" + option + "'";
             return false;
@@ -137,6 +179,10 @@ bool parse_apply(const std::vector<std::string>& words, const std::vector<Filter
     }
     out.in = words[at++];
     out.out = words[at++];
+    if (!out.raw && (out.in == "-" || out.out == "-")) {
+        error = "- (stdin or stdout) carries raw video: give --raw WxH, or name a PNG file or folder";
+        return false;
+    }
     for (;;) {
         if (at == words.size() || words[at] == "+") {
             error = "a FUNCTION is missing after '+'";
@@ -148,6 +194,17 @@ bool parse_apply(const std::vector<std::string>& words, const std::vector<Filter
         if (at == words.size()) return true;
         ++at;  // the "+"
     }
+}
+
+// The reason of a Lua argument error without its traceback and without the
+// "bad argument #3 to '?' (...)" around it.
+static std::string argument_reason(const std::string& message) {
+    std::string reason = message.substr(0, message.find("\nstack traceback:"));
+    const size_t open = reason.find(" (");
+    if (reason.compare(0, 13, "bad argument ") == 0 && open != std::string::npos && reason.back() == ')') {
+        reason = reason.substr(open + 2, reason.size() - open - 3);
+    }
+    return reason;
 }
 
 bool set_curve(LuaHost& host, const std::vector<CurvePoint>& curve, std::string& error) {
@@ -162,7 +219,11 @@ bool set_curve(LuaHost& host, const std::vector<CurvePoint>& curve, std::string&
         lua_pushnumber(L, p.x);
         lua_pushnumber(L, p.y);
         lua_pushnumber(L, p.idx);
-        if (!host.call(3, error)) return false;
+        if (!host.call(3, error)) {
+            error = "tovoInterRGBset refused the --curve triple '" + p.text + "' (X:Y:IDX): " +
+                    argument_reason(error);
+            return false;
+        }
     }
     return true;
 }

@@ -8,6 +8,8 @@
 
 #include "cli/filter_table.h"
 #include "cli/host.h"
+#include "cli/video.h"
+#include "image/png_io.h"
 
 namespace rururev::cli {
 
@@ -26,33 +28,41 @@ struct Step {
 
 struct CurvePoint {
     double x = 0, y = 0, idx = 0;
+    std::string text;  // as given, for messages
 };
 
+// The most threads --jobs accepts.
+constexpr unsigned max_jobs = 64;
+
 struct ApplyCommand {
+    int png_level = image::png_default_level;  // --png-level
+    unsigned jobs = 0;  // --jobs; 0: one per core
     bool raw = false;
     uint32_t raw_width = 0, raw_height = 0;
     std::vector<CurvePoint> curve;
     std::string in, out;
     std::vector<Step> steps;
+    OutputOptions output;
 };
 
 // Reads a number as Lua does: decimal or hexadecimal, surrounding spaces
 // allowed, nothing else.
 bool parse_number(const std::string& text, double& out);
 
-// Reads "1:0:-10,2:5:3" into curve points.
+// Reads "0:-10:1,100:-20:101" into curve points.
 bool parse_curve(const std::string& text, std::vector<CurvePoint>& out);
 
 // Reads "1920x1080": both sides from 1, their product at most the pixel limit.
 bool parse_frame_size(const std::string& text, uint32_t& width, uint32_t& height);
 
-// Parses the words after "apply". A filter may take fewer arguments than it
+// Parses the words after "apply"; "--" ends the options. A filter may take fewer arguments than it
 // has parameters (the rest read as 0 or false, as in a Lua call), never
 // more. On failure returns false with the reason; it is a usage error.
 bool parse_apply(const std::vector<std::string>& words, const std::vector<FilterSpec>& filters,
                  ApplyCommand& out, std::string& error);
 
-// Sets the curve points through tovoInterRGBset.
+// Sets the curve points through tovoInterRGBset. A refused point is a
+// command-line mistake: the reason names the function and the triple.
 bool set_curve(LuaHost& host, const std::vector<CurvePoint>& curve, std::string& error);
 
 // Calls each step on the pixels, as librururev.f(data, w, h, args...).

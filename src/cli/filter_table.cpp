@@ -73,14 +73,20 @@ const FilterSpec* find_filter(const std::vector<FilterSpec>& filters, const std:
 
 std::string usage_text(const std::vector<FilterSpec>& filters) {
     std::ostringstream out;
-    out << "usage: rururev apply [--raw WxH] [--curve X:Y:IDX,...] IN OUT FUNCTION [ARGS...]"
-           " [+ FUNCTION [ARGS...]]...\n"
+    out << "usage: rururev apply [OPTIONS] IN OUT FUNCTION [ARGS...] [+ FUNCTION [ARGS...]]...\n"
            "       rururev run SCRIPT.lua [ARGS...]\n"
            "       rururev gallery OUTDIR [IN.png]\n"
+           "       rururev preview [--port N] [IN.png]\n"
            "\n"
-           "IN and OUT are PNG files, folders of PNG frames or printf patterns such as\n"
-           "frames/%04d.png; with --raw WxH they are raw BGRA video, - for stdin or stdout.\n"
-           "--curve sets curve points with tovoInterRGBset(X, Y, IDX) before the first call.\n"
+           "IN and OUT are PNG or JPEG files, folders of frames, printf patterns such as\n"
+           "frames/%04d.png, or video files (OUT .mp4, .m4v, .mov, .mkv or .webm; IN any\n"
+           "video ffmpeg reads); with --raw WxH they are raw BGRA video, - for stdin or stdout.\n"
+           "Options: --curve X:Y:IDX,... sets curve points with tovoInterRGBset before the\n"
+           "first call; --quality N (JPEG, default 90); --png-level N (0 none, 1 fast, the\n"
+           "default, 9 smallest); --jobs N (threads that read and write frames, default one\n"
+           "per core); video: --crf N, --lossless (.mkv), --encoder-options \"...\" (passed\n"
+           "to ffmpeg), --frames N. -- ends the options.\n"
+           "preview serves a page on 127.0.0.1 to try filters on IN (or the test card).\n"
            "\n"
            "Functions and their arguments after data, w, h (bool: true or false):\n";
     for (const FilterSpec& f : filters) {

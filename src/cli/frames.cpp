@@ -8,6 +8,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "image/picture_file.h"
+
 namespace rururev::cli {
 
 namespace {
@@ -58,6 +60,18 @@ bool is_directory(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// A regular file, links followed: a broken link is none.
+bool is_file(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 bool exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
@@ -68,11 +82,9 @@ std::string base_name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool has_png_suffix(const std::string& name) {
-    if (name.size() < 5) return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".png";
+bool has_picture_suffix(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    return dot != 0 && image::picture_type_of_name(name) != image::PictureType::none;
 }
 
 bool list_folder(const std::string& folder, std::vector<std::string>& names, std::string& error) {
@@ -83,7 +95,9 @@ bool list_folder(const std::string& folder, std::vector<std::string>& names, std
     }
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
-        if (has_png_suffix(name) && !is_directory(folder + "/" + name)) names.push_back(name);
+        if (name[0] != '.' && has_picture_suffix(name) && is_file(folder + "/" + name)) {
+            names.push_back(name);
+        }
     }
     closedir(dir);
     std::sort(names.begin(), names.end(), natural_less);
@@ -143,20 +157,27 @@ bool natural_less(const std::string& a, const std::string& b) {
     return a.size() - i < b.size() - j;
 }
 
-bool plan_frames(const std::string& in, const std::string& out, std::vector<FramePair>& frames,
-                 std::string& error) {
-    frames.clear();
+bool check_frame_patterns(const std::string& in, const std::string& out, std::string& error) {
     const bool in_pattern = is_frame_pattern(in);
-    const bool in_folder = !in_pattern && is_directory(in);
-    const bool out_pattern = is_frame_pattern(out);
     if (!in_pattern && in.find('%') != std::string::npos && !exists(in)) {
         error = "'" + in + "' is not a frame pattern: use one %d, %4d or %04d, and %% for %";
         return false;
     }
-    if (!out_pattern && out.find('%') != std::string::npos && (in_pattern || in_folder)) {
+    const bool sequence = in_pattern || is_directory(in);
+    if (!is_frame_pattern(out) && out.find('%') != std::string::npos && sequence) {
         error = "'" + out + "' is not a frame pattern: use one %d, %4d or %04d, and %% for %";
         return false;
     }
+    return true;
+}
+
+bool plan_frames(const std::string& in, const std::string& out, std::vector<FramePair>& frames,
+                 std::string& error) {
+    frames.clear();
+    if (!check_frame_patterns(in, out, error)) return false;
+    const bool in_pattern = is_frame_pattern(in);
+    const bool in_folder = !in_pattern && is_directory(in);
+    const bool out_pattern = is_frame_pattern(out);
     std::vector<std::string> inputs;
     std::vector<unsigned long> numbers;
     if (in_pattern) {
@@ -170,7 +191,7 @@ bool plan_frames(const std::string& in, const std::string& out, std::vector<Fram
         std::vector<std::string> names;
         if (!list_folder(in, names, error)) return false;
         if (names.empty()) {
-            error = "no PNG files in the folder '" + in + "'";
+            error = "no PNG or JPEG files in the folder '" + in + "'";
             return false;
         }
         for (size_t k = 0; k < names.size(); ++k) {
@@ -183,19 +204,44 @@ bool plan_frames(const std::string& in, const std::string& out, std::vector<Fram
     }
     const bool sequence = in_pattern || in_folder;
     bool out_folder = !out_pattern && is_directory(out);
+    bool new_folder = out_pattern;
     if (sequence && !out_pattern && !out_folder) {
-        if (exists(out) || mkdir(out.c_str(), 0777) != 0) {
-            error = "cannot use '" + out + "' as the output folder: " +
-                    (exists(out) ? std::string("it is a file") : std::strerror(errno));
+        if (exists(out)) {
+            error = "cannot use '" + out + "' as the output folder: it is a file";
             return false;
         }
-        out_folder = true;
+        out_folder = new_folder = true;
     }
     for (size_t k = 0; k < inputs.size(); ++k) {
         std::string target = out;
         if (out_pattern) target = format_frame(out, numbers[k]);
         if (out_folder) target = out + "/" + base_name(inputs[k]);
-        frames.push_back({inputs[k], target});
+        frames.push_back({inputs[k], target, new_folder});
+    }
+    return true;
+}
+
+bool make_output_folders(const std::vector<FramePair>& frames, std::string& error) {
+    for (const FramePair& f : frames) {
+        if (f.new_folder && !is_directory(folder_of(f.out)) && !make_folders(folder_of(f.out), error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool make_folders(const std::string& path, std::string& error) {
+    for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+        const std::string prefix = path.substr(0, at);
+        if (!prefix.empty() && mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+            error = "cannot create the folder '" + prefix + "': " + std::strerror(errno);
+            return false;
+        }
+        if (at == std::string::npos) break;
+    }
+    if (!is_directory(path)) {
+        error = "'" + path + "' is not a folder";
+        return false;
     }
     return true;
 }

@@ -21,14 +21,27 @@ bool natural_less(const std::string& a, const std::string& b);
 
 struct FramePair {
     std::string in, out;
+    bool new_folder = false;  // out's folder is created when missing
 };
+
+// False with the reason when IN or OUT holds a % but is no frame pattern
+// (an IN that exists under that name is a file); a command-line mistake.
+bool check_frame_patterns(const std::string& in, const std::string& out, std::string& error);
 
 // Lists the frames of IN and the file each one is written to. A pattern IN
 // numbers its frames from 0 or from 1, whichever exists, up to the first
-// missing number. OUT is a folder (the input's file name kept; created when
+// missing number. A folder IN gives its PNG files, hidden ones and broken
+// links left out. OUT is a folder (the input's file name kept; created when
 // IN is a sequence and OUT does not exist), a pattern (numbered like a
-// pattern IN, or from 1 in folder order), or, for a single IN, a file.
+// pattern IN, or from 1 in folder order; its folder created when missing),
+// or, for a single IN, a file. Nothing is created here.
 bool plan_frames(const std::string& in, const std::string& out, std::vector<FramePair>& frames,
                  std::string& error);
+
+// Creates the folders of the frames marked new_folder that are missing.
+bool make_output_folders(const std::vector<FramePair>& frames, std::string& error);
+
+// Creates a folder and its missing parents.
+bool make_folders(const std::string& path, std::string& error);
 
 }  // namespace rururev::cli

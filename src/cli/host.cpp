@@ -55,13 +55,20 @@ static int add_traceback(lua_State* L) {
     return 1;
 }
 
-static int load_filter_table(lua_State* L) {
-    if (luaL_loadbuffer(L, embedded::filters_lua, sizeof embedded::filters_lua - 1,
-                        "=rururev_filters") != 0) {
-        return lua_error(L);
-    }
+// Runs one of the program's own Lua sources as a module.
+template <size_t N>
+static int load_embedded(lua_State* L, const char (&code)[N], const char* name) {
+    if (luaL_loadbuffer(L, code, N - 1, name) != 0) return lua_error(L);
     lua_call(L, 0, 1);
     return 1;
+}
+
+static int load_filter_table(lua_State* L) {
+    return load_embedded(L, embedded::filters_lua, "=rururev_filters");
+}
+
+static int load_test_card(lua_State* L) {
+    return load_embedded(L, embedded::test_card_lua, "=rururev_test_card");
 }
 
 LuaHost::LuaHost() : L_(luaL_newstate()) {
@@ -73,6 +80,8 @@ LuaHost::LuaHost() : L_(luaL_newstate()) {
     lua_setfield(L_, -2, "rururev_image");
     lua_pushcfunction(L_, load_filter_table);
     lua_setfield(L_, -2, "rururev_filters");
+    lua_pushcfunction(L_, load_test_card);
+    lua_setfield(L_, -2, "rururev_test_card");
     lua_pop(L_, 1);
     // The program's own folder first, so that a build's librururev wins,
     // then the folder an installed program finds the installed module in.

@@ -1,25 +1,34 @@
 // rururev: librururev's filters from the command line. Applies filters or
 // chains of them to PNG files, folders of frames and raw video pipes, runs
-// filter scripts the way an editor hosts them, and draws the gallery.
+// filter scripts the way an editor hosts them, draws the gallery, and serves
+// a page that previews filters as their parameters move.
 //
 // Exit status: 0 done, 1 failed (a file, a stream or a Lua error), 2 the
-// command line was wrong (the usage message follows the reason).
-#include <cerrno>
-#include <csignal>
+// command line was wrong (the usage message follows the reason). Stopped by
+// SIGINT or SIGTERM it removes the file it was writing and ends by the signal.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/chain.h"
+#include "cli/checks.h"
 #include "cli/embedded.h"
 #include "cli/filter_table.h"
 #include "cli/frames.h"
+#include "cli/guard.h"
 #include "cli/host.h"
+#include "cli/preview.h"
 #include "cli/progress.h"
 #include "cli/raw_video.h"
+#include "cli/sequence.h"
+#include "cli/video.h"
+#include "image/picture_file.h"
 #include "image/png_io.h"
 
 namespace rururev::cli {
@@ -39,40 +48,13 @@ int usage_error(const std::string& message, const std::vector<FilterSpec>& filte
     return exit_usage;
 }
 
-// Creates a folder and its missing parents.
-bool make_folders(const std::string& path, std::string& error) {
-    for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
-        const std::string prefix = path.substr(0, at);
-        if (!prefix.empty() && mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
-            error = "cannot create the folder '" + prefix + "': " + std::strerror(errno);
-            return false;
-        }
-        if (at == std::string::npos) break;
-    }
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        error = "'" + path + "' is not a folder";
-        return false;
-    }
-    return true;
-}
-
 int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
     std::vector<FramePair> frames;
     std::string error;
-    if (!plan_frames(cmd.in, cmd.out, frames, error)) return fail(error);
-    ProgressBar progress(frames.size() > 1 ? frames.size() : 0);
-    for (size_t k = 0; k < frames.size(); ++k) {
-        image::Raster picture;
-        if (!image::load_png(frames[k].in, picture, error) ||
-            !run_chain(host, cmd.steps, picture.words.data(), picture.width, picture.height, error) ||
-            !image::save_png(frames[k].out, picture, error)) {
-            progress.finish();
-            return fail(error);
-        }
-        if (frames.size() > 1) progress.update(k + 1);
+    if (!plan_frames(cmd.in, cmd.out, frames, error) || !check_frame_outputs(frames, error) ||
+        !make_output_folders(frames, error) || !apply_sequence(host, cmd, frames, error)) {
+        return fail(error);
     }
-    progress.finish();
     return 0;
 }
 
@@ -86,18 +68,32 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
             return usage_error(step.function + " is not in this librururev", filters);
         }
     }
-    if (!set_curve(host, cmd.curve, error)) return fail(error);
+    if (!cmd.raw && !check_frame_patterns(cmd.in, cmd.out, error)) return usage_error(error, filters);
+    if (!check_output_name(cmd, error)) {
+        std::fprintf(stderr, "rururev: %s\n", error.c_str());
+        return exit_usage;
+    }
+    if (!set_curve(host, cmd.curve, error)) return usage_error(error, filters);
+    if (writes_video(cmd)) return apply_video(host, cmd);
     if (!cmd.raw) return apply_to_files(host, cmd);
+    if (!check_raw_streams(cmd.in, cmd.out, error)) return fail(error);
     const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {
         return run_chain(host, cmd.steps, pixels, cmd.raw_width, cmd.raw_height, reason);
     };
-    if (!run_raw(cmd.in, cmd.out, cmd.raw_width, cmd.raw_height, filter, error)) return fail(error);
+    if (!run_raw(cmd.in, cmd.out, cmd.raw_width, cmd.raw_height, filter, jobs_of(cmd), error)) {
+        return fail(error);
+    }
     return 0;
 }
 
 int run_script(LuaHost& host, const std::vector<std::string>& words,
                const std::vector<FilterSpec>& filters) {
     if (words.empty()) return usage_error("run needs a SCRIPT", filters);
+    // Each argument goes on the Lua stack, which holds about 8000 values.
+    constexpr size_t max_args = LUAI_MAXCSTACK - 100;
+    if (words.size() - 1 > max_args) {
+        return usage_error("run takes at most " + std::to_string(max_args) + " ARGS after the SCRIPT", filters);
+    }
     std::string error;
     const std::vector<std::string> args(words.begin() + 1, words.end());
     if (!host.run_file(words[0], args, error)) return fail(error);
@@ -108,8 +104,15 @@ int gallery(LuaHost& host, const std::vector<std::string>& words,
             const std::vector<FilterSpec>& filters) {
     if (words.empty() || words.size() > 2) return usage_error("gallery needs OUTDIR [IN.png]", filters);
     std::string error;
+    image::Raster ignored;
+    if (words.size() == 2 && !image::load_picture(words[1], ignored, error)) return fail(error);
+    struct stat st;
+    const bool created = stat(words[0].c_str(), &st) != 0;
     if (!make_folders(words[0], error)) return fail(error);
-    if (!host.run_chunk(embedded::gallery_lua, "gallery", words, error)) return fail(error);
+    if (!host.run_chunk(embedded::gallery_lua, "gallery", words, error)) {
+        if (created) rmdir(words[0].c_str());  // only when still empty
+        return fail(error);
+    }
     return 0;
 }
 
@@ -126,13 +129,14 @@ int main_program(const std::vector<std::string>& words) {
         std::fputs(usage_text(filters).c_str(), stdout);
         return 0;
     }
-    if (command != "apply" && command != "run" && command != "gallery") {
+    if (command != "apply" && command != "run" && command != "gallery" && command != "preview") {
         return usage_error(command.empty() ? "" : "unknown command '" + command + "'", filters);
     }
     if (!opened) return fail(open_error);
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     if (command == "apply") return apply(host, filters, rest);
     if (command == "run") return run_script(host, rest, filters);
+    if (command == "preview") return preview(host, filters, rest, usage_error);
     return gallery(host, rest, filters);
 }
 
@@ -140,8 +144,15 @@ int main_program(const std::vector<std::string>& words) {
 }  // namespace rururev::cli
 
 int main(int argc, char** argv) {
-    // A closed pipe is reported as a write error instead of killing the
-    // program silently.
-    std::signal(SIGPIPE, SIG_IGN);
-    return rururev::cli::main_program(std::vector<std::string>(argv + 1, argv + argc));
+    using namespace rururev::cli;
+    guard_standard_descriptors();
+    remove_temporaries_on_signals(argc > 1 && std::strcmp(argv[1], "run") == 0);
+    try {
+        return main_program(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        std::fputs("rururev: out of memory\n", stderr);  // no allocation here
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "rururev: internal error: %s\n", e.what());
+    }
+    return 1;
 }

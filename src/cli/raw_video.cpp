@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "cli/pipeline.h"
 #include "image/atomic_file.h"
 
 namespace rururev::cli {
@@ -41,6 +43,17 @@ size_t read_full(FILE* f, unsigned char* buffer, size_t size) {
         got += n;
     }
     return got;
+}
+
+// Reads the next frame into `bytes`, which is allocated only once the first
+// byte has arrived: an empty or slow stream costs no frame of memory.
+size_t read_frame(FILE* f, std::vector<unsigned char>& bytes, size_t frame_size) {
+    if (!bytes.empty()) return read_full(f, bytes.data(), frame_size);
+    const int first = std::fgetc(f);
+    if (first == EOF) return 0;
+    bytes.resize(frame_size);
+    bytes[0] = static_cast<unsigned char>(first);
+    return 1 + read_full(f, bytes.data() + 1, frame_size - 1);
 }
 
 // The two ends of the stream and what closes them.
@@ -102,46 +115,55 @@ bool close_output(Streams& s, const std::string& out, std::string& error) {
 }  // namespace
 
 bool run_raw(const std::string& in, const std::string& out, uint32_t width, uint32_t height,
-             const FrameFilter& filter, std::string& error) {
+             const FrameFilter& filter, unsigned jobs, std::string& error) {
     Streams s;
     if (!open_streams(in, out, s, error)) return false;
     const size_t count = size_t{width} * height;
-    std::vector<unsigned char> bytes(count * 4);
-    std::vector<uint32_t> words(count);
-    ProgressBar progress(0);
-    size_t frames = 0;
-    for (;;) {
-        const size_t got = read_full(s.in, bytes.data(), bytes.size());
+    size_t short_frame = SIZE_MAX;  // the index of a last frame cut short
+    Stages stages;
+    stages.read_in_order = true;
+    stages.read = [&](Frame& f, std::string& reason) {
+        // A frame's memory is taken once its first byte arrives.
+        const size_t got = read_frame(s.in, f.bytes, count * 4);
         if (std::ferror(s.in)) {
-            error = "cannot read " + stream_name(in, "stdin") + ": " + std::strerror(errno);
-            progress.finish();
-            return false;
+            reason = "cannot read " + stream_name(in, "stdin") + ": " + std::strerror(errno);
+            return ReadResult::failed;
         }
-        if (got == 0) break;
-        if (got < bytes.size()) {
-            progress.finish();
-            error = "the last frame of " + stream_name(in, "stdin") + " is short: " + std::to_string(got) + " of " +
-                    std::to_string(bytes.size()) + " bytes; the " + std::to_string(frames) +
-                    " full frames before it were written";
-            std::string close_error;
-            if (!close_output(s, out, close_error)) error = close_error;
-            return false;
+        if (got == 0) return ReadResult::end;
+        if (got < f.bytes.size()) {
+            short_frame = f.index;
+            reason = "the last frame of " + stream_name(in, "stdin") + " is short: " + std::to_string(got) +
+                     " of " + std::to_string(f.bytes.size()) + " bytes; the " + std::to_string(f.index) +
+                     " full frames before it were written";
+            return ReadResult::failed;
         }
-        bgra_to_words(bytes.data(), words.data(), count);
-        if (!filter(words.data(), error)) {
-            progress.finish();
-            return false;
-        }
-        words_to_bgra(words.data(), bytes.data(), count);
-        if (std::fwrite(bytes.data(), 1, bytes.size(), s.out) != bytes.size()) {
-            progress.finish();
-            error = "cannot write " + stream_name(out, "stdout") + ": " + std::strerror(errno);
-            return false;
-        }
-        progress.update(++frames);
-    }
+        f.picture.words.resize(count);
+        bgra_to_words(f.bytes.data(), f.picture.words.data(), count);
+        return ReadResult::frame;
+    };
+    stages.filter = [&](Frame& f, std::string& reason) { return filter(f.picture.words.data(), reason); };
+    stages.encode = [&](Frame& f, std::string&) {
+        words_to_bgra(f.picture.words.data(), f.bytes.data(), count);
+        return true;
+    };
+    stages.write = [&](Frame& f, std::string& reason) {
+        if (std::fwrite(f.bytes.data(), 1, f.bytes.size(), s.out) == f.bytes.size()) return true;
+        reason = "cannot write " + stream_name(out, "stdout") + ": " + std::strerror(errno);
+        return false;
+    };
+    ProgressBar progress(0);
+    stages.progress = [&](size_t written) { progress.update(written); };
+    size_t written = 0;
+    const bool ok = run_pipeline(stages, 0, jobs, written, error);
     progress.finish();
-    return close_output(s, out, error);
+    // The frames before a short last frame are kept, as a stream that ended.
+    if (!ok && written != short_frame) return false;
+    std::string close_error;
+    if (!close_output(s, out, close_error)) {
+        error = close_error;
+        return false;
+    }
+    return ok;
 }
 
 }  // namespace rururev::cli

@@ -6,7 +6,13 @@
 // A destination that is a symbolic link is followed: the file it points to
 // is replaced and the link stays. A destination that exists and is neither
 // a regular file nor a folder (a pipe, a terminal, /dev/null) cannot be
-// replaced by a rename and is written directly.
+// replaced by a rename and is written directly. A destination that is a
+// folder, or that the user may not write (as the shell's > would refuse),
+// is refused. A replaced file keeps its mode, and its owner and group where
+// the user may set them.
+//
+// Every temporary file is listed while it exists, so that a signal handler
+// can remove them all (atomic_remove_temporaries) before the program ends.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +25,12 @@ struct AtomicFile {
     bool direct = false;      // writing straight to the destination
     char temp_path[4096];     // the temporary file: the destination's name plus a suffix
     char final_path[4096];    // the destination, links followed
+    int slot = -1;            // where temp_path is listed for signal handlers
 };
+
+// False with the reason when `path` could not be replaced: it is a folder,
+// or it exists and the user may not write it.
+bool atomic_check(const char* path, char* error, size_t error_size);
 
 // Opens the temporary file beside `path` (or `path` itself when it is written
 // directly). On failure returns false with the reason in `error`.
@@ -31,5 +42,12 @@ bool atomic_commit(AtomicFile* out, char* error, size_t error_size);
 
 // Closes and removes the temporary file; the destination is untouched.
 void atomic_abort(AtomicFile* out);
+
+// Removes every temporary file still open. Async-signal-safe.
+void atomic_remove_temporaries();
+
+// Writes `size` bytes as the whole new content of `path`, through the three
+// calls above.
+bool atomic_write(const char* path, const void* data, size_t size, char* error, size_t error_size);
 
 }  // namespace rururev::image

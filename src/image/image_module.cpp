@@ -3,7 +3,7 @@
 //   local image = require "rururev_image"
 //   local pic = image.load("in.png")          -- or image.new(w, h [, fill])
 //   pic:apply(librururev.tovoRGB, 10, 0, 0, 0) -- f(pic:data(), w, h, ...)
-//   pic:save("out.png")
+//   pic:save("out.png")                         -- or out.jpg, {quality = 80}
 //
 // A picture is a full userdata that owns w x h pixel words in the module's
 // layout; its __gc frees them, so the address pic:data() hands out stays
@@ -15,8 +15,10 @@
 
 #include <lua.hpp>
 
-#include "image/png_io.h"
+#include "image/picture_file.h"
+#include "image/picture_object.h"
 #include "module/convert.h"
+#include "module/lua_api.h"
 
 #if defined(_WIN32)
 #define RURUREV_EXPORT extern "C" __declspec(dllexport)
@@ -25,15 +27,8 @@
 #endif
 
 namespace rururev::image {
-namespace {
 
 constexpr const char* type_name = "rururev_image";
-
-struct Picture {
-    uint32_t width;
-    uint32_t height;
-    uint32_t* pixels;  // malloc'd; null once collected
-};
 
 Picture* check_picture(lua_State* L, int idx) {
     auto* pic = static_cast<Picture*>(luaL_checkudata(L, idx, type_name));
@@ -57,20 +52,33 @@ bool allocate_pixels(Picture* pic) {
     return pic->pixels != nullptr;
 }
 
+// A file name; one with a zero byte inside would name another file.
+const char* check_path(lua_State* L, int idx) {
+    size_t length = 0;
+    const char* path = luaL_checklstring(L, idx, &length);
+    if (std::strlen(path) != length) luaL_argerror(L, idx, "file name contains a zero byte");
+    return path;
+}
+
+namespace {
+
 // A side of a picture: a whole number from 1 up to the pixel limit.
 uint32_t check_side(lua_State* L, int idx) {
     const lua_Number n = luaL_checknumber(L, idx);
     if (!(n >= 1 && n <= static_cast<lua_Number>(max_pixels)) || std::floor(n) != n) {
-        lua_pushfstring(L, "size must be a whole number from 1 to %d, got %f",
-                        static_cast<int>(max_pixels), n);
+        lua_pushfstring(L, "size must be a whole number from 1 to %d, got %s",
+                        static_cast<int>(max_pixels), number_text(n).text);
         luaL_argerror(L, idx, lua_tostring(L, -1));
     }
     return static_cast<uint32_t>(n);
 }
 
-// A pixel word as the filters read one: truncated, then the low 32 bits.
-uint32_t opt_word(lua_State* L, int idx) {
-    return to_dword(luaL_optnumber(L, idx, 0));
+// A pixel word as the filters read one: truncated, then the low 32 bits (an
+// integer's own low bits). A missing optional word is 0.
+uint32_t word_arg(lua_State* L, int idx, bool required) {
+    int64_t i;
+    if (integer_at(L, idx, &i)) return static_cast<uint32_t>(static_cast<uint64_t>(i));
+    return to_dword(required ? luaL_checknumber(L, idx) : luaL_optnumber(L, idx, 0));
 }
 
 // The index of pixel (x, y), arguments idx and idx + 1, or an error.
@@ -80,18 +88,11 @@ size_t check_pixel_index(lua_State* L, const Picture* pic, int idx) {
     const bool inside = x >= 0 && x < pic->width && y >= 0 && y < pic->height &&
                         std::floor(x) == x && std::floor(y) == y;
     if (!inside) {
-        luaL_error(L, "pixel (%f, %f) is outside the %d x %d picture", x, y,
-                   static_cast<int>(pic->width), static_cast<int>(pic->height));
+        luaL_error(L, "pixel (%s, %s) is outside the %d x %d picture", number_text(x).text,
+                   number_text(y).text, static_cast<int>(pic->width),
+                   static_cast<int>(pic->height));
     }
     return static_cast<size_t>(y) * pic->width + static_cast<size_t>(x);
-}
-
-// A file name; one with a zero byte inside would name another file.
-const char* check_path(lua_State* L, int idx) {
-    size_t length = 0;
-    const char* path = luaL_checklstring(L, idx, &length);
-    if (std::strlen(path) != length) luaL_argerror(L, idx, "file name contains a zero byte");
-    return path;
 }
 
 int raise_message(lua_State* L, const char* message) {
@@ -104,7 +105,7 @@ int raise_message(lua_State* L, const char* message) {
 int new_picture(lua_State* L) {
     const uint32_t width = check_side(L, 1);
     const uint32_t height = check_side(L, 2);
-    const uint32_t fill = opt_word(L, 3);
+    const uint32_t fill = word_arg(L, 3, false);
     if (uint64_t{width} * height > max_pixels) {
         return luaL_error(L, "a picture of %d x %d pixels is more than the limit of %d",
                           static_cast<int>(width), static_cast<int>(height),
@@ -117,29 +118,52 @@ int new_picture(lua_State* L) {
     return 1;
 }
 
-// image.load(path): a PNG file as a picture.
+// image.load(path): a PNG or JPEG file as a picture, by its first bytes.
 int load(lua_State* L) {
     const char* path = check_path(L, 1);
     char error[600];
     uint32_t width = 0, height = 0;
-    PngReader* reader = png_open(path, &width, &height, error, sizeof error);
+    PictureReader* reader = picture_open(path, &width, &height, error, sizeof error);
     if (reader == nullptr) return raise_message(L, error);
     Picture* pic = push_empty_picture(L, width, height);
     bool ok = allocate_pixels(pic);
     if (!ok) std::snprintf(error, sizeof error, "cannot load '%s': not enough memory", path);
-    if (ok) ok = png_read_pixels(reader, pic->pixels, error, sizeof error);
-    png_close(reader);
+    if (ok) ok = picture_read_pixels(reader, pic->pixels, error, sizeof error);
+    picture_close(reader);
     if (!ok) return raise_message(L, error);
     return 1;
 }
 
-// image.save(pic, path): writes an 8-bit RGBA PNG, replacing the file only
+// A whole number from lo to hi in field `name` of the options table at idx,
+// or `otherwise` when the field is absent.
+int opt_whole(lua_State* L, int idx, const char* name, int lo, int hi, int otherwise,
+              const char* complaint) {
+    lua_getfield(L, idx, name);
+    const lua_Number value = luaL_optnumber(L, -1, otherwise);
+    lua_pop(L, 1);
+    if (!(value >= lo && value <= hi) || std::floor(value) != value) luaL_argerror(L, idx, complaint);
+    return static_cast<int>(value);
+}
+
+// image.save(pic, path [, {level = 0..9, quality = 90, progressive = false}]):
+// an 8-bit PNG or a JPEG, by the name's extension, replacing the file only
 // once it is complete. Returns the picture.
 int save(lua_State* L) {
     const Picture* pic = check_picture(L, 1);
     const char* path = check_path(L, 2);
+    SaveOptions options;
+    if (!lua_isnoneornil(L, 3)) {
+        luaL_checktype(L, 3, LUA_TTABLE);
+        options.png_level = opt_whole(L, 3, "level", 0, 9, png_default_level,
+                                      "level must be a whole number from 0 to 9");
+        options.quality = opt_whole(L, 3, "quality", 1, 100, options.quality,
+                                    "quality must be a whole number from 1 to 100");
+        lua_getfield(L, 3, "progressive");
+        options.progressive = lua_toboolean(L, -1) != 0;
+        lua_pop(L, 1);
+    }
     char error[600];
-    if (!png_save(path, pic->width, pic->height, pic->pixels, error, sizeof error)) {
+    if (!picture_save(path, pic->width, pic->height, pic->pixels, options, error, sizeof error)) {
         return raise_message(L, error);
     }
     lua_settop(L, 1);
@@ -147,19 +171,19 @@ int save(lua_State* L) {
 }
 
 int width(lua_State* L) {
-    lua_pushnumber(L, check_picture(L, 1)->width);
+    push_uint32(L, check_picture(L, 1)->width);
     return 1;
 }
 
 int height(lua_State* L) {
-    lua_pushnumber(L, check_picture(L, 1)->height);
+    push_uint32(L, check_picture(L, 1)->height);
     return 1;
 }
 
 int size(lua_State* L) {
     const Picture* pic = check_picture(L, 1);
-    lua_pushnumber(L, pic->width);
-    lua_pushnumber(L, pic->height);
+    push_uint32(L, pic->width);
+    push_uint32(L, pic->height);
     return 2;
 }
 
@@ -172,7 +196,7 @@ int data(lua_State* L) {
 // pic:get(x, y): the word of the pixel in column x and row y, from 0.
 int get(lua_State* L) {
     const Picture* pic = check_picture(L, 1);
-    lua_pushnumber(L, pic->pixels[check_pixel_index(L, pic, 2)]);
+    push_uint32(L, pic->pixels[check_pixel_index(L, pic, 2)]);
     return 1;
 }
 
@@ -180,7 +204,7 @@ int get(lua_State* L) {
 int set(lua_State* L) {
     Picture* pic = check_picture(L, 1);
     const size_t i = check_pixel_index(L, pic, 2);
-    pic->pixels[i] = to_dword(luaL_checknumber(L, 4));
+    pic->pixels[i] = word_arg(L, 4, true);
     return 0;
 }
 
@@ -201,8 +225,8 @@ int apply(lua_State* L) {
     const int extra = lua_gettop(L) - 2;
     lua_pushvalue(L, 2);
     lua_pushlightuserdata(L, pic->pixels);
-    lua_pushnumber(L, pic->width);
-    lua_pushnumber(L, pic->height);
+    push_uint32(L, pic->width);
+    push_uint32(L, pic->height);
     for (int i = 0; i < extra; ++i) lua_pushvalue(L, 3 + i);
     lua_call(L, 3 + extra, 0);
     lua_settop(L, 1);
@@ -226,7 +250,8 @@ int to_string(lua_State* L) {
 const luaL_Reg functions[] = {
     {"new", new_picture}, {"load", load}, {"save", save},   {"width", width},
     {"height", height},   {"size", size}, {"data", data},   {"get", get},
-    {"set", set},         {"copy", copy}, {"apply", apply}, {nullptr, nullptr},
+    {"set", set},         {"copy", copy}, {"apply", apply}, {"frames", frames},
+    {"writer", writer},   {nullptr, nullptr},
 };
 
 }  // namespace
@@ -236,8 +261,8 @@ const luaL_Reg functions[] = {
 // pictures' method table (pic:save(path) is image.save(pic, path)).
 RURUREV_EXPORT int luaopen_rururev_image(lua_State* L) {
     using namespace rururev::image;
-    luaL_register(L, "rururev_image", functions);
-    lua_pushnumber(L, static_cast<lua_Number>(max_pixels));
+    rururev::open_library(L, "rururev_image", functions);
+    rururev::push_uint32(L, static_cast<uint32_t>(max_pixels));
     lua_setfield(L, -2, "max_pixels");
     luaL_newmetatable(L, type_name);
     lua_pushvalue(L, -2);
@@ -247,5 +272,6 @@ RURUREV_EXPORT int luaopen_rururev_image(lua_State* L) {
     lua_pushcfunction(L, to_string);
     lua_setfield(L, -2, "__tostring");
     lua_pop(L, 1);
+    register_frame_types(L);
     return 1;
 }

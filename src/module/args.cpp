@@ -1,6 +1,7 @@
 #include "module/args.h"
 
 #include "module/convert.h"
+#include "module/lua_api.h"
 
 namespace rururev {
 
@@ -20,8 +21,22 @@ Pixels get_pixels(lua_State* L) {
 }
 
 int32_t arg_int(lua_State* L, int idx) { return to_int(lua_tonumber(L, idx)); }
-uint32_t arg_dword(lua_State* L, int idx) { return to_dword(lua_tonumber(L, idx)); }
-uint8_t arg_byte(lua_State* L, int idx) { return to_byte(lua_tonumber(L, idx)); }
+
+// An integer keeps its exact low bits; anything else goes through its double,
+// as every number does in Lua 5.1. Both agree up to 2^53. An INT needs no
+// such care: beyond 2^53 it saturates either way.
+uint32_t arg_dword(lua_State* L, int idx) {
+    int64_t i;
+    if (integer_at(L, idx, &i)) return static_cast<uint32_t>(static_cast<uint64_t>(i));
+    return to_dword(lua_tonumber(L, idx));
+}
+
+uint8_t arg_byte(lua_State* L, int idx) {
+    int64_t i;
+    if (integer_at(L, idx, &i)) return static_cast<uint8_t>(static_cast<uint64_t>(i));
+    return to_byte(lua_tonumber(L, idx));
+}
+
 float arg_float(lua_State* L, int idx) { return to_float(lua_tonumber(L, idx)); }
 double arg_double(lua_State* L, int idx) { return lua_tonumber(L, idx); }
 bool arg_bool(lua_State* L, int idx) { return lua_toboolean(L, idx) != 0; }

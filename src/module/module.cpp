@@ -1,5 +1,6 @@
 // The module's entry point and its table of functions.
 #include "module/functions.h"
+#include "module/lua_api.h"
 
 #if defined(_WIN32)
 #define RURUREV_EXPORT extern "C" __declspec(dllexport)
@@ -42,6 +43,6 @@ extern const luaL_Reg functiontable[] = {
 // Called by require "librururev": registers the table under that name (the
 // global librururev, or the one already loaded) and returns it.
 RURUREV_EXPORT int luaopen_librururev(lua_State* L) {
-    luaL_register(L, "librururev", rururev::functiontable);
+    rururev::open_library(L, "librururev", rururev::functiontable);
     return 1;
 }

@@ -1,6 +1,7 @@
 // Lua bindings of the colour-key and region filters.
 #include "module/args.h"
 #include "module/functions.h"
+#include "module/lua_api.h"
 #include "region/frame_store.h"
 #include "region/region.h"
 #include "simd/parallel.h"
@@ -51,8 +52,8 @@ int tovoCTracking(lua_State* L) {
 // Raised before any pixel is touched; holds no C++ object, so the long jump
 // skips no destructor.
 static void raise_no_store(lua_State* L, uint32_t count) {
-    luaL_error(L, "tovoFrameCBA: not enough memory for a frame store of %f pixels",
-               static_cast<lua_Number>(count));
+    luaL_error(L, "tovoFrameCBA: not enough memory for a frame store of %s pixels",
+               number_text(count).text);
 }
 
 // tovoFrameCBA(data, w, h, t0, t1, t2, t3, nn, oc, chk0); t0 plays no part.

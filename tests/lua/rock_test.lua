@@ -55,8 +55,8 @@ local lua_dependency = false
 for _, d in ipairs(spec.dependencies or {}) do
   if d:match("^lua%s") then lua_dependency = d end
 end
-check(lua_dependency and lua_dependency:find("5.1", 1, true) and lua_dependency:find("< 5.2", 1, true),
-      "depends on Lua 5.1 only: " .. tostring(lua_dependency))
+check(lua_dependency == "lua >= 5.1, < 5.5",
+      "depends on Lua 5.1 to 5.4: " .. tostring(lua_dependency))
 
 -- A misspelt variable would be ignored by CMake and the module would land
 -- in the wrong place: every project variable must be one CMakeLists.txt sets.

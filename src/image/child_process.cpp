@@ -1,0 +1,206 @@
+#include "image/child_process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace rururev::image {
+
+namespace {
+
+const volatile std::sig_atomic_t* interrupt_flag = nullptr;
+
+}  // namespace
+
+
+bool interrupted() { return interrupt_flag != nullptr && *interrupt_flag != 0; }
+
+std::string find_program(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+        struct stat st;
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return "";
+}
+
+bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, std::string& error) {
+    child.log = memfd_create("ffmpeg-stderr", MFD_CLOEXEC);
+    const int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (child.log < 0 || null_fd < 0) {
+        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
+        if (null_fd >= 0) ::close(null_fd);
+        return false;
+    }
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls from here to exec.
+        setpgid(0, 0);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        signal(SIGPIPE, SIG_DFL);
+        dup2(in >= 0 ? in : null_fd, 0);
+        dup2(out >= 0 ? out : null_fd, 1);
+        dup2(child.log, 2);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    const int err = errno;
+    ::close(null_fd);
+    if (pid < 0) {
+        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(err);
+        return false;
+    }
+    child.pid = pid;
+    return true;
+}
+
+int wait_child(Child& child) {
+    int status = 0;
+    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+        if (interrupted()) kill(child.pid, SIGKILL);
+    }
+    child.pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void kill_child(Child& child) {
+    if (child.pid > 0) {
+        kill(child.pid, SIGKILL);
+        wait_child(child);
+    }
+}
+
+// The last few lines the child wrote to stderr, on one line.
+static std::string log_tail(const Child& child) {
+    if (child.log < 0) return "";
+    const off_t size = lseek(child.log, 0, SEEK_END);
+    const off_t from = size > 2048 ? size - 2048 : 0;
+    std::string text(static_cast<size_t>(size - from), '\0');
+    const ssize_t got = pread(child.log, &text[0], text.size(), from);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    std::string tail;
+    for (size_t k = lines.size() > 3 ? lines.size() - 3 : 0; k < lines.size(); ++k) {
+        tail += (tail.empty() ? "" : " / ") + lines[k];
+    }
+    return tail;
+}
+
+void close_log(Child& child) {
+    if (child.log >= 0) ::close(child.log);
+    child.log = -1;
+}
+
+std::string ending(int status, const Child& child) {
+    const std::string tail = log_tail(child);
+    const std::string how = status > 128 ? "killed by signal " + std::to_string(status - 128)
+                                         : "exit status " + std::to_string(status);
+    if (tail.empty()) return how;
+    return status == 1 ? tail : tail + " (" + how + ")";
+}
+
+bool make_pipe(int fds[2], std::string& error) {
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool run_capture(const std::vector<std::string>& argv, std::string& out, int& status, Child& child,
+                 std::string& error) {
+    int fds[2];
+    if (!make_pipe(fds, error)) return false;
+    const bool started = spawn(argv, -1, fds[1], child, error);
+    ::close(fds[1]);
+    if (started) {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+            if (n > 0) {
+                out.append(buffer, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR || interrupted()) {
+                break;
+            }
+        }
+        if (interrupted()) kill(child.pid, SIGKILL);
+        status = wait_child(child);
+    }
+    ::close(fds[0]);
+    if (started && interrupted()) error = "interrupted";
+    return started && !interrupted();
+}
+
+ssize_t read_full(int fd, unsigned char* buffer, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        if (interrupted()) return -1;
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR || interrupted()) {
+            return -1;
+        }
+    }
+    return static_cast<ssize_t>(got);
+}
+
+bool write_full(int fd, const unsigned char* bytes, size_t size, int& err) {
+    sigset_t pipe_signal, old;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, &old);
+    bool ok = true;
+    for (size_t done = 0; done < size;) {
+        // A signal after part of the bytes makes write return that part.
+        if (interrupted()) {
+            err = EINTR;
+            ok = false;
+            break;
+        }
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n >= 0) {
+            done += static_cast<size_t>(n);
+        } else if (errno != EINTR || interrupted()) {
+            err = interrupted() ? EINTR : errno;
+            ok = false;
+            break;
+        }
+    }
+    if (!ok && err == EPIPE && !sigismember(&old, SIGPIPE)) {
+        const timespec now{0, 0};
+        sigtimedwait(&pipe_signal, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    return ok;
+}
+
+void set_interrupt_flag(const volatile std::sig_atomic_t* flag) { interrupt_flag = flag; }
+
+}  // namespace rururev::image

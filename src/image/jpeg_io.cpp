@@ -1,0 +1,251 @@
+#include "image/jpeg_io.h"
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "image/atomic_file.h"
+#include "image/png_io.h"
+
+// libjpeg reports errors through error_exit, which here jumps back to the
+// setjmp of the function that called it. As in png_io.cpp, those functions
+// hold no C++ object with a destructor, and what must survive a jump lives in
+// the reader or writer struct on the heap.
+
+namespace rururev::image {
+
+namespace {
+
+// Decoding a large progressive file keeps all its coefficients in memory;
+// this bounds what a file can make the library allocate.
+constexpr long max_library_memory = 1L << 30;
+
+struct ErrorTrap {
+    jpeg_error_mgr manager;
+    jmp_buf jump;
+    char message[JMSG_LENGTH_MAX + 64];
+};
+
+void on_error(j_common_ptr info) {
+    auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
+    (*info->err->format_message)(info, trap->message);
+    std::longjmp(trap->jump, 1);
+}
+
+// Warnings about damaged data that the library works around are dropped,
+// but a file that ends early is an error, as a truncated PNG is: otherwise
+// the missing rows would come back grey without a word.
+void on_message(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) on_error(info);
+}
+
+void trap_errors(ErrorTrap& trap) {
+    jpeg_std_error(&trap.manager);
+    trap.manager.error_exit = on_error;
+    trap.manager.emit_message = on_message;
+    trap.message[0] = '\0';
+}
+
+void fail(char* error, size_t size, const char* verb, const char* path, const char* reason) {
+    std::snprintf(error, size, "cannot %s '%s': %s", verb, path, reason);
+}
+
+}  // namespace
+
+struct JpegReader {
+    const char* path = nullptr;
+    FILE* file = nullptr;
+    ErrorTrap trap;
+    jpeg_decompress_struct info;
+    bool created = false;
+    bool started = false;
+};
+
+// Reads the header and starts decoding; false with trap.message on failure.
+static bool read_header(JpegReader* r) {
+    if (setjmp(r->trap.jump)) return false;
+    jpeg_create_decompress(&r->info);
+    r->created = true;
+    r->info.mem->max_memory_to_use = max_library_memory;
+    jpeg_stdio_src(&r->info, r->file);
+    jpeg_read_header(&r->info, TRUE);
+    if (r->info.jpeg_color_space == JCS_CMYK || r->info.jpeg_color_space == JCS_YCCK) {
+        std::snprintf(r->trap.message, sizeof r->trap.message, "CMYK JPEG files are not supported");
+        return false;
+    }
+    if (uint64_t{r->info.image_width} * r->info.image_height > max_pixels) {
+        std::snprintf(r->trap.message, sizeof r->trap.message,
+                      "%u x %u pixels is more than the limit of %llu", r->info.image_width,
+                      r->info.image_height, static_cast<unsigned long long>(max_pixels));
+        return false;
+    }
+    r->info.out_color_space = JCS_EXT_BGRA;
+    jpeg_start_decompress(&r->info);
+    r->started = true;
+    return true;
+}
+
+JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char* error,
+                      size_t error_size) {
+    auto* r = new (std::nothrow) JpegReader;
+    if (r == nullptr) {
+        fail(error, error_size, "load", path, "out of memory");
+        return nullptr;
+    }
+    r->path = path;
+    trap_errors(r->trap);
+    r->info.err = &r->trap.manager;
+    r->file = std::fopen(path, "rb");
+    if (r->file == nullptr) {
+        fail(error, error_size, "load", path, std::strerror(errno));
+        jpeg_close(r);
+        return nullptr;
+    }
+    if (!read_header(r)) {
+        fail(error, error_size, "load", path, r->trap.message);
+        jpeg_close(r);
+        return nullptr;
+    }
+    *width = r->info.output_width;
+    *height = r->info.output_height;
+    return r;
+}
+
+static bool read_rows(JpegReader* r, unsigned char* bytes) {
+    if (setjmp(r->trap.jump)) return false;
+    const size_t stride = size_t{r->info.output_width} * 4;
+    while (r->info.output_scanline < r->info.output_height) {
+        JSAMPROW row = bytes + stride * r->info.output_scanline;
+        jpeg_read_scanlines(&r->info, &row, 1);
+    }
+    jpeg_finish_decompress(&r->info);
+    r->started = false;
+    return true;
+}
+
+bool jpeg_read_pixels(JpegReader* r, uint32_t* pixels, char* error, size_t error_size) {
+    auto* bytes = reinterpret_cast<unsigned char*>(pixels);
+    if (!read_rows(r, bytes)) {
+        fail(error, error_size, "load", r->path, r->trap.message);
+        return false;
+    }
+    // Blue, green, red, alpha bytes become one word each, in place.
+    const size_t count = size_t{r->info.output_width} * r->info.output_height;
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char* p = bytes + 4 * i;
+        pixels[i] = uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+    }
+    return true;
+}
+
+void jpeg_close(JpegReader* r) {
+    if (r == nullptr) return;
+    if (r->created) jpeg_destroy_decompress(&r->info);
+    if (r->file != nullptr) std::fclose(r->file);
+    delete r;
+}
+
+struct JpegWriter {
+    AtomicFile out;
+    ErrorTrap trap;
+    jpeg_compress_struct info;
+    bool created = false;
+    unsigned char* row = nullptr;
+};
+
+static bool all_grey(const uint32_t* pixels, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t w = pixels[i];
+        if (((w >> 16) & 0xFF) != (w & 0xFF) || ((w >> 8) & 0xFF) != (w & 0xFF)) return false;
+    }
+    return true;
+}
+
+static bool write_image(JpegWriter* w, uint32_t width, uint32_t height, const uint32_t* pixels,
+                        const JpegOptions& options) {
+    if (setjmp(w->trap.jump)) return false;
+    jpeg_create_compress(&w->info);
+    w->created = true;
+    jpeg_stdio_dest(&w->info, w->out.file);
+    const bool grey = all_grey(pixels, size_t{width} * height);
+    w->info.image_width = width;
+    w->info.image_height = height;
+    w->info.input_components = grey ? 1 : 3;
+    w->info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&w->info);
+    jpeg_set_quality(&w->info, options.quality, TRUE);
+    if (options.progressive) jpeg_simple_progression(&w->info);
+    jpeg_start_compress(&w->info, TRUE);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t* line = pixels + size_t{width} * y;
+        for (uint32_t x = 0; x < width; ++x) {
+            if (grey) {
+                w->row[x] = static_cast<unsigned char>(line[x]);
+                continue;
+            }
+            unsigned char* p = w->row + 3 * size_t{x};
+            p[0] = static_cast<unsigned char>(line[x] >> 16);
+            p[1] = static_cast<unsigned char>(line[x] >> 8);
+            p[2] = static_cast<unsigned char>(line[x]);
+        }
+        JSAMPROW row = w->row;
+        jpeg_write_scanlines(&w->info, &row, 1);
+    }
+    jpeg_finish_compress(&w->info);
+    return true;
+}
+
+static void close_writer(JpegWriter* w) {
+    if (w->created) jpeg_destroy_compress(&w->info);
+    std::free(w->row);
+    delete w;
+}
+
+bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
+               const JpegOptions& options, char* error, size_t error_size) {
+    char reason[300];
+    // libjpeg's own limit on a side is 65500.
+    if (width == 0 || height == 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION ||
+        uint64_t{width} * height > max_pixels) {
+        std::snprintf(reason, sizeof reason, "cannot write a picture of %u x %u pixels", width, height);
+        fail(error, error_size, "save", path, reason);
+        return false;
+    }
+    if (options.quality < 1 || options.quality > 100) {
+        std::snprintf(reason, sizeof reason, "the quality must be from 1 to 100, got %d", options.quality);
+        fail(error, error_size, "save", path, reason);
+        return false;
+    }
+    auto* w = new (std::nothrow) JpegWriter;
+    if (w != nullptr) w->row = static_cast<unsigned char*>(std::malloc(size_t{width} * 3));
+    if (w == nullptr || w->row == nullptr) {
+        fail(error, error_size, "save", path, "out of memory");
+        if (w != nullptr) close_writer(w);
+        return false;
+    }
+    trap_errors(w->trap);
+    w->info.err = &w->trap.manager;
+    if (!atomic_open(&w->out, path, reason, sizeof reason)) {
+        fail(error, error_size, "save", path, reason);
+        close_writer(w);
+        return false;
+    }
+    if (!write_image(w, width, height, pixels, options)) {
+        fail(error, error_size, "save", path, w->trap.message);
+        atomic_abort(&w->out);
+        close_writer(w);
+        return false;
+    }
+    const bool committed = atomic_commit(&w->out, reason, sizeof reason);
+    if (!committed) fail(error, error_size, "save", path, reason);
+    close_writer(w);
+    return committed;
+}
+
+}  // namespace rururev::image

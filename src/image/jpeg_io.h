@@ -1,0 +1,30 @@
+// JPEG files to pixel words and back, on libjpeg-turbo.
+//
+// Loading takes baseline and progressive files, grey or colour (YCbCr or
+// RGB); every pixel comes back opaque (alpha 255). CMYK files are refused.
+// Saving drops alpha and writes grey when every pixel is grey, colour
+// otherwise. The calls mirror those of png_io.h, and like them never print,
+// exit or throw: every failure is a message naming the file and the reason.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace rururev::image {
+
+struct JpegReader;
+JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char* error,
+                      size_t error_size);
+bool jpeg_read_pixels(JpegReader* reader, uint32_t* pixels, char* error, size_t error_size);
+void jpeg_close(JpegReader* reader);
+
+struct JpegOptions {
+    int quality = 90;          // 1 to 100
+    bool progressive = false;  // several scans, coarse to fine
+};
+
+// Writes width x height words; the file is replaced only once complete.
+bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
+               const JpegOptions& options, char* error, size_t error_size);
+
+}  // namespace rururev::image

@@ -1,0 +1,103 @@
+// Video files through the ffmpeg and ffprobe programs, run as child
+// processes: ffprobe tells the size, frame rate, frame count and sound of a
+// file, one ffmpeg decodes it to raw pixel words on a pipe, another encodes
+// pixel words from a pipe into a new file. The new file is written under a
+// temporary name beside its destination and renamed over it only when the
+// encoder has finished well, as pictures are.
+//
+// Children never outlive the objects that started them: a reader or writer
+// that is destroyed, or stopped, kills its child and waits for it. Nothing
+// here prints, exits or throws; failures come back as one-line messages.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/atomic_file.h"
+#include "image/child_process.h"
+
+namespace rururev::image {
+
+struct VideoTools {
+    std::string ffmpeg, ffprobe;  // full paths
+};
+
+// Finds both programs on PATH; false with a message naming the package.
+bool find_video_tools(VideoTools& tools, std::string& error);
+
+struct VideoInfo {
+    uint32_t width = 0, height = 0;  // as decoded (turned when the file says so)
+    std::string rate = "25";         // frames per second, exact: "30000/1001"
+    uint64_t frames = 0;             // 0 when unknown
+    bool has_sound = false;
+};
+
+bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& info, std::string& error);
+
+// Whether a name is one the writer can make: .mp4, .m4v, .mov, .mkv, .webm.
+bool is_video_name(const std::string& path);
+
+struct EncodeOptions {
+    std::string rate = "25";          // frames per second, "N" or "N/D"
+    int crf = -1;                     // quality of the codec; -1 for its default here
+    bool lossless = false;            // .mkv only: FFV1, every word kept, alpha too
+    std::vector<std::string> extra;   // more encoder options, passed through
+    std::string sound_from;           // a file whose sound streams are copied
+    bool shortest = false;            // cut the sound where the frames end
+};
+
+// Checks a destination name and options before any work: false with the
+// reason when the writer could not make that file.
+bool check_encode_options(const std::string& path, const EncodeOptions& options, std::string& error);
+
+class VideoReader {
+public:
+    VideoReader() = default;
+    ~VideoReader() { stop(); }
+    VideoReader(const VideoReader&) = delete;
+    VideoReader& operator=(const VideoReader&) = delete;
+
+    // Starts decoding; at most `max_frames` frames when not 0.
+    bool open(const VideoTools& tools, const std::string& path, const VideoInfo& info,
+              uint64_t max_frames, std::string& error);
+    // Fills width x height words: 1 a frame, 0 the end, -1 a failure.
+    int read(uint32_t* words, std::string& error);
+    // Kills the decoder, if it still runs, and waits for it.
+    void stop();
+
+private:
+    std::string path_;
+    size_t frame_bytes_ = 0;
+    int pipe_ = -1;
+    Child child_;
+};
+
+class VideoWriter {
+public:
+    VideoWriter() = default;
+    ~VideoWriter() { abort(); }
+    VideoWriter(const VideoWriter&) = delete;
+    VideoWriter& operator=(const VideoWriter&) = delete;
+
+    bool open(const VideoTools& tools, const std::string& path, uint32_t width, uint32_t height,
+              const EncodeOptions& options, std::string& error);
+    bool is_open() const { return child_.pid > 0; }
+    bool write(const uint32_t* words, std::string& error);
+    // Lets the encoder finish, then puts the file in place.
+    bool close(std::string& error);
+    // Kills the encoder and removes the temporary file.
+    void abort();
+
+private:
+    bool fail_from_encoder(const std::string& what, std::string& error);
+
+    std::string path_;
+    AtomicFile out_;         // the temporary file the encoder writes
+    size_t frame_bytes_ = 0;
+    int pipe_ = -1;
+    Child child_;
+};
+
+}  // namespace rururev::image

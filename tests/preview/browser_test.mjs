@@ -1,0 +1,81 @@
+// rururev preview in a real browser: choose tovoHSV, set its parameters
+// through the page's controls, and the picture the page shows must be, word
+// for word, what the command line it displays writes.
+//
+//   node browser_test.mjs RURUREV NODE_MODULES WORKDIR [SCREENSHOT.png]
+import { spawn, execFileSync } from "node:child_process";
+import { createRequire } from "node:module";
+import { writeFileSync } from "node:fs";
+import path from "node:path";
+
+const [rururev, playwrightDir, work, screenshot] = process.argv.slice(2);
+const { chromium } = createRequire(path.resolve(playwrightDir, "x.js"))("playwright-core");
+
+function fail(message) {
+  console.error("preview in a browser: " + message);
+  process.exitCode = 1;
+}
+
+execFileSync(rururev, ["gallery", path.join(work, "g")], { stdio: "ignore" });
+const input = path.join(work, "g", "original.png");
+const server = spawn(rururev, ["preview", input], { stdio: ["ignore", "pipe", "inherit"] });
+const address = await new Promise((resolve, reject) => {
+  let text = "";
+  server.stdout.on("data", (chunk) => {
+    text += chunk;
+    const found = text.match(/http:\/\/127\.0\.0\.1:\d+\//);
+    if (found) resolve(found[0]);
+  });
+  server.on("exit", () => reject(new Error("the server ended: " + text)));
+});
+
+const browser = await chromium.launch({
+  executablePath: "/usr/bin/chromium",
+  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+});
+try {
+  const page = await browser.newPage({ viewport: { width: 1280, height: 640 } });
+  await page.goto(address);
+  await page.selectOption("#add-filter", "tovoHSV");
+  await page.click("#add");
+  await page.fill("#p-t0", "40");
+  await page.fill("#p-t1", "-30");
+  await page.locator("#p-t2").fill("25");
+  // The page marks the words of the picture it shows once nothing is pending.
+  await page.waitForSelector('body[data-rendered="tovoHSV 40 -30 25 0"]', { timeout: 20000 });
+  const command = await page.textContent("#cli-command");
+  const bytes = await page.evaluate(async () => {
+    const reply = await fetch(document.getElementById("filtered").src);
+    return Array.from(new Uint8Array(await reply.arrayBuffer()));
+  });
+  if (screenshot) await page.screenshot({ path: screenshot });
+
+  const shown = path.join(work, "shown.png");
+  writeFileSync(shown, Buffer.from(bytes));
+  const words = command.trim().split(/\s+/).map((w) => w.replace(/^'(.*)'$/, "$1"));
+  if (words[0] !== "rururev" || words[1] !== "apply" || !words.includes("out.png")) {
+    fail("the page shows no apply command: " + command);
+  } else {
+    words[words.indexOf("out.png")] = path.join(work, "cli.png");
+    execFileSync(rururev, words.slice(1), { stdio: "inherit" });
+    // The two files' words, compared by the picture module.
+    const compare = path.join(work, "compare.lua");
+    writeFileSync(compare, `
+      local image = require "rururev_image"
+      local a, b = image.load(arg[1]), image.load(arg[2])
+      local w, h = a:size()
+      assert(select(1, b:size()) == w and select(2, b:size()) == h, "sizes differ")
+      for y = 0, h - 1 do for x = 0, w - 1 do
+        assert(a:get(x, y) == b:get(x, y), ("pixel %d, %d differs"):format(x, y))
+      end end
+      print(("the page's picture equals rururev apply's: %d x %d words"):format(w, h))`);
+    execFileSync(rururev, ["run", compare, shown, path.join(work, "cli.png")], { stdio: "inherit" });
+    if (!command.includes("tovoHSV 40 -30 25 0")) fail("unexpected command: " + command);
+  }
+} catch (error) {
+  fail(error.message);
+} finally {
+  await browser.close();
+  server.kill("SIGINT");
+}
