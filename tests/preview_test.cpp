@@ -160,3 +160,36 @@ TEST(Preview, AnswersItsOwnPageOnlyAndGivesTheWordsOfApply) {
 
     EXPECT_EQ(server.stop(), 0);
 }
+
+TEST(Preview, ShowsTheChosenFrameOfAVideo) {
+    if (run_shell("command -v ffmpeg").status != 0) SKIP_UNLESS_CI("ffmpeg is not installed");
+    ScratchDir dir;
+    ASSERT_EQ(run_shell("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=10 -t 2 "
+                        "-pix_fmt yuv420p " + shell_quote(dir / "clip.mp4")).status, 0);
+    PreviewServer server(dir / "clip.mp4");
+    ASSERT_GT(server.port, 0);
+    httplib::Client client("127.0.0.1", server.port);
+    const auto info = client.Get("/filters.json");
+    ASSERT_TRUE(info);
+    EXPECT_NE(info->body.find("\"video\":true,\"frames\":20"), std::string::npos) << info->body;
+
+    // Frame 5, then frame 2 (the decoder starts again), each filtered as
+    // `rururev apply` filters that frame saved as a picture.
+    std::string first;
+    for (const int frame : {5, 2}) {
+        const std::string at = "&frame=" + std::to_string(frame);
+        const auto original = client.Get(("/original.png?frame=" + std::to_string(frame)).c_str());
+        const auto shown = client.Get(("/render?cmd=" + url_words("tovoHSV 30 20 0 0") + at).c_str());
+        ASSERT_TRUE(original && shown && original->status == 200 && shown->status == 200);
+        if (first.empty()) first = original->body;
+        else EXPECT_NE(original->body, first) << "frames 5 and 2 look the same";
+        write_file(dir / "frame.png", original->body);
+        ASSERT_EQ(run_rururev({"apply", dir / "frame.png", dir / "out.png", "tovoHSV", "30", "20", "0",
+                               "0"}).status, 0);
+        std::string error;
+        rururev::image::Raster expected;
+        ASSERT_TRUE(rururev::image::load_png(dir / "out.png", expected, error)) << error;
+        EXPECT_TRUE(decode(shown->body, dir / "shown.png").words == expected.words) << frame;
+    }
+    EXPECT_EQ(server.stop(), 0);
+}

@@ -8,6 +8,7 @@
 #include "pixel.h"
 #include "simd/dispatch.h"
 #include "simd/fast.h"
+#include "simd/hsv_whole.h"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "adjust/hsv_filters_fast.cpp"
@@ -15,6 +16,7 @@
 #include <hwy/highway.h>
 
 #include "simd/hsv-inl.h"
+#include "simd/hsv_whole-inl.h"
 #include "simd/words-inl.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -32,26 +34,18 @@ HWY_INLINE V32 ShiftedAlpha(V32 words, int32_t t3) {
     return hn::ShiftLeft<24>(hn::BitCast(D32(), clamped));
 }
 
-// kWrap: t0 is negative, so a shifted hue can be too.
-template <bool kWrap>
+// Hues shifted beyond the whole steps' limit: the double-precision round
+// trip, for t0 of 0 or more.
 HWY_INLINE void ShiftHsv(uint32_t* HWY_RESTRICT data, size_t count, double t0, double t1,
                          double t2, int32_t t3) {
     const D d;
     const D32 d32;
-    const auto turn = hn::Set(d, 360.0);
     TransformWordGroups<kGroup>(d32, data, count, [&](const V32* words, V32* out) {
         HsvV<D> hsv[kGroup];
         for (size_t k = 0; k < kGroup; k++) hsv[k] = Rgb2Hsv(d, ChannelsOf(d, d32, words[k]));
         for (size_t k = 0; k < kGroup; k++) {
-            // Whole numbers below 2^32 in magnitude: the sums are exact, and
-            // so is the turn count of a negative hue, whose remainder is 0 to
-            // 359.
-            auto hue = hn::Add(hsv[k].h, hn::Set(d, t0));
-            if (kWrap) {
-                const auto turns = hn::Floor(hn::Div(hue, turn));
-                hue = hn::IfThenElse(hn::Lt(hue, hn::Zero(d)), hn::Sub(hue, hn::Mul(turns, turn)), hue);
-            }
-            hsv[k] = {hue, Clamp255(d, hn::Add(hsv[k].s, hn::Set(d, t1))),
+            // Whole numbers below 2^32 in magnitude: the sums are exact.
+            hsv[k] = {hn::Add(hsv[k].h, hn::Set(d, t0)), Clamp255(d, hn::Add(hsv[k].s, hn::Set(d, t1))),
                       Clamp255(d, hn::Add(hsv[k].v, hn::Set(d, t2)))};
         }
         ChannelsV<D> rgb[kGroup];
@@ -64,12 +58,41 @@ HWY_INLINE void ShiftHsv(uint32_t* HWY_RESTRICT data, size_t count, double t0, d
     });
 }
 
+// The same in whole 32-bit lanes, for shifted hues below kWholeHues: t0 is
+// 0 to kWholeHues - 360, or, when kWrap, a negative shift taken modulo 360
+// (0 to 359), after which a hue of 360 or more comes back one turn. t1, t2
+// and t3 are 256 at most in magnitude.
+template <bool kWrap>
+HWY_INLINE void ShiftHsvWhole(uint32_t* HWY_RESTRICT data, size_t count, int32_t t0, int32_t t1,
+                              int32_t t2, int32_t t3) {
+    const WI di;
+    const WU du;
+    TransformWholeWords(data, count, [&](VWU words) {
+        const WholeHsv hsv = WholeForward<false>(words);
+        auto h = hn::Add(hsv.h, hn::Set(di, t0));
+        if (kWrap) h = hn::IfThenElse(hn::Gt(h, hn::Set(di, 359)), hn::Sub(h, hn::Set(di, 360)), h);
+        const auto s = WholeClamp255(hn::Add(hsv.s, hn::Set(di, t1)));
+        const auto v = WholeClamp255(hn::Add(hsv.v, hn::Set(di, t2)));
+        const auto colours = WholeBack<false>(h, s, v);
+        const auto a = hn::Add(hn::BitCast(di, hn::ShiftRight<24>(words)), hn::Set(di, t3));
+        const auto alpha = hn::ShiftLeft<24>(hn::BitCast(du, WholeClamp255(a)));
+        return hn::IfThenElse(WholeVisible(words), hn::Or(alpha, colours), words);
+    });
+}
+
 void HsvShiftWords(uint32_t* HWY_RESTRICT data, size_t count, double t0, double t1, double t2,
                    int32_t t3) {
+    // Offsets beyond 256 either way clamp the levels like 256 itself.
+    const auto level = [](double t) { return static_cast<int32_t>(t < -256 ? -256 : t > 256 ? 256 : t); };
     if (t0 < 0) {
-        ShiftHsv<true>(data, count, t0, t1, t2, t3);
+        // A negative hue goes round the wheel, so only t0 modulo 360 counts.
+        const double turn = std::fmod(t0, 360.0);
+        const int32_t rest = static_cast<int32_t>(turn < 0 ? turn + 360 : turn);
+        ShiftHsvWhole<true>(data, count, rest, level(t1), level(t2), t3);
+    } else if (t0 <= kWholeHues - 360) {
+        ShiftHsvWhole<false>(data, count, static_cast<int32_t>(t0), level(t1), level(t2), t3);
     } else {
-        ShiftHsv<false>(data, count, t0, t1, t2, t3);
+        ShiftHsv(data, count, t0, t1, t2, t3);
     }
 }
 
@@ -137,6 +160,34 @@ void NegativeWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HW
     });
 }
 
+// tovoHSV2 in whole 32-bit lanes, for 0 <= t3 <= 255 and |t0| <= 360: the
+// raised channels (0 to 510) keep the hue and range of the pixel's own, the
+// shifted hue stays 0 to 719 and always has a sector. t1 and t2 are held to
+// -1024..1024, beyond which they clamp alike.
+HWY_INLINE void NearColourWhole(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* low,
+                                const int32_t* high, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
+    const WI di;
+    const WU du;
+    const auto within = [&](VWI c, int k) {
+        return hn::And(hn::Gt(c, hn::Set(di, low[k] - 1)), hn::Lt(c, hn::Set(di, high[k] + 1)));
+    };
+    TransformWholeWords(data, count, [&](VWU words) {
+        const auto r = WholeChannel(words, 16), g = WholeChannel(words, 8), b = WholeChannel(words, 0);
+        const auto near = hn::And(hn::RebindMask(du, hn::And(hn::And(within(r, 0), within(g, 1)), within(b, 2))),
+                                  WholeVisible(words));
+        if (hn::AllFalse(du, near)) return words;
+        const auto own_max = hn::Max(hn::Max(r, g), b);
+        const auto range = hn::Sub(own_max, hn::Min(hn::Min(r, g), b));
+        const auto cmax = hn::Add(own_max, hn::Set(di, t3));
+        auto h = hn::Sub(WholeHue<true>(r, g, b, own_max, range), hn::Set(di, t0));
+        h = hn::IfThenElse(hn::Lt(h, hn::Zero(di)), hn::Add(h, hn::Set(di, 360)), h);
+        const auto s = WholeClamp255(hn::Sub(WholeSaturation<false>(cmax, range), hn::Set(di, t1)));
+        const auto v = WholeClamp255(hn::Sub(cmax, hn::Set(di, t2)));
+        const auto colours = WholeBack<true>(h, s, v);
+        return hn::IfThenElse(near, hn::Or(hn::And(words, hn::Set(du, 0xFF000000u)), colours), words);
+    });
+}
+
 // tovoHSV2: only visible pixels whose red, green and blue each lie in
 // low..high (per channel, in that order) change. Their channels, raised by
 // t3 (at most 2^20 in magnitude, so they stay exact in single precision), go
@@ -145,6 +196,11 @@ void NegativeWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HW
 // clamped; a hue with no sector keeps the raised channels.
 void NearColourWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* low,
                      const int32_t* high, double t0, double t1, double t2, double t3) {
+    if (t3 >= 0 && t3 <= 255 && t0 >= -360 && t0 <= 360) {
+        const auto held = [](double t) { return static_cast<int32_t>(t < -1024 ? -1024 : t > 1024 ? 1024 : t); };
+        return NearColourWhole(data, count, low, high, static_cast<int32_t>(t0), held(t1), held(t2),
+                               static_cast<int32_t>(t3));
+    }
     const D d;
     const D32 d32;
     const DI di;
@@ -232,7 +288,8 @@ static void highlight_shadow(uint32_t* data, uint32_t count, bool value, int32_t
     // cmin and then above by cmax.
     const double span = static_cast<double>(int64_t{t0} - t1), gain = t3 * 0.01;
     double remap[256];
-    bool in_range = true;
+    int32_t whole_remap[256];
+    bool in_range = true, whole = true;
     for (int level = 0; level < 256; level++) {
         double x = std::round(level / 255.0 * span + t1) + t2;
         x = x * gain;
@@ -240,6 +297,13 @@ static void highlight_shadow(uint32_t* data, uint32_t count, bool value, int32_t
         if (x > cmax) x = cmax;
         remap[level] = x;
         in_range = in_range && x >= 0 && x <= 255;
+        whole = in_range && whole && x == std::floor(x);
+        whole_remap[level] = whole ? static_cast<int32_t>(x) : 0;
+    }
+    // Whole new levels in range take the whole-number round trip.
+    if (whole) {
+        return simd::whole_moved(data, count, whole_remap,
+                                 value ? simd::Moved::value : simd::Moved::saturation);
     }
     HWY_DYNAMIC_DISPATCH(simd::LevelsWords)(data, count, remap, value, in_range);
 }

@@ -76,7 +76,7 @@ std::string usage_text(const std::vector<FilterSpec>& filters) {
     out << "usage: rururev apply [OPTIONS] IN OUT FUNCTION [ARGS...] [+ FUNCTION [ARGS...]]...\n"
            "       rururev run SCRIPT.lua [ARGS...]\n"
            "       rururev gallery OUTDIR [IN.png]\n"
-           "       rururev preview [--port N] [IN.png]\n"
+           "       rururev preview [--port N] [IN]\n"
            "\n"
            "IN and OUT are PNG or JPEG files, folders of frames, printf patterns such as\n"
            "frames/%04d.png, or video files (OUT .mp4, .m4v, .mov, .mkv or .webm; IN any\n"

@@ -1,9 +1,10 @@
 #include "cli/preview.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "cli/chain.h"
 #include "cli/embedded.h"
 #include "image/picture_file.h"
+#include "image/video_io.h"
 
 namespace rururev::cli {
 namespace {
@@ -70,31 +72,27 @@ local path = ...
 require "rururev_test_card"():save(path)
 )lua";
 
-std::string read_whole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+bool encode_png(const image::Raster& picture, std::string& png, std::string& error) {
+    std::vector<unsigned char> bytes;
+    char message[300];
+    if (!image::png_encode("the preview", picture.width, picture.height, picture.words.data(),
+                           image::png_default_level, bytes, message, sizeof message)) {
+        error = message;
+        return false;
+    }
+    png.assign(bytes.begin(), bytes.end());
+    return true;
 }
 
-// A private folder for the pictures the server encodes, removed at the end.
-class WorkFolder {
-public:
-    WorkFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                              "/rururev-preview-XXXXXX";
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~WorkFolder() {
-        if (path_.empty()) return;
-        for (const char* name : {"/original.png", "/render.png"}) unlink((path_ + name).c_str());
-        rmdir(path_.c_str());
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+// A video's frames, decoded in order from the start: a later frame reads
+// on, an earlier one starts the decoder again.
+struct VideoSource {
+    image::VideoTools tools;
+    image::VideoInfo info;
+    image::VideoReader reader;
+    uint64_t next = 0;      // the frame the reader gives next
+    uint64_t current = 0;   // the frame in Session::original
+    bool open = false;
 };
 
 // The picture and the one Lua state every request works through, one
@@ -106,12 +104,46 @@ struct Session {
     std::string original_png;
     std::string input_label;
     std::string filters_json;
-    std::string folder;
+    bool is_video = false;
+    VideoSource video;
     std::mutex lua;
 };
 
-bool render(Session& s, const ApplyCommand& cmd, std::string& png, std::string& error) {
+// Makes frame n of a video the original; pictures have frame 0 only.
+bool select_frame(Session& s, uint64_t n, std::string& error) {
+    VideoSource& v = s.video;
+    if (!s.is_video || (v.open && n == v.current)) return true;
+    if (v.info.frames > 0 && n >= v.info.frames) n = v.info.frames - 1;
+    if (!v.open || n < v.next) {
+        v.reader.stop();
+        if (!v.reader.open(v.tools, s.input_label, v.info, 0, error)) return false;
+        v.open = true;
+        v.next = 0;
+    }
+    s.original.width = v.info.width;
+    s.original.height = v.info.height;
+    s.original.words.resize(size_t{v.info.width} * v.info.height);
+    while (v.next <= n) {
+        const int got = v.reader.read(s.original.words.data(), error);
+        if (got != 1) {
+            if (got == 0) error = "'" + s.input_label + "' has no frame " + std::to_string(n);
+            v.open = false;
+            return false;
+        }
+        ++v.next;
+    }
+    v.current = n;
+    return encode_png(s.original, s.original_png, error);
+}
+
+uint64_t frame_of(const httplib::Request& req) {
+    return std::strtoull(req.get_param_value("frame").c_str(), nullptr, 10);
+}
+
+bool render(Session& s, const ApplyCommand& cmd, uint64_t frame, std::string& png,
+            std::string& error) {
     std::lock_guard<std::mutex> hold(s.lua);
+    if (!select_frame(s, frame, error)) return false;
     const std::vector<std::string> size = {std::to_string(s.original.width),
                                            std::to_string(s.original.height)};
     if (!s.host.run_chunk(fresh_state_lua, "=preview", size, error) ||
@@ -119,14 +151,9 @@ bool render(Session& s, const ApplyCommand& cmd, std::string& png, std::string& 
         return false;
     }
     image::Raster picture = s.original;
-    const std::string path = s.folder + "/render.png";
-    if (!run_chain(s.host, cmd.steps, picture.words.data(), picture.width, picture.height,
-                   error) ||
-        !image::save_png(path, picture, error)) {
-        return false;
-    }
-    png = read_whole(path);
-    return true;
+    return run_chain(s.host, cmd.steps, picture.words.data(), picture.width, picture.height,
+                     error) &&
+           encode_png(picture, png, error);
 }
 
 std::string json_string(const std::string& text) {
@@ -162,12 +189,22 @@ void serve(httplib::Server& server, Session& s, const std::string& host_header) 
     });
     server.Get("/filters.json", [&s](const httplib::Request&, httplib::Response& res) {
         res.set_content("{\"input\":" + json_string(s.input_label) +
+                            ",\"video\":" + (s.is_video ? "true" : "false") +
+                            ",\"frames\":" + std::to_string(s.video.info.frames) +
                             ",\"width\":" + std::to_string(s.original.width) +
                             ",\"height\":" + std::to_string(s.original.height) +
                             ",\"filters\":" + s.filters_json + "}",
                         "application/json");
     });
-    server.Get("/original.png", [&s](const httplib::Request&, httplib::Response& res) {
+    server.Get("/original.png", [&s](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard<std::mutex> hold(s.lua);
+        std::string error;
+        if (!select_frame(s, frame_of(req), error)) {
+            res.status = 500;
+            res.set_content(error + "\n", "text/plain");
+            return;
+        }
+        res.set_header("Cache-Control", "no-store");
         res.set_content(s.original_png, "image/png");
     });
     server.Get("/render", [&s](const httplib::Request& req, httplib::Response& res) {
@@ -176,7 +213,7 @@ void serve(httplib::Server& server, Session& s, const std::string& host_header) 
         if (!parse_preview_request(req.get_param_value("cmd"), s.filters, cmd, error)) {
             res.status = 400;
             res.set_content(error + "\n", "text/plain");
-        } else if (!render(s, cmd, png, error)) {
+        } else if (!render(s, cmd, frame_of(req), png, error)) {
             res.status = 500;
             res.set_content(error + "\n", "text/plain");
         } else {
@@ -213,23 +250,46 @@ private:
     std::thread waiter_;
 };
 
-bool load_input(Session& s, const std::string& input, std::string& error) {
-    std::string path = input;
-    if (input.empty()) {
-        path = s.folder + "/original.png";
-        if (!s.host.run_chunk(test_card_lua, "=test card", {path}, error)) return false;
+// The built-in test card, drawn by its Lua source into a file of a private
+// folder and read back.
+bool load_test_card(Session& s, std::string& error) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                         "/rururev-preview-XXXXXX";
+    if (mkdtemp(folder.data()) == nullptr) {
+        error = "cannot make a temporary folder: " + std::string(std::strerror(errno));
+        return false;
     }
-    if (!image::load_picture(path, s.original, error)) return false;
+    const std::string path = folder + "/card.png";
+    const bool ok = s.host.run_chunk(test_card_lua, "=test card", {path}, error) &&
+                    image::load_picture(path, s.original, error);
+    unlink(path.c_str());
+    rmdir(folder.c_str());
+    return ok;
+}
+
+// A picture file, or else a video file whose frames the page can choose.
+bool load_input(Session& s, const std::string& input, std::string& error) {
+    s.input_label = input;
+    if (input.empty()) {
+        if (!load_test_card(s, error)) return false;
+    } else if (!image::load_picture(input, s.original, error)) {
+        std::string why;
+        VideoSource& v = s.video;
+        if (image::picture_type_of_name(input) != image::PictureType::none ||
+            !image::find_video_tools(v.tools, why) ||
+            !image::probe_video(v.tools, input, v.info, why)) {
+            return false;  // the picture's reason
+        }
+        s.is_video = true;
+        if (!select_frame(s, 0, error)) return false;
+    }
     if (uint64_t{s.original.width} * s.original.height > max_preview_pixels) {
         error = "'" + input + "' is too large to preview: at most " +
                 std::to_string(max_preview_pixels) + " pixels";
         return false;
     }
-    s.input_label = input;
-    const std::string copy = s.folder + "/original.png";
-    if (!image::save_png(copy, s.original, error)) return false;
-    s.original_png = read_whole(copy);
-    return true;
+    return s.is_video || encode_png(s.original, s.original_png, error);
 }
 
 }  // namespace
@@ -280,12 +340,7 @@ int preview(LuaHost& host, const std::vector<FilterSpec>& filters,
         }
     }
 
-    WorkFolder folder;
-    if (folder.path().empty()) {
-        std::fprintf(stderr, "rururev: cannot make a temporary folder\n");
-        return 1;
-    }
-    Session s{host, filters, {}, {}, {}, {}, folder.path(), {}};
+    Session s{host, filters, {}, {}, {}, {}, false, {}, {}};
     std::string error;
     if (!load_input(s, input, error) ||
         !host.run_chunk(filters_json_lua, "=preview", {}, error)) {

@@ -7,6 +7,7 @@
 #include "pixel.h"
 #include "simd/dispatch.h"
 #include "simd/fast.h"
+#include "simd/hsv_whole.h"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "curve/curve_hsv_fast.cpp"
@@ -85,7 +86,8 @@ void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t 
     // back on the circle, a level clamped to 0 to 255.
     const double coef = curve_coef(t3 == 0 ? 360 : 255, t2, sh);
     double moved[360] = {};
-    bool finite = true;
+    int32_t whole_moved[360] = {};
+    bool finite = true, whole = true;
     const int32_t positions = t3 == 0 ? 360 : (t3 == 1 || t3 == 2) ? 256 : 0;
     for (int32_t k = 0; k < positions; k++) {
         const double m = pointy[k] * coef;
@@ -105,6 +107,31 @@ void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t 
         }
         moved[k] = x;
         finite = finite && std::isfinite(x);
+        whole = whole && x == std::floor(x) && x < simd::whole_hue_limit;
+        whole_moved[k] = whole ? static_cast<int32_t>(x) : 0;
+    }
+    // Whole moved components (hues below the limit) take the whole-number
+    // round trip.
+    if (whole) {
+        const simd::Moved which = t3 == 0   ? simd::Moved::hue
+                                  : t3 == 1 ? simd::Moved::saturation
+                                  : t3 == 2 ? simd::Moved::value
+                                            : simd::Moved::none;
+        return simd::whole_moved(data, count, whole_moved, which);
+    }
+    // Finite moved hues of any size: each one's sector and fraction, as
+    // HSV2RGB takes them from it, once per call.
+    if (t3 == 0 && finite) {
+        int32_t sectors[360];
+        double fractions[360];
+        for (int k = 0; k < 360; k++) {
+            const double quotient = moved[k] / 60.0;
+            const double sector = std::floor(quotient);
+            const double f = quotient - sector;
+            sectors[k] = static_cast<int32_t>(std::fmod(sector, 6.0));
+            fractions[k] = sectors[k] % 2 == 1 ? f : 1 - f;
+        }
+        return simd::hue_table_moved(data, count, sectors, fractions);
     }
     HWY_DYNAMIC_DISPATCH(simd::InterHsvWords)(data, count, moved, t3, finite);
 }

@@ -27,6 +27,7 @@ struct Window {
 #include <hwy/highway.h>
 
 #include "simd/hsv-inl.h"
+#include "simd/hsv_whole-inl.h"
 #include "simd/words-inl.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -62,6 +63,56 @@ void YCbCrKeyWords(uint32_t* HWY_RESTRICT data, size_t count, const double* low,
     });
 }
 
+// The selection inside the rectangle in whole 32-bit lanes: a visible pixel
+// whose 8-bit hue, saturation and value each lie within their tolerance of
+// the reference's takes its saturation shifted by t3 (held to -256..256)
+// back through the 8-bit conversion; every other visible pixel is left out
+// (grey: turns grey; else: loses its alpha).
+template <bool kGrey>
+HWY_INLINE void SelectInside(uint32_t* HWY_RESTRICT data, size_t count, const Window& win) {
+    const WI di;
+    const WU du;
+    const auto set = [&](double v) { return hn::Set(di, static_cast<int32_t>(v)); };
+    const auto h1 = set(win.h1), s1 = set(win.s1), v1 = set(win.v1);
+    const auto t0 = set(win.t0), t1 = set(win.t1), t2 = set(win.t2);
+    const auto t3 = set(win.t3 < -256 ? -256 : win.t3 > 256 ? 256 : win.t3);
+    // |own - ref| <= tol; own and ref are small, so nothing overflows.
+    const auto near_to = [&](VWI own, VWI ref, VWI tol) {
+        const auto diff = hn::Sub(own, ref);
+        return hn::And(hn::Not(hn::Gt(diff, tol)), hn::Not(hn::Gt(hn::Neg(diff), tol)));
+    };
+    TransformWholeWords(data, count, [&](VWU words) {
+        VWU left_out;
+        if (kGrey) {
+            // The grey level in double precision, in the kernel's order, on
+            // the lanes of the words a double vector holds at a time.
+            const D d;
+            const D32 d32;
+            HWY_ALIGN uint32_t in[HWY_MAX_BYTES / 4], grey[HWY_MAX_BYTES / 4];
+            hn::Store(words, du, in);
+            for (size_t part = 0; part < hn::Lanes(du); part += hn::Lanes(d32)) {
+                const ChannelsV<D> c = ChannelsOf(d, d32, hn::LoadU(d32, in + part));
+                const auto sum = hn::Add(hn::Add(hn::Mul(hn::Set(d, 0.298912), c.r), hn::Mul(hn::Set(d, 0.586611), c.g)),
+                                         hn::Mul(hn::Set(d, 0.114478), c.b));
+                hn::StoreU(AsWord(hn::Trunc(sum)), d32, grey + part);
+            }
+            const auto ave = hn::Load(du, grey);
+            left_out = hn::Or(hn::And(words, hn::Set(du, 0xFF000000u)), hn::Mul(ave, hn::Set(du, 0x010101u)));
+        } else {
+            left_out = hn::And(words, hn::Set(du, 0x00FFFFFFu));
+        }
+        const auto visible = WholeVisible(words);
+        const WholeHsv hsv = WholeForward<true>(words);
+        const auto near = hn::And(hn::And(near_to(hsv.h, h1, t0), near_to(hsv.s, s1, t1)), near_to(hsv.v, v1, t2));
+        const auto chosen = hn::And(hn::RebindMask(du, near), visible);
+        const auto out = hn::IfThenElse(visible, left_out, words);
+        if (hn::AllFalse(du, chosen)) return out;
+        const auto s = WholeClamp255(hn::Add(hsv.s, t3));
+        const auto colours = WholeBack<true>(hsv.h, s, hsv.v);
+        return hn::IfThenElse(chosen, hn::Or(hn::And(words, hn::Set(du, 0xFF000000u)), colours), out);
+    });
+}
+
 // One run of pixels in one row: inside the rectangle or not. grey tells the
 // colour split (the pixels left out turn grey) from tracking (they turn
 // transparent).
@@ -70,6 +121,7 @@ void SelectWords(uint32_t* HWY_RESTRICT data, size_t count, const Window& win, b
     const D d;
     const D32 d32;
     const auto k = [&](double v) { return hn::Set(d, v); };
+    if (inside) return grey ? SelectInside<true>(data, count, win) : SelectInside<false>(data, count, win);
     TransformWords(d32, data, count, [&](V32 words) {
         const ChannelsV<D> c = ChannelsOf(d, d32, words);
         V32 left_out;
@@ -82,23 +134,7 @@ void SelectWords(uint32_t* HWY_RESTRICT data, size_t count, const Window& win, b
         } else {
             left_out = hn::And(words, hn::Set(d32, 0x00FFFFFFu));
         }
-        const auto visible = Visible(d32, words);
-        if (!inside) return hn::IfThenElse(visible, left_out, words);
-        VD cmax;
-        const HsvV<D> hsv = Hsv8Forward(d, c, &cmax);
-        const auto near_to = [&](VD own, double ref, double tol) {
-            return hn::And(hn::Le(hn::Sub(own, k(tol)), k(ref)), hn::Le(k(ref), hn::Add(own, k(tol))));
-        };
-        const auto near = hn::And(hn::And(near_to(hsv.h, win.h1, win.t0), near_to(hsv.s, win.s1, win.t1)),
-                                  near_to(hsv.v, win.v1, win.t2));
-        const auto chosen = hn::And(WordMask(near), visible);
-        const auto out = hn::IfThenElse(visible, left_out, words);
-        if (hn::AllFalse(d32, chosen)) return out;
-        // Selected: the saturation shifted and clamped, back through the
-        // 8-bit conversion; hues 0 to 359 always have a sector.
-        hn::Mask<D> none;
-        const ChannelsV<D> shifted = Hsv8Back(d, {hsv.h, Clamp255(d, hn::Add(hsv.s, k(win.t3))), hsv.v}, &none);
-        return hn::IfThenElse(chosen, WordsOf(d32, d, words, shifted), out);
+        return hn::IfThenElse(Visible(d32, words), left_out, words);
     });
 }
 

@@ -1,0 +1,47 @@
+// The whole-number HSV round trip with one component moved by a table.
+#include "simd/hsv_whole.h"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "simd/hsv_whole_fast.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "simd/hsv_whole-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace rururev::simd::HWY_NAMESPACE {
+
+static_assert(kWholeHues == whole_hue_limit, "one hue limit for the steps and their callers");
+
+void WholeMovedWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* HWY_RESTRICT moved,
+                     Moved which) {
+    switch (which) {
+        case Moved::hue: return WholeRoundTripWords<0>(data, count, moved, nullptr);
+        case Moved::saturation: return WholeRoundTripWords<1>(data, count, moved, nullptr);
+        case Moved::value: return WholeRoundTripWords<2>(data, count, moved, nullptr);
+        default: return WholeRoundTripWords<3>(data, count, moved, nullptr);
+    }
+}
+
+void HueTableWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* HWY_RESTRICT sectors,
+                   const double* HWY_RESTRICT fractions) {
+    WholeRoundTripWords<4>(data, count, sectors, fractions);
+}
+
+}  // namespace rururev::simd::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace rururev::simd {
+HWY_EXPORT(WholeMovedWords);
+HWY_EXPORT(HueTableWords);
+
+void whole_moved(uint32_t* data, size_t count, const int32_t* moved, Moved which) {
+    HWY_DYNAMIC_DISPATCH(WholeMovedWords)(data, count, moved, which);
+}
+
+void hue_table_moved(uint32_t* data, size_t count, const int32_t* sectors, const double* fractions) {
+    HWY_DYNAMIC_DISPATCH(HueTableWords)(data, count, sectors, fractions);
+}
+}  // namespace rururev::simd
+#endif  // HWY_ONCE
