@@ -56,7 +56,7 @@ unsigned parts_for(uint64_t words, uint32_t min_words) {
 // Empty runs are left out.
 template <class Body>
 void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, const Body& body) {
-    constexpr uint64_t kRunsPerThread = 4, kRunWords = 32768;
+    constexpr uint64_t kRunsPerThread = 2, kRunWords = 32768;
     const uint64_t most = units / step;
     threads = static_cast<unsigned>(std::min<uint64_t>(threads, most));
     if (threads <= 1) return body(0, units);
