@@ -9,22 +9,25 @@
 #include "adjust/tone_filters.h"
 #include "curve/curve.h"
 #include "region/region.h"
-#include "simd/fast.h"
+#include "simd/parallel.h"
 
 // One entry: the row label, the Lua function, its parameters as Lua source,
-// and the same call on the plain kernel and on the fast path (`name` then
-// stands for either). The parameters are written once where the Lua and C++
+// and the same call on the plain kernel, on the fast path and on the fast
+// path over threads (`name` then stands for each). The parameters are written once where the Lua and C++
 // arguments agree.
 #define ENTRY(label, lua_name, lua_args, call) \
-    BenchFilter { label, lua_name, lua_args, RURUREV_PLAIN_AND_FAST(call) }
+    BenchFilter { label, lua_name, lua_args, RURUREV_EACH_PATH(call) }
 
 // Filters over w x h words in a row, whose Lua parameters are their C++ ones.
 #define COUNT_FILTER(name, ...) ENTRY(#name, #name, #__VA_ARGS__, name(d, w * h, __VA_ARGS__))
 
-// Filters with no fast path: both calls run the plain kernel.
+// Filters with no fast path: every call runs the plain kernel.
 #define PLAIN_FILTER(name, ...)                                                        \
     BenchFilter {                                                                      \
         #name, #name, #__VA_ARGS__,                                                    \
+            [](uint32_t* d, uint32_t w, uint32_t h) {                                  \
+                rururev::kernel::name(d, w * h, __VA_ARGS__);                          \
+            },                                                                         \
             [](uint32_t* d, uint32_t w, uint32_t h) {                                  \
                 rururev::kernel::name(d, w * h, __VA_ARGS__);                          \
             },                                                                         \
@@ -42,7 +45,7 @@ using rururev::pointy;
 // The previous frame of tovoFrameCBA for the kernel rows (the Lua rows use
 // the module's own store).
 uint32_t* frame_store() {
-    static std::vector<uint32_t> store(std::size_t{kFrameWidth} * kFrameHeight);
+    static std::vector<uint32_t> store(std::size_t{frame_width()} * frame_height());
     return store.data();
 }
 

@@ -14,6 +14,7 @@ struct BenchFilter {
     const char* lua_args;  // its parameters after data, w and h, as Lua source
     Run plain;             // the plain kernel with those parameters
     Run fast;              // the fast path with those parameters
+    Run threaded;          // the fast path over threads (timed through Lua instead)
 };
 
 std::vector<BenchFilter> bench_filters();

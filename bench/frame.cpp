@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace bench {
 namespace {
@@ -45,7 +47,27 @@ bool in_disc(double x, double y, double cx, double cy, double radius) {
     return (x - cx) * (x - cx) + (y - cy) * (y - cy) < radius * radius;
 }
 
+struct Size {
+    uint32_t w = 1920, h = 1080;
+};
+
+const Size& frame_size() {
+    static const Size size = [] {
+        Size s;
+        const char* text = std::getenv("RURUREV_BENCH_FRAME");
+        unsigned w = 0, h = 0;
+        if (text != nullptr && std::sscanf(text, "%ux%u", &w, &h) == 2 && w > 0 && h > 0) {
+            s = {w, h};
+        }
+        return s;
+    }();
+    return size;
+}
+
 }  // namespace
+
+uint32_t frame_width() { return frame_size().w; }
+uint32_t frame_height() { return frame_size().h; }
 
 std::vector<uint32_t> natural_frame(uint32_t w, uint32_t h) {
     std::vector<uint32_t> frame(size_t{w} * h);

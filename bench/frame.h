@@ -6,8 +6,9 @@
 
 namespace bench {
 
-constexpr uint32_t kFrameWidth = 1920;
-constexpr uint32_t kFrameHeight = 1080;
+// 1920 x 1080, or the size RURUREV_BENCH_FRAME gives as WxH (64x64, say).
+uint32_t frame_width();
+uint32_t frame_height();
 
 // Smooth gradients across the hue wheel, a vignette, sensor-like noise,
 // hard-edged shapes (a grey card, dark and bright patches, saturated discs)

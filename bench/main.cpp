@@ -1,9 +1,17 @@
-// Times every buffer filter on a 1920x1080 photo-like frame: the plain
-// kernel, the fast path, and the Lua binding as a script calls it, in CPU
-// time of the one thread that runs them. Besides time, each row reports megapixels per second (MP/s), its cost in in-place
-// passes over the same buffer (x_pass, measured in the same run by the
-// "pass" row) and its speed-up over the plain kernel (x_plain).
+// Times every buffer filter on a 1920x1080 photo-like frame (or the size
+// RURUREV_BENCH_FRAME gives): the plain kernel and the fast path in CPU time
+// of the one thread that runs them, and the Lua binding as a script calls
+// it in wall time, on the calling thread alone ("lua") and on all the
+// threads a call uses ("threads"). Besides time, each row reports megapixels
+// per second (MP/s), its cost in in-place passes over the same buffer
+// (x_pass, measured in the same run by the "pass" row) and its speed-up over
+// the plain kernel (x_plain); a threads row also its speed-up over the lua
+// row of one thread (x_threads). The time column is the mean of every run;
+// the counters come from the fastest run of each row, which other work on a
+// shared machine disturbs least.
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <map>
 #include <string>
@@ -13,6 +21,7 @@
 
 #include "filters.h"
 #include "frame.h"
+#include "simd/parallel.h"
 
 extern "C" int luaopen_librururev(lua_State* L);
 
@@ -20,7 +29,7 @@ namespace bench {
 namespace {
 
 const std::vector<uint32_t>& source_frame() {
-    static const std::vector<uint32_t> frame = natural_frame(kFrameWidth, kFrameHeight);
+    static const std::vector<uint32_t> frame = natural_frame(frame_width(), frame_height());
     return frame;
 }
 
@@ -45,30 +54,35 @@ double thread_seconds() {
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-// One run on a freshly restored frame; only the call is timed.
-template <class Call>
-double time_once(Call&& call) {
-    std::copy(source_frame().begin(), source_frame().end(), work_frame().begin());
-    const double start = thread_seconds();
-    call(work_frame().data());
-    benchmark::ClobberMemory();
-    return thread_seconds() - start;
+// Seconds on a steady clock: the time to wait for the threads of a call.
+double wall_seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Mean seconds per run of each measured row, keyed by row name.
+// One run on a freshly restored frame; only the call is timed.
+template <class Call>
+double time_once(Call&& call, double (*clock)() = thread_seconds) {
+    std::copy(source_frame().begin(), source_frame().end(), work_frame().begin());
+    const double start = clock();
+    call(work_frame().data());
+    benchmark::ClobberMemory();
+    return clock() - start;
+}
+
+// Seconds of the fastest run of each measured row, keyed by row name.
 std::map<std::string, double>& measured() {
     static std::map<std::string, double> seconds;
     return seconds;
 }
 
-// A row's mean time from this run, or a short measurement of its own when
+// A row's fastest time from this run, or a short measurement of its own when
 // the row was filtered out.
 double reference_seconds(const std::string& key, Run run) {
     auto found = measured().find(key);
     if (found != measured().end()) return found->second;
     double best = 1e9;
     for (int i = 0; i < 5; i++) {
-        best = std::min(best, time_once([&](uint32_t* d) { run(d, kFrameWidth, kFrameHeight); }));
+        best = std::min(best, time_once([&](uint32_t* d) { run(d, frame_width(), frame_height()); }));
     }
     return measured()[key] = best;
 }
@@ -103,51 +117,60 @@ void push_lua_call(lua_State* L, const BenchFilter& f) {
     }
 }
 
-enum class Variant { plain, fast, lua };
+enum class Variant { plain, fast, lua, threads };
 
 void run_filter(benchmark::State& state, const BenchFilter& f, Variant variant) {
     lua_State* L = lua_with_module();  // also sets the curve
-    if (variant == Variant::lua) push_lua_call(L, f);
+    const bool through_lua = variant == Variant::lua || variant == Variant::threads;
+    if (through_lua) push_lua_call(L, f);
+    // One thread, or the plan a call makes by default.
+    rururev::parallel::set_plan_for_test(variant == Variant::threads ? 0 : 1, UINT32_MAX);
     const int call = lua_gettop(L);
     auto once = [&](uint32_t* d) {
         switch (variant) {
-            case Variant::plain: f.plain(d, kFrameWidth, kFrameHeight); break;
-            case Variant::fast: f.fast(d, kFrameWidth, kFrameHeight); break;
+            case Variant::plain: f.plain(d, frame_width(), frame_height()); break;
+            case Variant::fast: f.fast(d, frame_width(), frame_height()); break;
             case Variant::lua:
+            case Variant::threads:
                 lua_pushvalue(L, call);
                 lua_pushlightuserdata(L, d);
-                lua_pushnumber(L, kFrameWidth);
-                lua_pushnumber(L, kFrameHeight);
+                lua_pushnumber(L, frame_width());
+                lua_pushnumber(L, frame_height());
                 lua_call(L, 3, 0);
                 break;
         }
     };
-    double total = 0;
+    double best = 1e9;
     for (auto _ : state) {
-        const double seconds = time_once(once);
+        const double seconds = time_once(once, through_lua ? wall_seconds : thread_seconds);
         state.SetIterationTime(seconds);
-        total += seconds;
+        best = std::min(best, seconds);
     }
-    if (variant == Variant::lua) lua_settop(L, call - 1);
-    const double mean = total / static_cast<double>(state.iterations());
+    if (through_lua) lua_settop(L, call - 1);
+    rururev::parallel::set_plan_for_test(0, 0);
     const std::string plain_key = std::string(f.label) + "/plain";
-    if (variant == Variant::plain) measured()[plain_key] = mean;
-    const double pixels = double(kFrameWidth) * kFrameHeight;
-    state.counters["MP/s"] = pixels / mean / 1e6;
-    state.counters["x_pass"] = mean / reference_seconds("pass", inplace_pass);
-    state.counters["x_plain"] = reference_seconds(plain_key, f.plain) / mean;
+    const std::string lua_key = std::string(f.label) + "/lua";
+    if (variant == Variant::plain) measured()[plain_key] = best;
+    if (variant == Variant::lua) measured()[lua_key] = best;
+    const double pixels = double(frame_width()) * frame_height();
+    state.counters["MP/s"] = pixels / best / 1e6;
+    state.counters["x_pass"] = best / reference_seconds("pass", inplace_pass);
+    state.counters["x_plain"] = reference_seconds(plain_key, f.plain) / best;
+    if (variant == Variant::threads) {
+        const auto found = measured().find(lua_key);
+        if (found != measured().end()) state.counters["x_threads"] = found->second / best;
+    }
 }
 
 void run_pass(benchmark::State& state) {
-    double total = 0;
+    double best = 1e9;
     for (auto _ : state) {
-        const double seconds = time_once([](uint32_t* d) { inplace_pass(d, kFrameWidth, kFrameHeight); });
+        const double seconds = time_once([](uint32_t* d) { inplace_pass(d, frame_width(), frame_height()); });
         state.SetIterationTime(seconds);
-        total += seconds;
+        best = std::min(best, seconds);
     }
-    const double mean = total / static_cast<double>(state.iterations());
-    measured()["pass"] = mean;
-    state.counters["MP/s"] = double(kFrameWidth) * kFrameHeight / mean / 1e6;
+    measured()["pass"] = best;
+    state.counters["MP/s"] = double(frame_width()) * frame_height() / best / 1e6;
 }
 
 void register_all() {
@@ -156,7 +179,8 @@ void register_all() {
     const struct {
         const char* suffix;
         Variant variant;
-    } variants[] = {{"/plain", Variant::plain}, {"/fast", Variant::fast}, {"/lua", Variant::lua}};
+    } variants[] = {{"/plain", Variant::plain}, {"/fast", Variant::fast}, {"/lua", Variant::lua},
+                    {"/threads", Variant::threads}};
     for (const BenchFilter& f : filters) {
         for (const auto& v : variants) {
             const std::string name = std::string(f.label) + v.suffix;

@@ -5,6 +5,10 @@
 # report ends the process (no recovery), so no test or fuzz run can pass over
 # one. float-cast-overflow is named because GCC leaves it out of "undefined".
 #
+# RURUREV_TSAN: ThreadSanitizer, for the filters that split frames over
+# threads. It cannot be combined with AddressSanitizer, so it is a build of
+# its own; the tests that run threads are run in it.
+#
 # RURUREV_FUZZ: coverage feedback for libFuzzer in every object, so that the
 # fuzz targets see the branches of the kernels and bindings; the targets in
 # fuzz/ link the libFuzzer runtime themselves.
@@ -36,6 +40,14 @@ if(RURUREV_SANITIZE)
     list(APPEND RURUREV_SANITIZER_PRELOAD ${path})
   endforeach()
   list(JOIN RURUREV_SANITIZER_PRELOAD ":" RURUREV_SANITIZER_PRELOAD)
+endif()
+
+if(RURUREV_TSAN)
+  if(RURUREV_SANITIZE)
+    message(FATAL_ERROR "RURUREV_TSAN and RURUREV_SANITIZE need builds of their own")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=thread)
 endif()
 
 if(RURUREV_FUZZ)

@@ -42,11 +42,11 @@ uint32_t word_at(uint64_t k) {
     return kAlphas[k / kColours] | static_cast<uint32_t>(k % kColours);
 }
 
-std::string describe(const char* target, uint64_t index, uint32_t in, uint32_t expected,
+std::string describe(const std::string& target, uint64_t index, uint32_t in, uint32_t expected,
                      uint32_t got) {
     char text[160];
     std::snprintf(text, sizeof text,
-                  "target %s, word %llu: in %08X, reference %08X, fast %08X", target,
+                  "%s, word %llu: in %08X, reference %08X, fast %08X", target.c_str(),
                   static_cast<unsigned long long>(index), in, expected, got);
     return text;
 }
@@ -65,17 +65,44 @@ std::string compare_on_targets(const Filter& fast, const std::vector<uint32_t>& 
         hwy::SetSupportedTargetsForTest(0);
         for (size_t i = 0; i < got.size(); i++) {
             if (got[i] != expected[i]) {
-                return describe(hwy::TargetName(target), first_index + i, input[i], expected[i],
-                                got[i]);
+                return describe(std::string("target ") + hwy::TargetName(target), first_index + i,
+                                input[i], expected[i], got[i]);
             }
         }
     }
     return "";
 }
 
+// Runs the threaded path on `threads` threads, splitting frames into parts
+// of as little as one word (or row), and compares it with expected.
+std::string compare_threaded(const Filter& threaded, unsigned threads,
+                             const std::vector<uint32_t>& input,
+                             const std::vector<uint32_t>& expected, uint32_t w, uint32_t h,
+                             uint64_t first_index) {
+    std::vector<uint32_t> got = input;
+    rururev::parallel::set_plan_for_test(threads, 1);
+    threaded(got.data(), w, h);
+    rururev::parallel::set_plan_for_test(0, 0);
+    for (size_t i = 0; i < got.size(); i++) {
+        if (got[i] != expected[i]) {
+            return describe(std::to_string(threads) + " threads, " + std::to_string(w) + "x" +
+                                std::to_string(h),
+                            first_index + i, input[i], expected[i], got[i]);
+        }
+    }
+    return "";
+}
+
+// Mixed colours and alphas (transparent ones among them), so that each lane
+// of a vector differs.
+uint32_t mixed_word(uint32_t i) {
+    constexpr uint32_t kMixedAlphas[] = {0u, 1u, 0x80u, 0xFFu};
+    return ((i * 0x9E3779B9u) & 0x00FFFFFFu) | kMixedAlphas[i % 4] << 24;
+}
+
 }  // namespace
 
-std::string every_colour(const Filter& reference, const Filter& fast) {
+std::string every_colour(const Case& c) {
     std::vector<uint32_t> input, expected;
     for (uint64_t start = 0; start < kWords;) {
         // Whole rows while they fit, then the remainder as one short row.
@@ -91,21 +118,29 @@ std::string every_colour(const Filter& reference, const Filter& fast) {
         input.resize(size_t{w} * h);
         for (size_t i = 0; i < input.size(); i++) input[i] = word_at(start + i);
         expected = input;
-        reference(expected.data(), w, h);
-        const std::string diff = compare_on_targets(fast, input, expected, w, h, start);
+        c.reference(expected.data(), w, h);
+        std::string diff = compare_on_targets(c.fast, input, expected, w, h, start);
+        if (diff.empty()) diff = compare_threaded(c.threaded, 3, input, expected, w, h, start);
         if (!diff.empty()) return diff;
         start += input.size();
     }
     return "";
 }
 
-std::string short_runs(const Filter& reference, const Filter& fast) {
+std::string short_runs(const Case& c) {
     // No pixels: nothing is read, not even through a null buffer.
     for (const int64_t target : hwy::SupportedAndGeneratedTargets()) {
         hwy::SetSupportedTargetsForTest(target);
-        fast(nullptr, 0, 0);
-        fast(nullptr, 0, 7);
+        c.fast(nullptr, 0, 0);
+        c.fast(nullptr, 0, 7);
         hwy::SetSupportedTargetsForTest(0);
+    }
+    constexpr unsigned kThreads[] = {2, 3, 7};
+    for (const unsigned threads : kThreads) {
+        rururev::parallel::set_plan_for_test(threads, 1);
+        c.threaded(nullptr, 0, 0);
+        c.threaded(nullptr, 0, 7);
+        rururev::parallel::set_plan_for_test(0, 0);
     }
     constexpr uint32_t kGuard = 0x5A5A5A5Au;
     constexpr size_t kGuards = 8;
@@ -114,16 +149,27 @@ std::string short_runs(const Filter& reference, const Filter& fast) {
     lengths.insert(lengths.end(), std::begin(kLongRuns), std::end(kLongRuns));
     for (const uint32_t n : lengths) {
         std::vector<uint32_t> input(n + kGuards, kGuard);
-        // Mixed colours and alphas (transparent ones among them), so each
-        // lane of a vector differs.
-        constexpr uint32_t kMixedAlphas[] = {0u, 1u, 0x80u, 0xFFu};
-        for (uint32_t i = 0; i < n; i++) {
-            input[i] = ((i * 0x9E3779B9u) & 0x00FFFFFFu) | kMixedAlphas[i % 4] << 24;
-        }
+        for (uint32_t i = 0; i < n; i++) input[i] = mixed_word(i);
         std::vector<uint32_t> expected = input;
-        reference(expected.data(), n, 1);
-        const std::string diff = compare_on_targets(fast, input, expected, n, 1, 0);
+        c.reference(expected.data(), n, 1);
+        std::string diff = compare_on_targets(c.fast, input, expected, n, 1, 0);
+        for (const unsigned threads : kThreads) {
+            if (diff.empty()) diff = compare_threaded(c.threaded, threads, input, expected, n, 1, 0);
+        }
         if (!diff.empty()) return "length " + std::to_string(n) + ": " + diff;
+    }
+    // Frames of odd sizes, fewer rows than threads among them.
+    constexpr uint32_t kSizes[][2] = {{1, 1}, {3, 2}, {5, 7}, {13, 11}, {63, 65}, {4093, 13}};
+    for (const auto& size : kSizes) {
+        const uint32_t w = size[0], h = size[1];
+        std::vector<uint32_t> input(size_t{w} * h + kGuards, kGuard);
+        for (uint32_t i = 0; i < w * h; i++) input[i] = mixed_word(i);
+        std::vector<uint32_t> expected = input;
+        c.reference(expected.data(), w, h);
+        for (const unsigned threads : kThreads) {
+            const std::string diff = compare_threaded(c.threaded, threads, input, expected, w, h, 0);
+            if (!diff.empty()) return diff;
+        }
     }
     return "";
 }
@@ -157,9 +203,7 @@ void expect_identical(const Case* cases, size_t n, bool every_colour) {
     targets_compared = 0;
     for (size_t i = 0; i < n; i++) {
         const Case& c = cases[i];
-        EXPECT_EQ(every_colour ? identity::every_colour(c.reference, c.fast)
-                               : short_runs(c.reference, c.fast),
-                  "")
+        EXPECT_EQ(every_colour ? identity::every_colour(c) : short_runs(c), "")
             << c.label;
     }
     report_targets();

@@ -2,7 +2,7 @@
 #include "adjust/adjust.h"
 #include "module/args.h"
 #include "module/functions.h"
-#include "simd/fast.h"
+#include "simd/parallel.h"
 
 namespace rururev {
 
@@ -10,14 +10,14 @@ namespace rururev {
 int tovoRGB(lua_State* L) {
     const Pixels px = get_pixels(L);
     const int32_t t0 = arg_int(L, 4), t1 = arg_int(L, 5), t2 = arg_int(L, 6), t3 = arg_int(L, 7);
-    return run_filter(L, [&] { fast::tovoRGB(px.data, px.count, t0, t1, t2, t3); });
+    return run_filter(L, [&] { parallel::tovoRGB(px.data, px.count, t0, t1, t2, t3); });
 }
 
 // tovoRGB2(data, w, h, t0, t1, t2, t3)
 int tovoRGB2(lua_State* L) {
     const Pixels px = get_pixels(L);
     const int32_t t0 = arg_int(L, 4), t1 = arg_int(L, 5), t2 = arg_int(L, 6), t3 = arg_int(L, 7);
-    return run_filter(L, [&] { fast::tovoRGB2(px.data, px.count, t0, t1, t2, t3); });
+    return run_filter(L, [&] { parallel::tovoRGB2(px.data, px.count, t0, t1, t2, t3); });
 }
 
 }  // namespace rururev

@@ -1,10 +1,11 @@
 // Gamma, fast: the luma and colour differences of every pixel on vectors
 // of doubles in the kernel's order and precision, and the power itself, a
 // call of the C library's single-precision pow, made once per distinct base
-// and remembered for the call: a frame holds far fewer lumas than pixels.
+// and remembered: a frame holds far fewer lumas than pixels, and a clip
+// mostly keeps its exponent, so the memo is kept from call to call.
+#include <atomic>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include "adjust/tone_filters.h"
@@ -16,41 +17,55 @@
 #define RURUREV_GAMMA_FAST_TYPES
 namespace rururev::simd {
 
-// powf(base, t0) for the bases met so far, one entry per slot: a slot picks
-// a base by its bits 6 to 22, so that nearby lumas land in nearby slots
-// (1 MB in all, held while the call lasts).
+// powf(base, t0) for the bases met so far, one entry per slot. Bases of
+// lumas 2 to 255 (2^-7 to 1) have a slot each when they differ by a luma
+// step: their mantissa's bits 6 to 22 pick one of 2^17 slots for bases from
+// 1/2 to 1, bits 7 to 22 one of 2^16 for 1/4 to 1/2, and so on down; other
+// bases share the slots by their bits 6 to 23. A photo's 150,000 or so
+// lumas then all stay in the 2 MB the memo holds.
+//
+// A slot is one 64-bit word, the power's bits above the base's bits
+// inverted, read and written whole, so that the threads of one call can
+// share the slots without a lock: each finds either its base's power or
+// another base. An all-zero slot is empty, its key the bits of a NaN, which
+// no base is (bases come from finite lumas).
 class PowerMemo {
 public:
-    static constexpr uint32_t kSlots = 1u << 17;
+    static constexpr uint32_t kSlots = 1u << 18;
+    using Slot = std::atomic<uint64_t>;
 
-    explicit PowerMemo(float t0) : t0_(t0) {}
+    static uint32_t slot_of(uint32_t bits) {
+        const uint32_t exponent = bits >> 23;  // the sign is 0 for these
+        if (exponent >= 119 && exponent <= 126) {
+            const uint32_t level = 126 - exponent;
+            return (kSlots - (kSlots >> level)) + ((bits & 0x7FFFFFu) >> (6 + level));
+        }
+        return (bits >> 6) & (kSlots - 1);
+    }
 
-    // False when its table cannot be had.
-    bool ready() const { return keys_ != nullptr && values_ != nullptr; }
+    PowerMemo(Slot* slots, float t0) : slots_(slots), t0_(t0) {}
 
-    float operator()(float base) {
+    float operator()(float base) const {
         uint32_t bits;
         std::memcpy(&bits, &base, sizeof bits);
-        const uint32_t slot = (bits >> 6) & (kSlots - 1);
-        if (keys_[slot] != bits) {
-            keys_[slot] = bits;
-            values_[slot] = std::pow(base, t0_);
+        Slot& slot = slots_[slot_of(bits)];
+        const uint64_t entry = slot.load(std::memory_order_relaxed);
+        float power;
+        if (static_cast<uint32_t>(entry) == ~bits) {
+            const uint32_t power_bits = static_cast<uint32_t>(entry >> 32);
+            std::memcpy(&power, &power_bits, sizeof power);
+            return power;
         }
-        return values_[slot];
+        power = std::pow(base, t0_);
+        uint32_t power_bits;
+        std::memcpy(&power_bits, &power, sizeof power_bits);
+        slot.store(uint64_t{power_bits} << 32 | ~bits, std::memory_order_relaxed);
+        return power;
     }
 
 private:
-    // An empty slot's key is a NaN pattern no base can have: bases come
-    // from finite lumas.
-    static uint32_t* empty_keys() {
-        uint32_t* keys = new (std::nothrow) uint32_t[kSlots];
-        if (keys != nullptr) std::memset(keys, 0xFF, kSlots * sizeof(uint32_t));
-        return keys;
-    }
-
+    Slot* slots_;
     float t0_;
-    std::unique_ptr<uint32_t[]> keys_{empty_keys()};
-    std::unique_ptr<float[]> values_{new (std::nothrow) float[kSlots]};
 };
 
 }  // namespace rururev::simd
@@ -110,10 +125,11 @@ HWY_INLINE V32 Rebuilt(V32 words, const Luma& luma, VD power) {
 }
 
 // Blocks of pixels in three passes, so that the calls of pow stay out of
-// the vector loops: the bases in vectors, their powers one by one through
-// the memo, then the new words in vectors. The last partial vector of a
+// the vector loops: the bases (and the colour differences, kept in single
+// precision as the kernel holds them) in vectors, their powers one by one
+// through the memo, then the new words in vectors. The last partial vector of a
 // block goes through zero-padded copies on the stack.
-void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, PowerMemo* memo, double t1, double t2,
+void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, const PowerMemo* memo, double t1, double t2,
                 double t3) {
     const D d;
     const D32 d32;
@@ -121,6 +137,8 @@ void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, PowerMemo* memo, doub
     const size_t lanes = hn::Lanes(d32);
     constexpr size_t kBlock = 1024;
     HWY_ALIGN float bases[kBlock + HWY_MAX_BYTES / sizeof(float)];
+    HWY_ALIGN float us[kBlock + HWY_MAX_BYTES / sizeof(float)];
+    HWY_ALIGN float vs[kBlock + HWY_MAX_BYTES / sizeof(float)];
     HWY_ALIGN float powers[kBlock + HWY_MAX_BYTES / sizeof(float)] = {};
     HWY_ALIGN uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)];
     for (size_t start = 0; start < count; start += kBlock) {
@@ -135,12 +153,19 @@ void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, PowerMemo* memo, doub
         };
         for (size_t i = 0; i < n; i += lanes) {
             const Luma luma = LumaOf(load(i), t1, t2, t3);
-            hn::Store(hn::DemoteTo(df, hn::Div(luma.y, hn::Set(d, 255.0))), df, bases + i);
+            // The kernel divides in double and rounds to single; dividing
+            // the single luma in single precision rounds to the same float
+            // (double holds more than twice the digits of single).
+            hn::Store(hn::Div(hn::DemoteTo(df, luma.y), hn::Set(df, 255.0f)), df, bases + i);
+            hn::Store(hn::DemoteTo(df, luma.u), df, us + i);
+            hn::Store(hn::DemoteTo(df, luma.v), df, vs + i);
         }
         for (size_t j = 0; j < n; j++) powers[j] = (*memo)(bases[j]);
         for (size_t i = 0; i < n; i += lanes) {
             const auto words = load(i);
-            const auto out = Rebuilt(words, LumaOf(words, t1, t2, t3), hn::PromoteTo(d, hn::Load(df, powers + i)));
+            const Luma luma = {hn::Zero(d), hn::PromoteTo(d, hn::Load(df, us + i)),
+                               hn::PromoteTo(d, hn::Load(df, vs + i))};
+            const auto out = Rebuilt(words, luma, hn::PromoteTo(d, hn::Load(df, powers + i)));
             if (i < whole) {
                 hn::StoreU(out, d32, block + i);
             } else {
@@ -162,12 +187,58 @@ HWY_EXPORT(GammaWords);
 
 namespace fast {
 
-void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3) {
-    // A small image does not repay setting up the memo.
-    if (plain_requested() || count < 4096) return kernel::tovoGanma(data, count, t0, t1, t2, t3);
-    simd::PowerMemo memo(t0);
-    if (!memo.ready()) return kernel::tovoGanma(data, count, t0, t1, t2, t3);
+namespace {
+
+using simd::PowerMemo;
+
+// The kept memo (zeros until a call fills it) and the exponent its
+// powers are of; a call holds it while `kept_taken` is set.
+PowerMemo::Slot kept_slots[PowerMemo::kSlots];
+std::atomic<bool> kept_taken{false};
+uint32_t kept_exponent = 0;
+bool kept_filled = false;
+
+uint32_t bits_of(float x) {
+    uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+}  // namespace
+
+GammaPowers::GammaPowers(float t0) : t0_(t0), slots_(nullptr), kept_(false) {
+    if (!kept_taken.exchange(true, std::memory_order_acquire)) {
+        kept_ = true;
+        slots_ = kept_slots;
+        if (!kept_filled || kept_exponent != bits_of(t0)) {
+            for (PowerMemo::Slot& slot : kept_slots) slot.store(0, std::memory_order_relaxed);
+            kept_exponent = bits_of(t0);
+            kept_filled = true;
+        }
+        return;
+    }
+    // Another call, on another host thread, holds the kept memo.
+    slots_ = new (std::nothrow) PowerMemo::Slot[PowerMemo::kSlots]();
+}
+
+GammaPowers::~GammaPowers() {
+    if (kept_) {
+        kept_taken.store(false, std::memory_order_release);
+    } else {
+        delete[] static_cast<PowerMemo::Slot*>(slots_);
+    }
+}
+
+void GammaPowers::run(uint32_t* data, uint32_t count, int32_t t1, int32_t t2, int32_t t3) const {
+    if (plain_requested() || slots_ == nullptr) return kernel::tovoGanma(data, count, t0_, t1, t2, t3);
+    const PowerMemo memo(static_cast<PowerMemo::Slot*>(slots_), t0_);
     HWY_DYNAMIC_DISPATCH(simd::GammaWords)(data, count, &memo, t1, t2, t3);
+}
+
+void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3) {
+    // A small image does not repay a memo.
+    if (plain_requested() || count < 4096) return kernel::tovoGanma(data, count, t0, t1, t2, t3);
+    GammaPowers(t0).run(data, count, t1, t2, t3);
 }
 
 }  // namespace fast

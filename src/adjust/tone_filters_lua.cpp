@@ -2,7 +2,7 @@
 #include "adjust/tone_filters.h"
 #include "module/args.h"
 #include "module/functions.h"
-#include "simd/fast.h"
+#include "simd/parallel.h"
 
 namespace rururev {
 
@@ -11,7 +11,7 @@ int tovoMono(lua_State* L) {
     const Pixels px = get_pixels(L);
     const int32_t t0 = arg_int(L, 4), t1 = arg_int(L, 5), t2 = arg_int(L, 6), t3 = arg_int(L, 7);
     const bool t4 = arg_bool(L, 8);
-    return run_filter(L, [&] { fast::tovoMono(px.data, px.count, t0, t1, t2, t3, t4); });
+    return run_filter(L, [&] { parallel::tovoMono(px.data, px.count, t0, t1, t2, t3, t4); });
 }
 
 // tovo2Pns(data, w, h, t0, t1, t2, t3, t4, t5, t6): t4 is read as a number,
@@ -21,7 +21,7 @@ int tovo2Pns(lua_State* L) {
     const int32_t t0 = arg_int(L, 4), t1 = arg_int(L, 5), t2 = arg_int(L, 6), t3 = arg_int(L, 7);
     const uint8_t t4 = arg_byte(L, 8);
     const int32_t t5 = arg_int(L, 9), t6 = arg_int(L, 10);
-    return run_filter(L, [&] { fast::tovo2Pns(px.data, px.count, t0, t1, t2, t3, t4, t5, t6); });
+    return run_filter(L, [&] { parallel::tovo2Pns(px.data, px.count, t0, t1, t2, t3, t4, t5, t6); });
 }
 
 // tovoAlp0(data, w, h, t0, t1, t2)
@@ -36,7 +36,7 @@ int tovoNStage(lua_State* L) {
     const Pixels px = get_pixels(L);
     const int32_t t0 = arg_int(L, 4), t1 = arg_int(L, 5), t2 = arg_int(L, 6), t3 = arg_int(L, 7);
     const bool chk0 = arg_bool(L, 8);
-    return run_filter(L, [&] { fast::tovoNStage(px.data, px.count, t0, t1, t2, t3, chk0); });
+    return run_filter(L, [&] { parallel::tovoNStage(px.data, px.count, t0, t1, t2, t3, chk0); });
 }
 
 // tovoNStage2(data, w, h, t0, t1, t2, t3, chk0)
@@ -44,7 +44,7 @@ int tovoNStage2(lua_State* L) {
     const Pixels px = get_pixels(L);
     const int32_t t0 = arg_int(L, 4), t1 = arg_int(L, 5), t2 = arg_int(L, 6), t3 = arg_int(L, 7);
     const bool chk0 = arg_bool(L, 8);
-    return run_filter(L, [&] { fast::tovoNStage2(px.data, px.count, t0, t1, t2, t3, chk0); });
+    return run_filter(L, [&] { parallel::tovoNStage2(px.data, px.count, t0, t1, t2, t3, chk0); });
 }
 
 // tovoGanma(data, w, h, t0, t1, t2, t3): t0 is rounded to single precision.
@@ -52,7 +52,7 @@ int tovoGanma(lua_State* L) {
     const Pixels px = get_pixels(L);
     const float t0 = arg_float(L, 4);
     const int32_t t1 = arg_int(L, 5), t2 = arg_int(L, 6), t3 = arg_int(L, 7);
-    return run_filter(L, [&] { fast::tovoGanma(px.data, px.count, t0, t1, t2, t3); });
+    return run_filter(L, [&] { parallel::tovoGanma(px.data, px.count, t0, t1, t2, t3); });
 }
 
 // tovoRngPut(data, w, h, t0, t1, t2, oc, chk)
@@ -61,7 +61,7 @@ int tovoRngPut(lua_State* L) {
     const int32_t t0 = arg_int(L, 4), t1 = arg_int(L, 5), t2 = arg_int(L, 6);
     const uint32_t oc = arg_dword(L, 7);
     const uint8_t chk = arg_byte(L, 8);
-    return run_filter(L, [&] { fast::tovoRngPut(px.data, px.count, t0, t1, t2, oc, chk); });
+    return run_filter(L, [&] { parallel::tovoRngPut(px.data, px.count, t0, t1, t2, oc, chk); });
 }
 
 }  // namespace rururev

@@ -2,7 +2,7 @@
 #include "curve/curve.h"
 #include "module/args.h"
 #include "module/functions.h"
-#include "simd/fast.h"
+#include "simd/parallel.h"
 
 namespace rururev {
 
@@ -23,14 +23,14 @@ int tovoInterRGBset(lua_State* L) {
 int tovoInterRGB(lua_State* L) {
     const Pixels px = get_pixels(L);
     const int32_t t2 = arg_int(L, 4), t3 = arg_int(L, 5), sh = arg_int(L, 6);
-    return run_filter(L, [&] { fast::tovoInterRGB(px.data, px.count, pointy, t2, t3, sh); });
+    return run_filter(L, [&] { parallel::tovoInterRGB(px.data, px.count, pointy, t2, t3, sh); });
 }
 
 // tovoInterHSV(data, w, h, t2, t3, sh)
 int tovoInterHSV(lua_State* L) {
     const Pixels px = get_pixels(L);
     const int32_t t2 = arg_int(L, 4), t3 = arg_int(L, 5), sh = arg_int(L, 6);
-    return run_filter(L, [&] { fast::tovoInterHSV(px.data, px.count, pointy, t2, t3, sh); });
+    return run_filter(L, [&] { parallel::tovoInterHSV(px.data, px.count, pointy, t2, t3, sh); });
 }
 
 }  // namespace rururev

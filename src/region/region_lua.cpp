@@ -4,7 +4,7 @@
 #include "module/lua_api.h"
 #include "region/frame_store.h"
 #include "region/region.h"
-#include "simd/fast.h"
+#include "simd/parallel.h"
 
 namespace rururev {
 
@@ -13,7 +13,7 @@ int tovoYCbCr(lua_State* L) {
     const Pixels px = get_pixels(L);
     const int32_t t0 = arg_int(L, 4), t1 = arg_int(L, 5), t2 = arg_int(L, 6);
     const uint32_t oc = arg_dword(L, 7);
-    return run_filter(L, [&] { fast::tovoYCbCr(px.data, px.count, t0, t1, t2, oc); });
+    return run_filter(L, [&] { parallel::tovoYCbCr(px.data, px.count, t0, t1, t2, oc); });
 }
 
 // The arguments tovoCSplt and tovoCTracking share after the buffer: w and h
@@ -35,7 +35,7 @@ int tovoCSplt(lua_State* L) {
     const Pixels px = get_pixels(L);
     const SelectArgs a = select_args(L);
     return run_filter(L, [&] {
-        fast::tovoCSplt(px.data, a.w, a.h, a.t0, a.t1, a.t2, a.t3, a.oc, a.x0, a.x1, a.y0, a.y1);
+        parallel::tovoCSplt(px.data, a.w, a.h, a.t0, a.t1, a.t2, a.t3, a.oc, a.x0, a.x1, a.y0, a.y1);
     });
 }
 
@@ -44,7 +44,7 @@ int tovoCTracking(lua_State* L) {
     const Pixels px = get_pixels(L);
     const SelectArgs a = select_args(L);
     return run_filter(L, [&] {
-        fast::tovoCTracking(px.data, a.w, a.h, a.t0, a.t1, a.t2, a.t3, a.oc, a.x0, a.x1, a.y0,
+        parallel::tovoCTracking(px.data, a.w, a.h, a.t0, a.t1, a.t2, a.t3, a.oc, a.x0, a.x1, a.y0,
                               a.y1);
     });
 }
@@ -66,7 +66,7 @@ int tovoFrameCBA(lua_State* L) {
     FrameStore& store = frame_store();
     if (px.count > 0 && !store.fit(px.count)) raise_no_store(L, px.count);
     return run_filter(L, [&] {
-        fast::tovoFrameCBA(px.data, px.count, store.words(), t1, t2, t3, nn, oc, chk0);
+        parallel::tovoFrameCBA(px.data, px.count, store.words(), t1, t2, t3, nn, oc, chk0);
     });
 }
 

@@ -22,6 +22,28 @@ void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
 void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
               uint8_t t4, int32_t t5, int32_t t6);
 void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3);
+
+// tovoGanma's memo of powers of one exponent t0, for the parts of one frame
+// at once. It is the memo kept from call to call (its powers stay while
+// calls keep the exponent) when no other call holds it, else one of this
+// call's own.
+class GammaPowers {
+public:
+    explicit GammaPowers(float t0);
+    ~GammaPowers();
+    GammaPowers(const GammaPowers&) = delete;
+    GammaPowers& operator=(const GammaPowers&) = delete;
+
+    // tovoGanma with exponent t0 over `count` words; parts of one frame may
+    // run it on several threads at once.
+    void run(uint32_t* data, uint32_t count, int32_t t1, int32_t t2, int32_t t3) const;
+
+private:
+    float t0_;
+    void* slots_;  // null when no memo could be had: the plain kernel runs
+    bool kept_;
+};
+
 void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
                 bool chk0);
 void tovoNStage2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
@@ -41,18 +63,3 @@ void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t 
                   int32_t sh);
 
 }  // namespace rururev::fast
-
-// The same call written once, as two functions over (d, w, h): the first
-// runs it on the plain kernels, the second on the fast paths. For the tests
-// that compare them and for the benchmark.
-#define RURUREV_PLAIN_AND_FAST(call)                  \
-    [](uint32_t* d, uint32_t w, uint32_t h) {         \
-        using namespace rururev::kernel;              \
-        (void)w, (void)h;                             \
-        call;                                         \
-    },                                                \
-    [](uint32_t* d, uint32_t w, uint32_t h) {         \
-        using namespace rururev::fast;                \
-        (void)w, (void)h;                             \
-        call;                                         \
-    }

@@ -44,6 +44,11 @@ void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
 void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3) {
     kernel::tovoGanma(data, count, t0, t1, t2, t3);
 }
+GammaPowers::GammaPowers(float t0) : t0_(t0), slots_(nullptr), kept_(false) {}
+GammaPowers::~GammaPowers() = default;
+void GammaPowers::run(uint32_t* data, uint32_t count, int32_t t1, int32_t t2, int32_t t3) const {
+    kernel::tovoGanma(data, count, t0_, t1, t2, t3);
+}
 void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
                 bool chk0) {
     kernel::tovoNStage(data, count, t0, t1, t2, t3, chk0);

@@ -1,0 +1,267 @@
+// The filters over several threads: each frame cut into runs of whole
+// pixels (whole rows for the filters that know rows, whole grid steps for
+// frame change marking), a few runs per thread.
+#include "simd/parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <numeric>
+
+#include "simd/fast.h"
+#include "simd/threads.h"
+
+namespace rururev::parallel {
+namespace {
+
+// The fewest words a thread gets, below which its start and its wait for a
+// core (10 microseconds and more) cost more than it saves; measured on 2
+// cores shared with other work. Filters differ tenfold in work per pixel.
+constexpr uint32_t kHeavy = 16384;   // 1.5 ns a pixel or more: HSV round trips, selections, gamma
+constexpr uint32_t kLight = 65536;   // sums and comparisons on every pixel
+constexpr uint32_t kTable = 262144;  // a byte-table look-up a channel: 0.1 to 0.3 ns a pixel
+
+// Parts start on multiples of this many words: whole vector groups, and
+// threads that share no cache line when the buffer is aligned.
+constexpr uint64_t kStep = 64;
+
+std::atomic<unsigned> test_threads{0};
+std::atomic<uint32_t> test_min_words{0};
+
+unsigned default_threads() {
+    static const unsigned threads = [] {
+        const unsigned asked = threads_value(std::getenv("RURUREV_THREADS"));
+        if (asked != 0) return asked;
+        return std::clamp(threads::hardware_threads(), 1u, kDefaultMost);
+    }();
+    return threads;
+}
+
+// How many parts `words` words of a filter are worth.
+unsigned parts_for(uint64_t words, uint32_t min_words) {
+    const unsigned threads = thread_count();
+    if (test_threads.load(std::memory_order_relaxed) != 0) {
+        min_words = test_min_words.load(std::memory_order_relaxed);
+    }
+    const uint64_t most = words / std::max<uint32_t>(min_words, 1);
+    return static_cast<unsigned>(std::clamp<uint64_t>(most, 1, threads));
+}
+
+// Runs body(begin, n) over units 0 to `units` (`words` words) on `threads`
+// threads. The units are cut into a few runs per thread, each starting on a
+// multiple of `step` units and long enough to repay its call (and the
+// tables some fast paths make for it). The threads take runs as they come
+// free, so that a thread that starts late or is kept waiting by other work
+// does fewer: the calling thread from the end, the others from the start.
+// Empty runs are left out.
+template <class Body>
+void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, const Body& body) {
+    constexpr uint64_t kRunsPerThread = 2, kRunWords = 32768;
+    const uint64_t most = units / step;
+    threads = static_cast<unsigned>(std::min<uint64_t>(threads, most));
+    if (threads <= 1) return body(0, units);
+    struct Job {
+        const Body* body;
+        uint32_t units;
+        unsigned runs;
+        uint64_t step;
+        // The runs not taken yet: from `front` (low half) up to `back`.
+        std::atomic<uint64_t> left;
+        uint32_t start(unsigned k) const {
+            if (k >= runs) return units;
+            const uint64_t even = uint64_t{units} * k / runs;
+            return static_cast<uint32_t>(even - even % step);
+        }
+        // The next run from the back (for the calling thread, which most
+        // likely has the end of the frame in its cache, having just written
+        // it) or from the front; false when none is left.
+        bool take(bool from_back, unsigned* k) {
+            uint64_t now = left.load(std::memory_order_relaxed);
+            for (;;) {
+                const uint32_t front = static_cast<uint32_t>(now), back = static_cast<uint32_t>(now >> 32);
+                if (front >= back) return false;
+                const uint64_t next = from_back ? uint64_t{back - 1} << 32 | front
+                                                : uint64_t{back} << 32 | (front + 1);
+                if (left.compare_exchange_weak(now, next, std::memory_order_relaxed)) {
+                    *k = from_back ? back - 1 : front;
+                    return true;
+                }
+            }
+        }
+    };
+    const uint64_t runs = std::max<uint64_t>(std::min({threads * kRunsPerThread, most, words / kRunWords}), threads);
+    Job job{&body, units, static_cast<unsigned>(runs), step, {runs << 32}};
+    threads::run_parts(threads, [](void* context, unsigned part) {
+        Job& j = *static_cast<Job*>(context);
+        for (unsigned k; j.take(part == 0, &k);) {
+            const uint32_t begin = j.start(k), end = j.start(k + 1);
+            if (end > begin) (*j.body)(begin, end - begin);
+        }
+    }, &job);
+}
+
+template <class Body>
+void for_words(uint32_t count, uint32_t min_words, const Body& body) {
+    for_parts(count, count, parts_for(count, min_words), kStep, body);
+}
+
+// Colour split and tracking by whole rows; each part sees the rectangle's
+// rows moved by its first row. A w x h that wraps past 2^32 words (the
+// kernel counts modulo 2^32) runs as one part.
+template <class Select>
+void select_rows(Select select, uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1,
+                 int32_t t2, int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0,
+                 uint32_t y1) {
+    const uint64_t words = uint64_t{w} * h;
+    if (words > UINT32_MAX || w == 0) return select(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+    const uint64_t step = (kStep + w - 1) / w;
+    for_parts(h, words, parts_for(words, kHeavy), step, [&](uint32_t row, uint32_t rows) {
+        // Rows y0 to y1 of the frame, as rows of the part; 1 to 0 is none.
+        uint32_t part_y0 = 1, part_y1 = 0;
+        if (y1 >= row) {
+            part_y0 = y0 > row ? y0 - row : 0;
+            part_y1 = y1 - row;
+        }
+        select(data + size_t{row} * w, w, rows, t0, t1, t2, t3, oc, x0, x1, part_y0, part_y1);
+    });
+}
+
+}  // namespace
+
+unsigned threads_value(const char* value) {
+    if (value == nullptr || *value < '0' || *value > '9') return 0;
+    char* end = nullptr;
+    const unsigned long n = std::strtoul(value, &end, 10);
+    if (*end != '\0') return 0;
+    return static_cast<unsigned>(std::min<unsigned long>(n, kMost));
+}
+
+unsigned thread_count() {
+    const unsigned forced = test_threads.load(std::memory_order_relaxed);
+    return forced != 0 ? forced : default_threads();
+}
+
+void set_plan_for_test(unsigned threads, uint32_t min_words) {
+    test_min_words.store(min_words, std::memory_order_relaxed);
+    test_threads.store(std::min(threads, kMost), std::memory_order_relaxed);
+}
+
+void tovoRGB(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
+    for_words(count, kTable, [&](uint32_t b, uint32_t n) { fast::tovoRGB(data + b, n, t0, t1, t2, t3); });
+}
+
+void tovoRGB2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
+    for_words(count, kTable, [&](uint32_t b, uint32_t n) { fast::tovoRGB2(data + b, n, t0, t1, t2, t3); });
+}
+
+void tovoHSV(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
+    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) { fast::tovoHSV(data + b, n, t0, t1, t2, t3); });
+}
+
+void tovoHSV2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+              uint32_t t4, int32_t t5) {
+    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
+        fast::tovoHSV2(data + b, n, t0, t1, t2, t3, t4, t5);
+    });
+}
+
+void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
+    for_words(count, kLight, [&](uint32_t b, uint32_t n) { fast::tovoNega(data + b, n, t0, t1, t2, t3); });
+}
+
+void tovoHighShadow(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
+                    int32_t t3, int32_t cmax, int32_t cmin) {
+    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) {
+        fast::tovoHighShadow(data + b, n, t0, t1, t2, t3, cmax, cmin);
+    });
+}
+
+void tovoHighShadowDoder(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
+                         int32_t t3, int32_t cmax, int32_t cmin) {
+    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) {
+        fast::tovoHighShadowDoder(data + b, n, t0, t1, t2, t3, cmax, cmin);
+    });
+}
+
+void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+              bool t4) {
+    for_words(count, kLight, [&](uint32_t b, uint32_t n) { fast::tovoMono(data + b, n, t0, t1, t2, t3, t4); });
+}
+
+void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+              uint8_t t4, int32_t t5, int32_t t6) {
+    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
+        fast::tovo2Pns(data + b, n, t0, t1, t2, t3, t4, t5, t6);
+    });
+}
+
+// The parts share one memo of powers, which outlives the call when it is
+// the kept one.
+void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3) {
+    const unsigned parts = parts_for(count, kHeavy);
+    if (parts <= 1) return fast::tovoGanma(data, count, t0, t1, t2, t3);
+    const fast::GammaPowers powers(t0);
+    for_parts(count, count, parts, kStep, [&](uint32_t b, uint32_t n) { powers.run(data + b, n, t1, t2, t3); });
+}
+
+void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+                bool chk0) {
+    for_words(count, chk0 ? kLight : kTable, [&](uint32_t b, uint32_t n) {
+        fast::tovoNStage(data + b, n, t0, t1, t2, t3, chk0);
+    });
+}
+
+void tovoNStage2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
+                 bool chk0) {
+    for_words(count, chk0 ? kLight : kTable, [&](uint32_t b, uint32_t n) {
+        fast::tovoNStage2(data + b, n, t0, t1, t2, t3, chk0);
+    });
+}
+
+void tovoRngPut(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc,
+                uint8_t chk) {
+    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
+        fast::tovoRngPut(data + b, n, t0, t1, t2, oc, chk);
+    });
+}
+
+void tovoYCbCr(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc) {
+    for_words(count, kLight, [&](uint32_t b, uint32_t n) { fast::tovoYCbCr(data + b, n, t0, t1, t2, oc); });
+}
+
+void tovoCSplt(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, int32_t t2,
+               int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
+    select_rows(fast::tovoCSplt, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+}
+
+void tovoCTracking(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, int32_t t2,
+                   int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
+    select_rows(fast::tovoCTracking, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+}
+
+// Each part starts on the grid (a multiple of the spacing nn) and compares
+// and rewrites only its own pixels and store entries.
+void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, int32_t t2,
+                  int32_t t3, int32_t nn, uint32_t oc, bool chk0) {
+    const uint32_t spacing = static_cast<uint32_t>(nn);
+    const uint64_t step = spacing == 0 ? kStep : std::lcm(kStep, uint64_t{spacing});
+    for_parts(count, count, parts_for(count, kLight), step, [&](uint32_t b, uint32_t n) {
+        fast::tovoFrameCBA(data + b, n, sdata + b, t1, t2, t3, nn, oc, chk0);
+    });
+}
+
+void tovoInterRGB(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
+                  int32_t sh) {
+    for_words(count, kTable, [&](uint32_t b, uint32_t n) {
+        fast::tovoInterRGB(data + b, n, pointy, t2, t3, sh);
+    });
+}
+
+void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
+                  int32_t sh) {
+    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) {
+        fast::tovoInterHSV(data + b, n, pointy, t2, t3, sh);
+    });
+}
+
+}  // namespace rururev::parallel
