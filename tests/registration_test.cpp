@@ -90,7 +90,7 @@ TEST_F(Registration, ProgramFilterTableListsEveryBufferFilterWithItsArguments) {
             module_filters += name + " ";
         }
     }
-    run("filters = dofile('" RURUREV_SOURCE_DIR "/src/cli/filters.lua')\n"
+    run("filters = dofile('" RURUREV_FILTERS_LUA "')\n"
         "listed = ''\n"
         "for _, spec in ipairs(filters) do listed = listed .. spec.name .. ' ' end");
     lua_getglobal(L, "listed");
