@@ -149,27 +149,27 @@ void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, const PowerMemo* memo
             if (i < whole) return hn::LoadU(d32, block + i);
             std::memset(tail, 0, sizeof tail);
             std::memcpy(tail, block + i, (n - i) * sizeof(uint32_t));
-            return hn::Load(d32, tail);
+            return hn::LoadU(d32, tail);
         };
         for (size_t i = 0; i < n; i += lanes) {
             const Luma luma = LumaOf(load(i), t1, t2, t3);
             // The kernel divides in double and rounds to single; dividing
             // the single luma in single precision rounds to the same float
             // (double holds more than twice the digits of single).
-            hn::Store(hn::Div(hn::DemoteTo(df, luma.y), hn::Set(df, 255.0f)), df, bases + i);
-            hn::Store(hn::DemoteTo(df, luma.u), df, us + i);
-            hn::Store(hn::DemoteTo(df, luma.v), df, vs + i);
+            hn::StoreU(hn::Div(hn::DemoteTo(df, luma.y), hn::Set(df, 255.0f)), df, bases + i);
+            hn::StoreU(hn::DemoteTo(df, luma.u), df, us + i);
+            hn::StoreU(hn::DemoteTo(df, luma.v), df, vs + i);
         }
         for (size_t j = 0; j < n; j++) powers[j] = (*memo)(bases[j]);
         for (size_t i = 0; i < n; i += lanes) {
             const auto words = load(i);
-            const Luma luma = {hn::Zero(d), hn::PromoteTo(d, hn::Load(df, us + i)),
-                               hn::PromoteTo(d, hn::Load(df, vs + i))};
-            const auto out = Rebuilt(words, luma, hn::PromoteTo(d, hn::Load(df, powers + i)));
+            const Luma luma = {hn::Zero(d), hn::PromoteTo(d, hn::LoadU(df, us + i)),
+                               hn::PromoteTo(d, hn::LoadU(df, vs + i))};
+            const auto out = Rebuilt(words, luma, hn::PromoteTo(d, hn::LoadU(df, powers + i)));
             if (i < whole) {
                 hn::StoreU(out, d32, block + i);
             } else {
-                hn::Store(out, d32, tail);
+                hn::StoreU(out, d32, tail);
                 std::memcpy(block + i, tail, (n - i) * sizeof(uint32_t));
             }
         }

@@ -89,14 +89,14 @@ HWY_INLINE void SelectInside(uint32_t* HWY_RESTRICT data, size_t count, const Wi
             const D d;
             const D32 d32;
             HWY_ALIGN uint32_t in[HWY_MAX_BYTES / 4], grey[HWY_MAX_BYTES / 4];
-            hn::Store(words, du, in);
+            hn::StoreU(words, du, in);
             for (size_t part = 0; part < hn::Lanes(du); part += hn::Lanes(d32)) {
                 const ChannelsV<D> c = ChannelsOf(d, d32, hn::LoadU(d32, in + part));
                 const auto sum = hn::Add(hn::Add(hn::Mul(hn::Set(d, 0.298912), c.r), hn::Mul(hn::Set(d, 0.586611), c.g)),
                                          hn::Mul(hn::Set(d, 0.114478), c.b));
                 hn::StoreU(AsWord(hn::Trunc(sum)), d32, grey + part);
             }
-            const auto ave = hn::Load(du, grey);
+            const auto ave = hn::LoadU(du, grey);
             left_out = hn::Or(hn::And(words, hn::Set(du, 0xFF000000u)), hn::Mul(ave, hn::Set(du, 0x010101u)));
         } else {
             left_out = hn::And(words, hn::Set(du, 0x00FFFFFFu));
@@ -172,8 +172,8 @@ size_t MarkGridWords(uint32_t* HWY_RESTRICT data, const uint32_t* HWY_RESTRICT s
             grid[k] = base[k * spacing];
             grid_stored[k] = stored_base[k * spacing];
         }
-        const auto words = hn::Load(d32, grid);
-        auto stored = hn::Load(d32, grid_stored);
+        const auto words = hn::LoadU(d32, grid);
+        auto stored = hn::LoadU(d32, grid_stored);
         stored = hn::IfThenElse(hn::Eq(stored, hn::Zero(d32)), words, stored);
         VD y, cb, cr, was_y, was_cb, was_cr;
         YCbCrOf(ChannelsOf(d, d32, words), &y, &cb, &cr);
@@ -188,7 +188,7 @@ size_t MarkGridWords(uint32_t* HWY_RESTRICT data, const uint32_t* HWY_RESTRICT s
         const auto alpha = hn::And(words, alpha_bits);
         const auto kept = chk0 ? hn::Or(alpha, hn::Set(d32, 0x0000FFFFu)) : words;
         const auto out = hn::IfThenElse(unchanged, kept, hn::Or(alpha, hn::Set(d32, marker)));
-        hn::Store(out, d32, grid);
+        hn::StoreU(out, d32, grid);
         for (size_t k = 0; k < lanes; k++) base[k * spacing] = grid[k];
     }
     return done;

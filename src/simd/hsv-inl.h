@@ -157,9 +157,9 @@ HWY_INLINE hn::Vec<D> TableAt(D d, const double* HWY_RESTRICT table, hn::Vec<D> 
     const hn::Rebind<int32_t, D> di32;
     HWY_ALIGN int32_t index[HWY_MAX_BYTES / sizeof(double)];
     HWY_ALIGN double value[HWY_MAX_BYTES / sizeof(double)];
-    hn::Store(hn::DemoteTo(di32, k), di32, index);
+    hn::StoreU(hn::DemoteTo(di32, k), di32, index);
     for (size_t j = 0; j < hn::Lanes(d); j++) value[j] = table[index[j]];
-    return hn::Load(d, value);
+    return hn::LoadU(d, value);
 }
 
 // Clamps whole lanes into 0 to 255.

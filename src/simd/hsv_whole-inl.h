@@ -116,9 +116,9 @@ static HWY_NOINLINE VWI DoubleLevel(VWI index, VWI s, VWI v, const double* HWY_R
     const hn::Rebind<int64_t, D> d64;
     HWY_ALIGN int32_t at[HWY_MAX_BYTES / 4], ss[HWY_MAX_BYTES / 4], vv[HWY_MAX_BYTES / 4];
     HWY_ALIGN int32_t level[HWY_MAX_BYTES / 4];
-    hn::Store(index, di, at);
-    hn::Store(s, di, ss);
-    hn::Store(v, di, vv);
+    hn::StoreU(index, di, at);
+    hn::StoreU(s, di, ss);
+    hn::StoreU(v, di, vv);
     const auto load = [&](const int32_t* from) { return hn::LoadU(dpart, from); };
     for (size_t part = 0; part < hn::Lanes(di); part += hn::Lanes(dpart)) {
         const auto sd = hn::GatherIndex(d, kSaturationFractions.data(), hn::PromoteTo(d64, load(ss + part)));
@@ -126,7 +126,7 @@ static HWY_NOINLINE VWI DoubleLevel(VWI index, VWI s, VWI v, const double* HWY_R
         const auto c = hn::Mul(hn::Sub(hn::Set(d, 1.0), hn::Mul(sd, gd)), hn::PromoteTo(d, load(vv + part)));
         hn::StoreU(hn::DemoteTo(dpart, RoundUpHalf(d, c)), dpart, level + part);
     }
-    return hn::Load(di, level);
+    return hn::LoadU(di, level);
 }
 
 // p = round(V (255 - S) / 255) for S, V 0 to 255: (z + 127) / 255 with the
@@ -216,7 +216,7 @@ HWY_INLINE void TransformWholeWords(uint32_t* HWY_RESTRICT data, size_t count, W
     if (rest == 0) return;
     HWY_ALIGN uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)] = {};
     std::memcpy(tail, data + i, rest * sizeof(uint32_t));
-    hn::Store(word_op(hn::Load(du, tail)), du, tail);
+    hn::StoreU(word_op(hn::LoadU(du, tail)), du, tail);
     std::memcpy(data + i, tail, rest * sizeof(uint32_t));
 }
 

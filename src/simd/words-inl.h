@@ -1,6 +1,11 @@
 // Per-target helpers shared by the SIMD fast paths (included once per
 // Highway target, between HWY_BEFORE_NAMESPACE and HWY_AFTER_NAMESPACE by
 // this file itself).
+//
+// Every fast path loads and stores with LoadU and StoreU, its own stack
+// arrays included: 64-bit mingw-w64 GCC cannot align a local beyond the
+// 16 bytes of the Windows stack, so HWY_ALIGN there is no promise, and an
+// aligned 32- or 64-byte access on a thread's stack faults.
 #if defined(RURUREV_SIMD_WORDS_INL_H_) == defined(HWY_TARGET_TOGGLE)
 #ifdef RURUREV_SIMD_WORDS_INL_H_
 #undef RURUREV_SIMD_WORDS_INL_H_
@@ -39,7 +44,7 @@ HWY_INLINE void TransformWords(D d, uint32_t* HWY_RESTRICT data, size_t count, W
     if (rest == 0) return;
     HWY_ALIGN uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)] = {};
     std::memcpy(tail, data + i, rest * sizeof(uint32_t));
-    hn::Store(word_op(hn::Load(d, tail)), d, tail);
+    hn::StoreU(word_op(hn::LoadU(d, tail)), d, tail);
     std::memcpy(data + i, tail, rest * sizeof(uint32_t));
 }
 
@@ -63,9 +68,9 @@ HWY_INLINE void TransformWordGroups(D d, uint32_t* HWY_RESTRICT data, size_t cou
     if (rest == 0) return;
     HWY_ALIGN uint32_t tail[kGroup * HWY_MAX_BYTES / sizeof(uint32_t)] = {};
     std::memcpy(tail, data + i, rest * sizeof(uint32_t));
-    for (size_t k = 0; k < kGroup; k++) in[k] = hn::Load(d, tail + k * lanes);
+    for (size_t k = 0; k < kGroup; k++) in[k] = hn::LoadU(d, tail + k * lanes);
     group_op(in, out);
-    for (size_t k = 0; k < kGroup; k++) hn::Store(out[k], d, tail + k * lanes);
+    for (size_t k = 0; k < kGroup; k++) hn::StoreU(out[k], d, tail + k * lanes);
     std::memcpy(data + i, tail, rest * sizeof(uint32_t));
 }
 

@@ -36,7 +36,7 @@ __asm__(".text\n"
         "rururev_call_with_stack_offset:\n"
         "  pushq %rbp\n"
         "  movq %rsp, %rbp\n"
-        "  andq $-32, %rsp\n"
+        "  andq $-64, %rsp\n"
         "  subq %r8, %rsp\n"
         "  subq $32, %rsp\n"  // the callee's home area for its register arguments
         "  movq %rcx, %rax\n"
@@ -45,7 +45,9 @@ __asm__(".text\n"
         "  movq %rbp, %rsp\n"
         "  popq %rbp\n"
         "  ret\n");
-constexpr unsigned kOffsets[] = {0, 16};  // the 64-bit convention keeps 16
+// The 64-bit convention keeps 16; the 64-byte vectors' stack arrays may sit
+// at any multiple of 16 from a 64-byte boundary.
+constexpr unsigned kOffsets[] = {0, 16, 32, 48};
 #endif
 
 namespace {
