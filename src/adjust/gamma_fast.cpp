@@ -136,11 +136,11 @@ void GammaWords(uint32_t* HWY_RESTRICT data, size_t count, const PowerMemo* memo
     const DF df;
     const size_t lanes = hn::Lanes(d32);
     constexpr size_t kBlock = 1024;
-    HWY_ALIGN float bases[kBlock + HWY_MAX_BYTES / sizeof(float)];
-    HWY_ALIGN float us[kBlock + HWY_MAX_BYTES / sizeof(float)];
-    HWY_ALIGN float vs[kBlock + HWY_MAX_BYTES / sizeof(float)];
-    HWY_ALIGN float powers[kBlock + HWY_MAX_BYTES / sizeof(float)] = {};
-    HWY_ALIGN uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)];
+    float bases[kBlock + HWY_MAX_BYTES / sizeof(float)];
+    float us[kBlock + HWY_MAX_BYTES / sizeof(float)];
+    float vs[kBlock + HWY_MAX_BYTES / sizeof(float)];
+    float powers[kBlock + HWY_MAX_BYTES / sizeof(float)] = {};
+    uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)];
     for (size_t start = 0; start < count; start += kBlock) {
         uint32_t* block = data + start;
         const size_t n = count - start < kBlock ? count - start : kBlock;

@@ -88,7 +88,7 @@ HWY_INLINE void SelectInside(uint32_t* HWY_RESTRICT data, size_t count, const Wi
             // the lanes of the words a double vector holds at a time.
             const D d;
             const D32 d32;
-            HWY_ALIGN uint32_t in[HWY_MAX_BYTES / 4], grey[HWY_MAX_BYTES / 4];
+            uint32_t in[HWY_MAX_BYTES / 4], grey[HWY_MAX_BYTES / 4];
             hn::StoreU(words, du, in);
             for (size_t part = 0; part < hn::Lanes(du); part += hn::Lanes(d32)) {
                 const ChannelsV<D> c = ChannelsOf(d, d32, hn::LoadU(d32, in + part));
@@ -162,8 +162,8 @@ size_t MarkGridWords(uint32_t* HWY_RESTRICT data, const uint32_t* HWY_RESTRICT s
     const auto alpha_bits = hn::Set(d32, 0xFF000000u);
     // Plain loads and stores through the stack beat gathers and scatters
     // on some processors, and are never slower by much.
-    HWY_ALIGN uint32_t grid[HWY_MAX_BYTES / sizeof(uint32_t)];
-    HWY_ALIGN uint32_t grid_stored[HWY_MAX_BYTES / sizeof(uint32_t)];
+    uint32_t grid[HWY_MAX_BYTES / sizeof(uint32_t)];
+    uint32_t grid_stored[HWY_MAX_BYTES / sizeof(uint32_t)];
     size_t done = 0;
     for (; done + lanes <= grid_pixels; done += lanes) {
         uint32_t* base = data + done * spacing;

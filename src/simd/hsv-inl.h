@@ -155,8 +155,8 @@ HWY_INLINE ChannelsV<D> Hsv8Back(D d, const HsvV<D>& hsv, hn::Mask<D>* none) {
 template <class D>
 HWY_INLINE hn::Vec<D> TableAt(D d, const double* HWY_RESTRICT table, hn::Vec<D> k) {
     const hn::Rebind<int32_t, D> di32;
-    HWY_ALIGN int32_t index[HWY_MAX_BYTES / sizeof(double)];
-    HWY_ALIGN double value[HWY_MAX_BYTES / sizeof(double)];
+    int32_t index[HWY_MAX_BYTES / sizeof(double)];
+    double value[HWY_MAX_BYTES / sizeof(double)];
     hn::StoreU(hn::DemoteTo(di32, k), di32, index);
     for (size_t j = 0; j < hn::Lanes(d); j++) value[j] = table[index[j]];
     return hn::LoadU(d, value);

@@ -114,8 +114,8 @@ static HWY_NOINLINE VWI DoubleLevel(VWI index, VWI s, VWI v, const double* HWY_R
     const D d;
     const DI dpart;
     const hn::Rebind<int64_t, D> d64;
-    HWY_ALIGN int32_t at[HWY_MAX_BYTES / 4], ss[HWY_MAX_BYTES / 4], vv[HWY_MAX_BYTES / 4];
-    HWY_ALIGN int32_t level[HWY_MAX_BYTES / 4];
+    int32_t at[HWY_MAX_BYTES / 4], ss[HWY_MAX_BYTES / 4], vv[HWY_MAX_BYTES / 4];
+    int32_t level[HWY_MAX_BYTES / 4];
     hn::StoreU(index, di, at);
     hn::StoreU(s, di, ss);
     hn::StoreU(v, di, vv);
@@ -173,7 +173,6 @@ HWY_INLINE VWU BySectorWords(VWI ii, VWI v, VWI x, VWI p) {
 template <bool kHsv8>
 HWY_INLINE VWU WholeBack(VWI h, VWI s, VWI v) {
     const WI di;
-    const WU du;
     const WF df;
     // h / 60 by 1093 / 2^16: exact below 1380.
     const auto sector = hn::ShiftRight<16>(hn::Mul(h, hn::Set(di, 1093)));
@@ -214,7 +213,7 @@ HWY_INLINE void TransformWholeWords(uint32_t* HWY_RESTRICT data, size_t count, W
     }
     const size_t rest = count - i;
     if (rest == 0) return;
-    HWY_ALIGN uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)] = {};
+    uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)] = {};
     std::memcpy(tail, data + i, rest * sizeof(uint32_t));
     hn::StoreU(word_op(hn::LoadU(du, tail)), du, tail);
     std::memcpy(data + i, tail, rest * sizeof(uint32_t));

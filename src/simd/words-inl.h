@@ -3,9 +3,9 @@
 // this file itself).
 //
 // Every fast path loads and stores with LoadU and StoreU, its own stack
-// arrays included: 64-bit mingw-w64 GCC cannot align a local beyond the
-// 16 bytes of the Windows stack, so HWY_ALIGN there is no promise, and an
-// aligned 32- or 64-byte access on a thread's stack faults.
+// arrays included, which are declared without an alignment: 64-bit
+// mingw-w64 GCC cannot align a local beyond the 16 bytes of the Windows
+// stack, and an aligned 32- or 64-byte access there faults.
 #if defined(RURUREV_SIMD_WORDS_INL_H_) == defined(HWY_TARGET_TOGGLE)
 #ifdef RURUREV_SIMD_WORDS_INL_H_
 #undef RURUREV_SIMD_WORDS_INL_H_
@@ -42,7 +42,7 @@ HWY_INLINE void TransformWords(D d, uint32_t* HWY_RESTRICT data, size_t count, W
     }
     const size_t rest = count - i;
     if (rest == 0) return;
-    HWY_ALIGN uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)] = {};
+    uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)] = {};
     std::memcpy(tail, data + i, rest * sizeof(uint32_t));
     hn::StoreU(word_op(hn::LoadU(d, tail)), d, tail);
     std::memcpy(data + i, tail, rest * sizeof(uint32_t));
@@ -66,7 +66,7 @@ HWY_INLINE void TransformWordGroups(D d, uint32_t* HWY_RESTRICT data, size_t cou
     }
     const size_t rest = count - i;
     if (rest == 0) return;
-    HWY_ALIGN uint32_t tail[kGroup * HWY_MAX_BYTES / sizeof(uint32_t)] = {};
+    uint32_t tail[kGroup * HWY_MAX_BYTES / sizeof(uint32_t)] = {};
     std::memcpy(tail, data + i, rest * sizeof(uint32_t));
     for (size_t k = 0; k < kGroup; k++) in[k] = hn::LoadU(d, tail + k * lanes);
     group_op(in, out);
