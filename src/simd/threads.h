@@ -10,9 +10,10 @@ namespace rururev::threads {
 // One part of a call's work. Must not throw: nothing crosses a thread.
 using PartFn = void (*)(void* context, unsigned part);
 
-// Runs part(context, k) for k in 0 to parts - 1: part 0 on the calling
-// thread, each other part on a thread started for it. A part whose thread
-// cannot be started runs on the calling thread instead, after part 0.
+// Runs part(context, k) for k in 0 to parts - 1: the first (k = 0) on the
+// calling thread, each other on a thread started for it. A part whose
+// thread cannot be started runs on the calling thread instead, after the
+// first.
 void run_parts(unsigned parts, PartFn part, void* context);
 
 // The processors this process may run on (1 when unknown).
