@@ -194,29 +194,11 @@ HWY_INLINE VWU WholeBack(VWI h, VWI s, VWI v) {
     return BySectorWords(ii, v, x, WholeP(s, v));
 }
 
-// Rewrites count words in place in full-width 32-bit vectors, as
-// TransformWords does; the last partial vector goes through a padded copy.
+// Rewrites count words in place in full-width 32-bit vectors (TransformWords
+// over the whole-number lanes' descriptor).
 template <class WordOp>
 HWY_INLINE void TransformWholeWords(uint32_t* HWY_RESTRICT data, size_t count, WordOp word_op) {
-    const WU du;
-    const size_t lanes = hn::Lanes(du);
-    size_t i = 0;
-    // Two vectors a step: their long chains of steps interleave.
-    for (; i + 2 * lanes <= count; i += 2 * lanes) {
-        const auto a = word_op(hn::LoadU(du, data + i));
-        const auto b = word_op(hn::LoadU(du, data + i + lanes));
-        hn::StoreU(a, du, data + i);
-        hn::StoreU(b, du, data + i + lanes);
-    }
-    for (; i + lanes <= count; i += lanes) {
-        hn::StoreU(word_op(hn::LoadU(du, data + i)), du, data + i);
-    }
-    const size_t rest = count - i;
-    if (rest == 0) return;
-    uint32_t tail[HWY_MAX_BYTES / sizeof(uint32_t)] = {};
-    std::memcpy(tail, data + i, rest * sizeof(uint32_t));
-    hn::StoreU(word_op(hn::LoadU(du, tail)), du, tail);
-    std::memcpy(data + i, tail, rest * sizeof(uint32_t));
+    TransformWords(WU(), data, count, word_op);
 }
 
 // True in the lanes whose alpha byte is above 0.
