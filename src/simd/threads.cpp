@@ -38,8 +38,10 @@ bool run_parts_left() {
     bool ran = false;
     while (workers.next < workers.parts) {
         const unsigned k = workers.next++;
+        const PartFn part = workers.part;
+        void* const context = workers.context;
         os::unlock();
-        workers.part(workers.context, k);
+        part(context, k);
         os::lock();
         ran = true;
         if (--workers.unfinished == 0) os::wake_caller();
