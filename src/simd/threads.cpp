@@ -24,13 +24,22 @@ struct Workers {
     unsigned holders = 0;  // Lua states holding the workers
     unsigned count = 0;
     os::Thread threads[kMost];
-    long process = 0;      // the process that started them
     bool stopping = false;
     bool in_use = false;   // a call has them
     PartFn part = nullptr;
     void* context = nullptr;
     unsigned parts = 0, next = 0, unfinished = 0;
 } workers;
+
+// The process that started the workers, 0 when there are none: read without
+// the lock, which a worker may have held when the process forked.
+std::atomic<long> workers_process{0};
+
+// In the child of a fork: the workers, and their lock, are its parent's.
+bool forked_from_workers() {
+    const long process = workers_process.load(std::memory_order_relaxed);
+    return process != 0 && process != os::process_id();
+}
 
 // Runs the call's parts left, one after the other, with the lock held
 // between them; false when there was none.
@@ -59,17 +68,15 @@ void work(void*) {
 
 // run_parts on the workers; false (nothing run) when they are not to be had.
 bool run_on_workers(unsigned parts, PartFn part, void* context) {
+    if (forked_from_workers()) return false;
     os::lock();
-    const bool usable = workers.holders > 0 && !workers.stopping && !workers.in_use &&
-                        (workers.count == 0 || workers.process == os::process_id());
-    if (!usable) {
+    if (workers.holders == 0 || workers.stopping || workers.in_use) {
         os::unlock();
         return false;
     }
     workers.in_use = true;
-    if (workers.count == 0) workers.process = os::process_id();
     while (workers.count < parts - 1 && start(work, nullptr, &workers.threads[workers.count])) {
-        workers.count++;
+        if (workers.count++ == 0) workers_process.store(os::process_id(), std::memory_order_relaxed);
     }
     workers.part = part;
     workers.context = context;
@@ -129,12 +136,14 @@ void run_parts(unsigned parts, PartFn part, void* context) {
 }
 
 void hold_workers() {
+    if (forked_from_workers()) return;
     os::lock();
     workers.holders++;
     os::unlock();
 }
 
 void release_workers() {
+    if (forked_from_workers()) return;  // its parent's workers are not here to end
     os::lock();
     if (--workers.holders > 0 || workers.count == 0) {
         os::unlock();
@@ -142,11 +151,7 @@ void release_workers() {
     }
     const unsigned count = workers.count;
     workers.count = 0;
-    if (workers.process != os::process_id()) {
-        // The child of a fork: its parent's workers are not here to end.
-        os::unlock();
-        return;
-    }
+    workers_process.store(0, std::memory_order_relaxed);
     workers.stopping = true;
     os::wake_workers();
     os::unlock();
