@@ -37,6 +37,10 @@ const identity::Case levels_cases[] = {
     IDENTITY_CASE(tovoHighShadow(d, w * h, 100, 100, 0, 100, 50, 200)),
     IDENTITY_CASE(tovoHighShadow(d, w * h, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX, INT32_MAX,
                                  INT32_MIN)),
+    // Gains other than 100: values in whole hundredths.
+    IDENTITY_CASE(tovoHighShadow(d, w * h, 235, 20, 5, 105, 250, 5)),
+    IDENTITY_CASE(tovoHighShadow(d, w * h, 255, 0, 0, 1, 255, 0)),
+    IDENTITY_CASE(tovoHighShadow(d, w * h, 200, 10, -3, 127, 255, 0)),
     IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 230, 20, 0, 100, 255, 0)),
     IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 0, 255, 10, -50, 200, 20)),
     IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 300, -40, 7, 150, 400, -30)),
