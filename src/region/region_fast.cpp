@@ -227,11 +227,14 @@ void select(bool grey, uint32_t* data, uint32_t w, uint32_t h, int32_t t0,
     const Hsv8 ref = hsv8_forward(red_of(oc), green_of(oc), blue_of(oc));
     const simd::Window win = {double(ref.hh), double(ref.ss), double(ref.vv), double(t0),
                               double(t1),     double(t2),     double(t3)};
-    // Dispatched on every call: a pointer taken before the first dispatch
-    // is the one that chooses the target, which would then probe the
-    // processor again on every row.
+    // The target is chosen before the pointer is taken: taken before the
+    // first dispatch, it is the chooser, which probes the processor again on
+    // every call, that is on every row.
+    hwy::ChosenTarget& chosen = hwy::GetChosenTarget();
+    if (!chosen.IsInitialized()) chosen.Update(hwy::SupportedTargets());
+    const auto select_words = HWY_DYNAMIC_DISPATCH(simd::SelectWords);
     const auto run = [&](uint32_t* words, uint64_t n, bool inside, bool grey_out) {
-        HWY_DYNAMIC_DISPATCH(simd::SelectWords)(words, n, win, inside, grey_out);
+        select_words(words, n, win, inside, grey_out);
     };
     uint32_t yy = 0;
     for (uint64_t start = 0; start < count; start += w, yy++) {
