@@ -4,11 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "adjust/adjust.h"
-#include "adjust/hsv_filters.h"
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "curve/curve.h"
-#include "region/region.h"
 #include "simd/parallel.h"
 
 // One entry: the row label, the Lua function, its parameters as Lua source,

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <limits>
 
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "lua_fixture.h"
 
 TEST(GammaKernel, ExponentOneKeepsEveryColour) {

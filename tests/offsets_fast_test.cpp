@@ -1,7 +1,7 @@
 // The fast channel offsets against their plain kernels.
 #include <gtest/gtest.h>
 
-#include "adjust/adjust.h"
+#include "filter_functions.h"
 #include "identity.h"
 #include "simd/fast.h"
 

@@ -1,5 +1,5 @@
 // Channel offsets, on the kernels and through Lua.
-#include "adjust/adjust.h"
+#include "filter_functions.h"
 #include "lua_fixture.h"
 
 namespace {

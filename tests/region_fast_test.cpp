@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "identity.h"
-#include "region/region.h"
+#include "filter_functions.h"
 #include "simd/fast.h"
 
 namespace {

@@ -12,9 +12,14 @@ namespace rururev {
 extern const luaL_Reg functiontable[];
 }
 
-// The functions that take no pixel buffer; every other one is a filter.
+// The functions that take no pixel buffer (the LUA_ONLY rows of
+// filter_list.inc); every other one is a filter.
 inline bool takes_no_buffer(const char* name) {
-    for (const char* other : {"daytime", "tovoNum", "tovoInterRGBset"}) {
+    static const char* const others[] = {
+#define RURUREV_LUA_ONLY(name) #name,
+#include "filter_list.inc"
+    };
+    for (const char* other : others) {
         if (std::strcmp(name, other) == 0) return true;
     }
     return false;

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "identity.h"
 #include "simd/fast.h"
 

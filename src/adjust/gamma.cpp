@@ -2,7 +2,7 @@
 // are kept, so the pixel keeps its colour.
 #include <cmath>
 
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "pixel.h"
 
 namespace rururev::kernel {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "pixel.h"
 #include "simd/dispatch.h"
 #include "simd/fast.h"

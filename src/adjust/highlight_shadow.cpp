@@ -53,4 +53,14 @@ void highlight_shadow(uint32_t* data, uint32_t count, Component x, int32_t t0, i
     }
 }
 
+void tovoHighShadow(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
+                    int32_t t3, int32_t cmax, int32_t cmin) {
+    highlight_shadow(data, count, Component::value, t0, t1, t2, t3, cmax, cmin);
+}
+
+void tovoHighShadowDoder(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
+                         int32_t t3, int32_t cmax, int32_t cmin) {
+    highlight_shadow(data, count, Component::saturation, t0, t1, t2, t3, cmax, cmin);
+}
+
 }  // namespace rururev::kernel

@@ -1,5 +1,5 @@
 // Monochrome: a weighted grey of the offset channels, written to all three.
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "pixel.h"
 
 namespace rururev::kernel {

@@ -1,7 +1,7 @@
 // N-stage quantisation: levels move to the ends of evenly spaced bands.
 #include <cmath>
 
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "pixel.h"
 
 namespace rururev::kernel {

@@ -1,5 +1,5 @@
 // Channel offsets: a signed offset per channel, clamped to 0 to 255.
-#include "adjust/adjust.h"
+#include "filter_functions.h"
 #include "pixel.h"
 
 namespace rururev::kernel {

@@ -3,7 +3,7 @@
 // adds all four offsets to many pixels at once.
 #include <algorithm>
 
-#include "adjust/adjust.h"
+#include "filter_functions.h"
 #include "pixel.h"
 #include "simd/dispatch.h"
 #include "simd/fast.h"

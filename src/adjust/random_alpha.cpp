@@ -1,7 +1,7 @@
 // Random alpha: a caller-seeded share of the visible pixels gets a new alpha.
 #include <cstdlib>
 
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "pixel.h"
 
 namespace rururev::kernel {

@@ -2,7 +2,7 @@
 // transparent; the fill mode also paints every visible pixel one colour.
 #include <cmath>
 
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "pixel.h"
 
 namespace rururev::kernel {

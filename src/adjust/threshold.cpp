@@ -1,7 +1,7 @@
 // Two-level threshold: each channel against the pixel's own grey level.
 #include <cmath>
 
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "pixel.h"
 
 namespace rururev::kernel {

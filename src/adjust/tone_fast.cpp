@@ -4,7 +4,7 @@
 // hold exactly the kernel's own levels.
 #include <algorithm>
 
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "pixel.h"
 #include "simd/channel_tables.h"
 #include "simd/dispatch.h"

@@ -1,5 +1,5 @@
 // Lua bindings of the tone filters.
-#include "adjust/tone_filters.h"
+#include "filter_functions.h"
 #include "module/args.h"
 #include "module/functions.h"
 #include "simd/parallel.h"

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "filter_functions.h"
+
 namespace rururev {
 
 constexpr int32_t curve_points = 361;
@@ -36,25 +38,5 @@ namespace rururev::kernel {
 // pointy[idx - 1] = -y. Returns false, writing nothing, when idx is outside
 // 1 to 361.
 bool tovoInterRGBset(double x, double y, int32_t idx);
-
-// Moves colour channels or alpha through the curve (pointy, 361 entries) by
-// the mode t3:
-//   0 red, green, blue   1 red   2 green   3 blue
-//   4 red, green   5 red, blue   6 green, blue
-//   each through its own level, on pixels with alpha above 0;
-//   7 to 13 alpha, on every pixel, through the level (r + g + b) / 3, red,
-//   green, blue, (r + g) / 2, (r + b) / 2 or (g + b) / 2 (truncated);
-//   any other mode leaves every pixel as it is.
-// A level moves by floor(pointy[level] * coef), coef = curve_coef(255, t2,
-// sh), and then clamps to 0 to 255.
-void tovoInterRGB(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
-                  int32_t sh);
-
-// Moves the hue (t3 0), saturation (1) or value (2) of every visible pixel
-// through the curve: the component's own level picks the position and
-// pointy[position] * coef is added, coef = curve_coef(360 for hue, else 255,
-// t2, sh). Every visible pixel goes through the HSV round trip, whatever t3.
-void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
-                  int32_t sh);
 
 }  // namespace rururev::kernel

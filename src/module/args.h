@@ -4,12 +4,12 @@
 //       const Pixels px = get_pixels(L);       // argument 1, w and h
 //       const int32_t t0 = arg_int(L, 4);      // parameters, ascending
 //       ...
-//       return run_filter(L, [&] { kernel::tovoSomething(px.data, px.count, t0, ...); });
+//       return run_filter(L, [&] { parallel::tovoSomething(px.data, px.count, t0, ...); });
 //   }
 //
 // All arguments are read before any pixel is touched; run_filter then cuts
-// the stack to the buffer, runs the kernel over w x h words and returns the
-// buffer as the one result.
+// the stack to the buffer, runs the filter's threaded fast path over w x h
+// words and returns the buffer as the one result.
 #pragma once
 
 #include <cstdint>

@@ -11,31 +11,13 @@
 
 namespace rururev {
 
-// Registration order is part of the interface: scripts and tests may walk it.
+// Registration order (that of filter_list.inc) is part of the interface:
+// scripts and tests may walk it.
 extern const luaL_Reg functiontable[] = {
-    {"daytime", daytime},
-    {"tovoNum", tovoNum},
-    {"tovoRGB", tovoRGB},
-    {"tovoRGB2", tovoRGB2},
-    {"tovoHSV", tovoHSV},
-    {"tovoHSV2", tovoHSV2},
-    {"tovoNega", tovoNega},
-    {"tovoMono", tovoMono},
-    {"tovo2Pns", tovo2Pns},
-    {"tovoAlp0", tovoAlp0},
-    {"tovoYCbCr", tovoYCbCr},
-    {"tovoCSplt", tovoCSplt},
-    {"tovoCTracking", tovoCTracking},
-    {"tovoNStage", tovoNStage},
-    {"tovoNStage2", tovoNStage2},
-    {"tovoGanma", tovoGanma},
-    {"tovoFrameCBA", tovoFrameCBA},
-    {"tovoInterRGB", tovoInterRGB},
-    {"tovoInterRGBset", tovoInterRGBset},
-    {"tovoInterHSV", tovoInterHSV},
-    {"tovoHighShadow", tovoHighShadow},
-    {"tovoHighShadowDoder", tovoHighShadowDoder},
-    {"tovoRngPut", tovoRngPut},
+#define RURUREV_FILTER(name, split, cost, kinds, params, args) {#name, name},
+#define RURUREV_KERNEL_ONLY(name, kinds, params) {#name, name},
+#define RURUREV_LUA_ONLY(name) {#name, name},
+#include "filter_list.inc"
     {nullptr, nullptr},
 };
 

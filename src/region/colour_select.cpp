@@ -2,7 +2,7 @@
 // saturation, value and a rectangle; the two filters differ only in what
 // becomes of the pixels left out.
 #include "pixel.h"
-#include "region/region.h"
+#include "filter_functions.h"
 
 namespace rururev::kernel {
 

@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "pixel.h"
-#include "region/region.h"
+#include "filter_functions.h"
 #include "region/ycbcr.h"
 
 namespace rururev::kernel {

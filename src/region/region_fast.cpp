@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "pixel.h"
-#include "region/region.h"
+#include "filter_functions.h"
 #include "region/ycbcr.h"
 #include "simd/dispatch.h"
 #include "simd/fast.h"

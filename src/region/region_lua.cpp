@@ -3,7 +3,7 @@
 #include "module/functions.h"
 #include "module/lua_api.h"
 #include "region/frame_store.h"
-#include "region/region.h"
+#include "filter_functions.h"
 #include "simd/parallel.h"
 
 namespace rururev {

@@ -1,6 +1,6 @@
 // YCbCr colour key.
 #include "pixel.h"
-#include "region/region.h"
+#include "filter_functions.h"
 #include "region/ycbcr.h"
 
 namespace rururev::kernel {

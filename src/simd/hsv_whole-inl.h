@@ -196,12 +196,12 @@ HWY_INLINE VWU WholeBack(VWI h, VWI s, VWI v) {
     VWI k;
     const auto ii = SectorOf(h, &k);
     // x: y = V S k + 7650 (below 2^22, exact in single precision) over 15300
-    // by a rounded reciprocal, then set right by the exact remainder. A
-    // remainder of 0 is a half.
+    // by a rounded reciprocal. Over every V, S and k the floored quotient is
+    // exact, so the remainder lies in 0 to 15299 and one of 0 is a half.
     const auto y = hn::ConvertTo(df, hn::Add(hn::Mul(hn::Mul(v, s), k), hn::Set(di, 7650)));
     const auto n = hn::Floor(hn::Mul(y, hn::Set(df, 1.0f / 15300.0f)));
     const auto rest = hn::Sub(y, hn::Mul(n, hn::Set(df, 15300.0f)));
-    const auto half = hn::RebindMask(di, hn::Or(hn::Eq(rest, hn::Zero(df)), hn::Eq(rest, hn::Set(df, 15300.0f))));
+    const auto half = hn::RebindMask(di, hn::Eq(rest, hn::Zero(df)));
     auto x = hn::Sub(v, WholeToInt(n));
     if (HWY_UNLIKELY(!hn::AllFalse(di, half))) {
         x = hn::IfThenElse(half, DoubleLevel(h, s, v, kHsv8 ? kHueFractions8.data() : kHueFractions.data()), x);

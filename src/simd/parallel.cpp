@@ -1,6 +1,6 @@
 // The filters over several threads: each frame cut into runs of whole
-// pixels (whole rows for the filters that know rows, whole grid steps for
-// frame change marking), a few runs per thread.
+// pixels as filter_list.inc says (whole words, whole rows, whole grid
+// steps), a few runs per thread.
 #include "simd/parallel.h"
 
 #include <algorithm>
@@ -105,25 +105,55 @@ void for_words(uint32_t count, uint32_t min_words, const Body& body) {
     for_parts(count, count, parts_for(count, min_words), kStep, body);
 }
 
-// Colour split and tracking by whole rows; each part sees the rectangle's
-// rows moved by its first row. A w x h that wraps past 2^32 words (the
-// kernel counts modulo 2^32) runs as one part.
-template <class Select>
-void select_rows(Select select, uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1,
-                 int32_t t2, int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0,
-                 uint32_t y1) {
+// The splits of filter_list.inc. F is the fast path; each part runs it on
+// its own words with the call's other arguments.
+template <auto F, class... Rest>
+void split_words(uint32_t min_words, uint32_t* data, uint32_t count, Rest... rest) {
+    for_words(count, min_words, [&](uint32_t b, uint32_t n) { F(data + b, n, rest...); });
+}
+
+// Whole rows, for the selections in a rectangle x0..x1, y0..y1; each part
+// sees the rectangle's rows moved by its first row. A w x h that wraps past
+// 2^32 words (the kernel counts modulo 2^32) runs as one part.
+template <auto F>
+void split_rows(uint32_t min_words, uint32_t* data, uint32_t w, uint32_t h, int32_t t0,
+                int32_t t1, int32_t t2, int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1,
+                uint32_t y0, uint32_t y1) {
     const uint64_t words = uint64_t{w} * h;
-    if (words > UINT32_MAX || w == 0) return select(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
+    if (words > UINT32_MAX || w == 0) return F(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
     const uint64_t step = (kStep + w - 1) / w;
-    for_parts(h, words, parts_for(words, kHeavy), step, [&](uint32_t row, uint32_t rows) {
+    for_parts(h, words, parts_for(words, min_words), step, [&](uint32_t row, uint32_t rows) {
         // Rows y0 to y1 of the frame, as rows of the part; 1 to 0 is none.
         uint32_t part_y0 = 1, part_y1 = 0;
         if (y1 >= row) {
             part_y0 = y0 > row ? y0 - row : 0;
             part_y1 = y1 - row;
         }
-        select(data + size_t{row} * w, w, rows, t0, t1, t2, t3, oc, x0, x1, part_y0, part_y1);
+        F(data + size_t{row} * w, w, rows, t0, t1, t2, t3, oc, x0, x1, part_y0, part_y1);
     });
+}
+
+// Each part starts on the grid (a multiple of the spacing nn) and compares
+// and rewrites only its own pixels and store entries.
+template <auto F>
+void split_grid(uint32_t min_words, uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1,
+                int32_t t2, int32_t t3, int32_t nn, uint32_t oc, bool chk0) {
+    const uint32_t spacing = static_cast<uint32_t>(nn);
+    const uint64_t step = spacing == 0 ? kStep : std::lcm(kStep, uint64_t{spacing});
+    for_parts(count, count, parts_for(count, min_words), step, [&](uint32_t b, uint32_t n) {
+        F(data + b, n, sdata + b, t1, t2, t3, nn, oc, chk0);
+    });
+}
+
+// The parts share one memo of powers, which outlives the call when it is
+// the kept one.
+template <auto F>
+void split_powers(uint32_t min_words, uint32_t* data, uint32_t count, float t0, int32_t t1,
+                  int32_t t2, int32_t t3) {
+    const unsigned parts = parts_for(count, min_words);
+    if (parts <= 1) return F(data, count, t0, t1, t2, t3);
+    const fast::GammaPowers powers(t0);
+    for_parts(count, count, parts, kStep, [&](uint32_t b, uint32_t n) { powers.run(data + b, n, t1, t2, t3); });
 }
 
 }  // namespace
@@ -146,122 +176,9 @@ void set_plan_for_test(unsigned threads, uint32_t min_words) {
     test_threads.store(std::min(threads, kMost), std::memory_order_relaxed);
 }
 
-void tovoRGB(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
-    for_words(count, kTable, [&](uint32_t b, uint32_t n) { fast::tovoRGB(data + b, n, t0, t1, t2, t3); });
-}
-
-void tovoRGB2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
-    for_words(count, kTable, [&](uint32_t b, uint32_t n) { fast::tovoRGB2(data + b, n, t0, t1, t2, t3); });
-}
-
-void tovoHSV(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
-    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) { fast::tovoHSV(data + b, n, t0, t1, t2, t3); });
-}
-
-void tovoHSV2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-              uint32_t t4, int32_t t5) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
-        fast::tovoHSV2(data + b, n, t0, t1, t2, t3, t4, t5);
-    });
-}
-
-void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) { fast::tovoNega(data + b, n, t0, t1, t2, t3); });
-}
-
-void tovoHighShadow(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
-                    int32_t t3, int32_t cmax, int32_t cmin) {
-    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) {
-        fast::tovoHighShadow(data + b, n, t0, t1, t2, t3, cmax, cmin);
-    });
-}
-
-void tovoHighShadowDoder(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
-                         int32_t t3, int32_t cmax, int32_t cmin) {
-    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) {
-        fast::tovoHighShadowDoder(data + b, n, t0, t1, t2, t3, cmax, cmin);
-    });
-}
-
-void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-              bool t4) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) { fast::tovoMono(data + b, n, t0, t1, t2, t3, t4); });
-}
-
-void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-              uint8_t t4, int32_t t5, int32_t t6) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
-        fast::tovo2Pns(data + b, n, t0, t1, t2, t3, t4, t5, t6);
-    });
-}
-
-// The parts share one memo of powers, which outlives the call when it is
-// the kept one.
-void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3) {
-    const unsigned parts = parts_for(count, kHeavy);
-    if (parts <= 1) return fast::tovoGanma(data, count, t0, t1, t2, t3);
-    const fast::GammaPowers powers(t0);
-    for_parts(count, count, parts, kStep, [&](uint32_t b, uint32_t n) { powers.run(data + b, n, t1, t2, t3); });
-}
-
-void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-                bool chk0) {
-    for_words(count, chk0 ? kLight : kTable, [&](uint32_t b, uint32_t n) {
-        fast::tovoNStage(data + b, n, t0, t1, t2, t3, chk0);
-    });
-}
-
-void tovoNStage2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-                 bool chk0) {
-    for_words(count, chk0 ? kLight : kTable, [&](uint32_t b, uint32_t n) {
-        fast::tovoNStage2(data + b, n, t0, t1, t2, t3, chk0);
-    });
-}
-
-void tovoRngPut(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc,
-                uint8_t chk) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) {
-        fast::tovoRngPut(data + b, n, t0, t1, t2, oc, chk);
-    });
-}
-
-void tovoYCbCr(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc) {
-    for_words(count, kLight, [&](uint32_t b, uint32_t n) { fast::tovoYCbCr(data + b, n, t0, t1, t2, oc); });
-}
-
-void tovoCSplt(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, int32_t t2,
-               int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
-    select_rows(fast::tovoCSplt, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
-}
-
-void tovoCTracking(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, int32_t t2,
-                   int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
-    select_rows(fast::tovoCTracking, data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
-}
-
-// Each part starts on the grid (a multiple of the spacing nn) and compares
-// and rewrites only its own pixels and store entries.
-void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, int32_t t2,
-                  int32_t t3, int32_t nn, uint32_t oc, bool chk0) {
-    const uint32_t spacing = static_cast<uint32_t>(nn);
-    const uint64_t step = spacing == 0 ? kStep : std::lcm(kStep, uint64_t{spacing});
-    for_parts(count, count, parts_for(count, kLight), step, [&](uint32_t b, uint32_t n) {
-        fast::tovoFrameCBA(data + b, n, sdata + b, t1, t2, t3, nn, oc, chk0);
-    });
-}
-
-void tovoInterRGB(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
-                  int32_t sh) {
-    for_words(count, kTable, [&](uint32_t b, uint32_t n) {
-        fast::tovoInterRGB(data + b, n, pointy, t2, t3, sh);
-    });
-}
-
-void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
-                  int32_t sh) {
-    for_words(count, kHeavy, [&](uint32_t b, uint32_t n) {
-        fast::tovoInterHSV(data + b, n, pointy, t2, t3, sh);
-    });
-}
+#define RURUREV_UNPACK(...) __VA_ARGS__
+#define RURUREV_FILTER(name, split, cost, kinds, params, args) \
+    void name params { split_##split<fast::name>(cost, RURUREV_UNPACK args); }
+#include "filter_list.inc"
 
 }  // namespace rururev::parallel

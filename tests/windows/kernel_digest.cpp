@@ -12,12 +12,10 @@
 #include <cstring>
 #include <vector>
 
-#include "adjust/adjust.h"
+#include "filter_functions.h"
 #include "adjust/hsv_filters.h"
-#include "adjust/tone_filters.h"
 #include "curve/curve.h"
 #include "pixel.h"
-#include "region/region.h"
 #include "simd/parallel.h"
 
 using namespace rururev;
