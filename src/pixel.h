@@ -10,6 +10,22 @@
 
 namespace rururev {
 
+// A word's alpha byte, and its colour: red, green and blue.
+constexpr uint32_t kAlphaBits = 0xFF000000;
+constexpr uint32_t kColourBits = 0x00FFFFFF;
+
+// The weights of red, green and blue in a grey level, each set written
+// once. Which form a filter uses decides its roundings: the single-precision
+// grey weights widened to double are not the double ones.
+template <class T>
+struct GreyWeights {
+    T red, green, blue;
+};
+constexpr GreyWeights<double> kGreyDouble{0.298912, 0.586611, 0.114478};
+constexpr GreyWeights<float> kGreyFloat{0.298912f, 0.586611f, 0.114478f};
+// The luma of YCbCr and of the gamma filter.
+constexpr GreyWeights<double> kLuma{0.299, 0.587, 0.114};
+
 inline uint32_t red_of(uint32_t word) { return (word >> 16) & 255u; }
 inline uint32_t green_of(uint32_t word) { return (word >> 8) & 255u; }
 inline uint32_t blue_of(uint32_t word) { return word & 255u; }

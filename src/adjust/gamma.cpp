@@ -26,7 +26,7 @@ static uint32_t gamma_pixel(uint32_t word, float t0, int32_t t1, int32_t t2, int
     const double R = static_cast<double>(int64_t{red_of(word)} + t1);
     const double G = static_cast<double>(int64_t{green_of(word)} + t2);
     const double B = static_cast<double>(int64_t{blue_of(word)} + t3);
-    float y = static_cast<float>(0.299 * R + 0.587 * G + 0.114 * B);
+    float y = static_cast<float>(kLuma.red * R + kLuma.green * G + kLuma.blue * B);
     const float u = static_cast<float>(-0.169 * R - 0.3316 * G + 0.5 * B);
     const float v = static_cast<float>(0.5 * R - 0.4186 * G - 0.0813 * B);
     // powf of a single-precision base: a negative base

@@ -106,7 +106,7 @@ HWY_INLINE Luma LumaOf(V32 words, double t1, double t2, double t3) {
     const auto k = [&](double x) { return hn::Set(d, x); };
     ChannelsV<D> c = ChannelsOf(d, D32(), words);
     c = {hn::Add(c.r, k(t1)), hn::Add(c.g, k(t2)), hn::Add(c.b, k(t3))};
-    return {Single(hn::Add(hn::Add(hn::Mul(k(0.299), c.r), hn::Mul(k(0.587), c.g)), hn::Mul(k(0.114), c.b))),
+    return {Single(hn::Add(hn::Add(hn::Mul(k(kLuma.red), c.r), hn::Mul(k(kLuma.green), c.g)), hn::Mul(k(kLuma.blue), c.b))),
             Single(hn::Add(hn::Sub(hn::Mul(k(-0.169), c.r), hn::Mul(k(0.3316), c.g)), hn::Mul(k(0.5), c.b))),
             Single(hn::Sub(hn::Sub(hn::Mul(k(0.5), c.r), hn::Mul(k(0.4186), c.g)), hn::Mul(k(0.0813), c.b)))};
 }

@@ -144,7 +144,7 @@ void NegativeWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HW
                    int32_t t3) {
     const D d;
     const D32 d32;
-    const double wr = 0.298912f, wg = 0.586611f, wb = 0.114478f;
+    const double wr = kGreyFloat.red, wg = kGreyFloat.green, wb = kGreyFloat.blue;
     TransformWordGroups<kGroup>(d32, data, count, [&](const V32* words, V32* out) {
         hn::Vec<DI> cave[kGroup];
         for (size_t k = 0; k < kGroup; k++) {
@@ -184,7 +184,7 @@ HWY_INLINE void NearColourWhole(uint32_t* HWY_RESTRICT data, size_t count, const
         const auto s = WholeClamp255(hn::Sub(WholeSaturation<false>(cmax, range), hn::Set(di, t1)));
         const auto v = WholeClamp255(hn::Sub(cmax, hn::Set(di, t2)));
         const auto colours = WholeBack<true>(h, s, v);
-        return hn::IfThenElse(near, hn::Or(hn::And(words, hn::Set(du, 0xFF000000u)), colours), words);
+        return hn::IfThenElse(near, hn::Or(hn::And(words, hn::Set(du, kAlphaBits)), colours), words);
     });
 }
 
@@ -259,9 +259,9 @@ void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
     // The kernel's tone of each grey level: a grey pixel c has level c when
     // t3 is 0.
     uint32_t tones[256];
-    for (uint32_t c = 0; c < 256; c++) tones[c] = 0xFF000000u | c * 0x010101u;
+    for (uint32_t c = 0; c < 256; c++) tones[c] = kAlphaBits | c * 0x010101u;
     kernel::tovoNega(tones, 256, t0, t1, t2, 0);
-    for (uint32_t& tone : tones) tone &= 0x00FFFFFFu;
+    for (uint32_t& tone : tones) tone &= kColourBits;
     HWY_DYNAMIC_DISPATCH(simd::NegativeWords)(data, count, tones, t3);
 }
 

@@ -5,11 +5,9 @@
 
 #include <cstdint>
 
-namespace rururev::kernel {
+#include "pixel.h"
 
-// A word's alpha byte, and its colour: red, green and blue.
-constexpr uint32_t kAlphaBits = 0xFF000000;
-constexpr uint32_t kColourBits = 0x00FFFFFF;
+namespace rururev::kernel {
 
 template <class Convert>
 class LastColour {

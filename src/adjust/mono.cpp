@@ -6,9 +6,9 @@ namespace rururev::kernel {
 
 // Held in single precision the three weights sum to a little above 1, so a
 // grey input keeps its level exactly after truncation.
-static const float red_weight = 0.298912f;
-static const float green_weight = 0.586611f;
-static const float blue_weight = 0.114478f;
+static const float red_weight = kGreyFloat.red;
+static const float green_weight = kGreyFloat.green;
+static const float blue_weight = kGreyFloat.blue;
 
 void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
               bool t4) {

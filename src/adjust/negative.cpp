@@ -10,9 +10,9 @@
 namespace rururev::kernel {
 
 // Grey weights, held in single precision; the sum is formed in double.
-static constexpr float kRedWeight = 0.298912f;
-static constexpr float kGreenWeight = 0.586611f;
-static constexpr float kBlueWeight = 0.114478f;
+static constexpr float kRedWeight = kGreyFloat.red;
+static constexpr float kGreenWeight = kGreyFloat.green;
+static constexpr float kBlueWeight = kGreyFloat.blue;
 
 // The grey level less t3, truncated toward zero and clamped to 0 to 255.
 static uint32_t grey_level(uint32_t word, int32_t t3) {

@@ -52,7 +52,7 @@ void nstage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, 
         uint32_t b = wrap_add(blue_of(word), t3);
         if (chk0) {
             // Rounds to 0..255: the weights sum to 1.000001.
-            const double ave = exact_round(0.298912 * r + 0.586611 * g + 0.114478 * b);
+            const double ave = exact_round(kGreyDouble.red * r + kGreyDouble.green * g + kGreyDouble.blue * b);
             r = g = b = level[static_cast<uint32_t>(ave)];
         } else {
             r = level[r];

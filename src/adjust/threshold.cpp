@@ -19,7 +19,7 @@ static uint32_t threshold_of(uint32_t r, uint32_t g, uint32_t b, int32_t t3, boo
         difference = int64_t{(r + g + b) / 3} - t3;
     } else {
         // At most 255 + 2^31 in size: floor's result fits an int64_t.
-        difference = static_cast<int64_t>(exact_floor(0.298912 * r + 0.586611 * g + 0.114478 * b - t3));
+        difference = static_cast<int64_t>(exact_floor(kGreyDouble.red * r + kGreyDouble.green * g + kGreyDouble.blue * b - t3));
     }
     return static_cast<uint32_t>(static_cast<uint64_t>(difference) & 255u);
 }

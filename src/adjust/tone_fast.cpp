@@ -87,7 +87,7 @@ void ThresholdWords(uint32_t* HWY_RESTRICT data, size_t count, uint32_t t0, uint
             // floor(grey - t3) modulo 256, in doubles: the scaling by 1/256
             // is exact, so the remainder is too.
             const auto x = hn::Floor(hn::Sub(
-                Weighted(AsDouble(c.r), AsDouble(c.g), AsDouble(c.b), 0.298912, 0.586611, 0.114478),
+                Weighted(AsDouble(c.r), AsDouble(c.g), AsDouble(c.b), kGreyDouble.red, kGreyDouble.green, kGreyDouble.blue),
                 hn::Set(d, t3)));
             const auto turns = hn::Floor(hn::Mul(x, hn::Set(d, 1.0 / 256)));
             cave = AsWord(hn::Sub(x, hn::Mul(turns, hn::Set(d, 256.0))));
@@ -114,7 +114,7 @@ void RangeKeyWords(uint32_t* HWY_RESTRICT data, size_t count, double low, double
             gray = AsDouble(MeanOf(hn::And(hn::ShiftRight<16>(words), byte),
                                    hn::And(hn::ShiftRight<8>(words), byte), hn::And(words, byte)));
         } else {
-            gray = RoundUpHalf(d, Weighted(c.r, c.g, c.b, 0.299, 0.587, 0.114));
+            gray = RoundUpHalf(d, Weighted(c.r, c.g, c.b, kLuma.red, kLuma.green, kLuma.blue));
         }
         const auto from_low = hn::Le(hn::Set(d, low), gray);
         V32 out;
@@ -123,7 +123,7 @@ void RangeKeyWords(uint32_t* HWY_RESTRICT data, size_t count, double low, double
             out = hn::Or(hn::IfThenElseZero(in_band, AlphaOf(words)), hn::Set(d32, fill_colour));
         } else {
             const auto in_band = WordMask(hn::And(from_low, hn::Lt(gray, hn::Set(d, high))));
-            out = hn::IfThenElse(in_band, words, hn::And(words, hn::Set(d32, 0x00FFFFFFu)));
+            out = hn::IfThenElse(in_band, words, hn::And(words, hn::Set(d32, kColourBits)));
         }
         return hn::IfThenElse(Visible(d32, words), out, words);
     });
@@ -132,7 +132,7 @@ void RangeKeyWords(uint32_t* HWY_RESTRICT data, size_t count, double low, double
 HWY_INLINE V32 LevelledWord(V32 words, V32 entries) {
     const D32 d32;
     const auto cut = hn::Ne(hn::And(entries, hn::Set(d32, kCutBit)), hn::Zero(d32));
-    const auto colour = hn::And(entries, hn::Set(d32, 0x00FFFFFFu));
+    const auto colour = hn::And(entries, hn::Set(d32, kColourBits));
     return hn::Or(hn::IfThenZeroElse(cut, AlphaOf(words)), colour);
 }
 
@@ -147,7 +147,7 @@ void GreyLevelWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* H
         for (size_t k = 0; k < kGroup; k++) {
             const Wrapped c = WrapAdd(words[k], t1, t2, t3);
             const auto ave = RoundUpHalf(
-                d, Weighted(AsDouble(c.r), AsDouble(c.g), AsDouble(c.b), 0.298912, 0.586611, 0.114478));
+                d, Weighted(AsDouble(c.r), AsDouble(c.g), AsDouble(c.b), kGreyDouble.red, kGreyDouble.green, kGreyDouble.blue));
             level[k] = AsWord(ave);
         }
         for (size_t k = 0; k < kGroup; k++) level[k] = Lookup(grey, level[k]);
@@ -175,7 +175,7 @@ void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
               bool t4) {
     if (plain_requested()) return kernel::tovoMono(data, count, t0, t1, t2, t3, t4);
     // The weights as the kernel forms them.
-    const float red = 0.298912f, green = 0.586611f, blue = 0.114478f;
+    const float red = kGreyFloat.red, green = kGreyFloat.green, blue = kGreyFloat.blue;
     const double wr = t4 ? t0 / 255.0 + red : red;
     const double wg = t4 ? t1 / 255.0 + green : green;
     const double wb = t4 ? t2 / 255.0 + blue : blue;
@@ -197,7 +197,7 @@ void tovoRngPut(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t 
     const double low = static_cast<double>(t0);
     const double high = static_cast<double>(int64_t{t0} + t1);
     HWY_DYNAMIC_DISPATCH(simd::RangeKeyWords)
-    (data, count, low, high, t2 == 0, oc & 0x00FFFFFFu, chk != 0);
+    (data, count, low, high, t2 == 0, oc & kColourBits, chk != 0);
 }
 
 namespace {
@@ -207,7 +207,7 @@ namespace {
 // its levels is.
 void level_table(int32_t t0, bool cut, uint32_t* levels) {
     uint32_t greys[256], cuts[256];
-    for (uint32_t c = 0; c < 256; c++) greys[c] = cuts[c] = 0xFF000000u | c * 0x010101u;
+    for (uint32_t c = 0; c < 256; c++) greys[c] = cuts[c] = kAlphaBits | c * 0x010101u;
     kernel::tovoNStage(greys, 256, t0, 0, 0, 0, false);
     if (cut) kernel::tovoNStage2(cuts, 256, t0, 0, 0, 0, false);
     for (uint32_t c = 0; c < 256; c++) {

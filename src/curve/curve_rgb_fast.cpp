@@ -47,7 +47,7 @@ void MoveAlphaWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* HW
         const auto moved = hn::GatherIndex(di, shift, hn::BitCast(di, level));
         const auto alpha = hn::Add(hn::BitCast(di, hn::ShiftRight<24>(words)), moved);
         const auto clamped = hn::Min(hn::Max(alpha, hn::Zero(di)), hn::Set(di, 255));
-        return hn::Or(hn::ShiftLeft<24>(hn::BitCast(dw, clamped)), hn::And(words, hn::Set(dw, 0x00FFFFFFu)));
+        return hn::Or(hn::ShiftLeft<24>(hn::BitCast(dw, clamped)), hn::And(words, hn::Set(dw, kColourBits)));
     });
 }
 

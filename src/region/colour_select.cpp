@@ -75,13 +75,13 @@ void walk(uint32_t* data, uint32_t w, uint32_t h, const Selection& sel, int32_t 
 // The grey level of a pixel: weighted channels summed in double precision and
 // truncated. The weights add up to just over 1, so the level stays in 0 to 255.
 uint32_t grey(uint32_t word) {
-    const double sum = 0.298912 * red_of(word) + 0.586611 * green_of(word) +
-                       0.114478 * blue_of(word);
+    const double sum = kGreyDouble.red * red_of(word) + kGreyDouble.green * green_of(word) +
+                       kGreyDouble.blue * blue_of(word);
     const uint32_t ave = static_cast<uint32_t>(sum);
     return pack(alpha_of(word), ave, ave, ave);
 }
 
-uint32_t transparent(uint32_t word) { return word & 0x00FFFFFFu; }
+uint32_t transparent(uint32_t word) { return word & kColourBits; }
 
 }  // namespace
 

@@ -23,7 +23,7 @@ static bool unchanged(uint32_t word, uint32_t stored, int32_t t1, int32_t t2, in
 
 void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, int32_t t2,
                   int32_t t3, int32_t nn, uint32_t oc, bool chk0) {
-    const uint32_t marker = oc & 0x00FFFFFFu;
+    const uint32_t marker = oc & kColourBits;
     const uint32_t cyan = 0x0000FFFFu;
     // i modulo nn, kept by counting; nn of 0 puts nothing on the grid.
     const uint32_t spacing = static_cast<uint32_t>(nn);
@@ -35,7 +35,7 @@ void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, i
         // Off the grid the comparison cannot change the pixel.
         if (on_grid) {
             const uint32_t stored = sdata[i] != 0 ? sdata[i] : word;
-            const uint32_t alpha = word & 0xFF000000u;
+            const uint32_t alpha = word & kAlphaBits;
             if (!unchanged(word, stored, t1, t2, t3)) {
                 data[i] = alpha | marker;
             } else if (chk0) {

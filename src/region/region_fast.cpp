@@ -51,15 +51,15 @@ void YCbCrKeyWords(uint32_t* HWY_RESTRICT data, size_t count, const double* low,
     const auto k = [&](double v) { return hn::Set(d, v); };
     TransformWords(d32, data, count, [&](V32 words) {
         const ChannelsV<D> c = ChannelsOf(d, d32, words);
-        const auto y = hn::Add(hn::Add(hn::Mul(k(0.299), c.r), hn::Mul(k(0.587), c.g)),
-                               hn::Mul(k(0.114), c.b));
+        const auto y = hn::Add(hn::Add(hn::Mul(k(kLuma.red), c.r), hn::Mul(k(kLuma.green), c.g)),
+                               hn::Mul(k(kLuma.blue), c.b));
         const auto cb = hn::Add(hn::Sub(hn::Mul(k(-0.168736), c.r), hn::Mul(k(0.331264), c.g)),
                                 hn::Mul(k(0.5), c.b));
         const auto cr = hn::Sub(hn::Sub(hn::Mul(k(0.5), c.r), hn::Mul(k(0.418688), c.g)),
                                 hn::Mul(k(0.081312), c.b));
         const auto kept = hn::And(hn::And(Within(y, low[0], high[0]), Within(cb, low[1], high[1])),
                                   Within(cr, low[2], high[2]));
-        return hn::IfThenElse(WordMask(kept), words, hn::And(words, hn::Set(d32, 0x00FFFFFFu)));
+        return hn::IfThenElse(WordMask(kept), words, hn::And(words, hn::Set(d32, kColourBits)));
     });
 }
 
@@ -92,14 +92,14 @@ HWY_INLINE void SelectInside(uint32_t* HWY_RESTRICT data, size_t count, const Wi
             hn::StoreU(words, du, in);
             for (size_t part = 0; part < hn::Lanes(du); part += hn::Lanes(d32)) {
                 const ChannelsV<D> c = ChannelsOf(d, d32, hn::LoadU(d32, in + part));
-                const auto sum = hn::Add(hn::Add(hn::Mul(hn::Set(d, 0.298912), c.r), hn::Mul(hn::Set(d, 0.586611), c.g)),
-                                         hn::Mul(hn::Set(d, 0.114478), c.b));
+                const auto sum = hn::Add(hn::Add(hn::Mul(hn::Set(d, kGreyDouble.red), c.r), hn::Mul(hn::Set(d, kGreyDouble.green), c.g)),
+                                         hn::Mul(hn::Set(d, kGreyDouble.blue), c.b));
                 hn::StoreU(AsWord(hn::Trunc(sum)), d32, grey + part);
             }
             const auto ave = hn::LoadU(du, grey);
-            left_out = hn::Or(hn::And(words, hn::Set(du, 0xFF000000u)), hn::Mul(ave, hn::Set(du, 0x010101u)));
+            left_out = hn::Or(hn::And(words, hn::Set(du, kAlphaBits)), hn::Mul(ave, hn::Set(du, 0x010101u)));
         } else {
-            left_out = hn::And(words, hn::Set(du, 0x00FFFFFFu));
+            left_out = hn::And(words, hn::Set(du, kColourBits));
         }
         const auto visible = WholeVisible(words);
         const WholeHsv hsv = WholeForward<true>(words);
@@ -109,7 +109,7 @@ HWY_INLINE void SelectInside(uint32_t* HWY_RESTRICT data, size_t count, const Wi
         if (hn::AllFalse(du, chosen)) return out;
         const auto s = WholeClamp255(hn::Add(hsv.s, t3));
         const auto colours = WholeBack<true>(hsv.h, s, hsv.v);
-        return hn::IfThenElse(chosen, hn::Or(hn::And(words, hn::Set(du, 0xFF000000u)), colours), out);
+        return hn::IfThenElse(chosen, hn::Or(hn::And(words, hn::Set(du, kAlphaBits)), colours), out);
     });
 }
 
@@ -126,13 +126,13 @@ void SelectWords(uint32_t* HWY_RESTRICT data, size_t count, const Window& win, b
         const ChannelsV<D> c = ChannelsOf(d, d32, words);
         V32 left_out;
         if (grey) {
-            const auto sum = hn::Add(hn::Add(hn::Mul(k(0.298912), c.r), hn::Mul(k(0.586611), c.g)),
-                                     hn::Mul(k(0.114478), c.b));
+            const auto sum = hn::Add(hn::Add(hn::Mul(k(kGreyDouble.red), c.r), hn::Mul(k(kGreyDouble.green), c.g)),
+                                     hn::Mul(k(kGreyDouble.blue), c.b));
             const auto ave = hn::BitCast(d32, hn::DemoteTo(DI(), hn::Trunc(sum)));
-            left_out = hn::Or(hn::And(words, hn::Set(d32, 0xFF000000u)),
+            left_out = hn::Or(hn::And(words, hn::Set(d32, kAlphaBits)),
                               hn::Mul(ave, hn::Set(d32, 0x010101u)));
         } else {
-            left_out = hn::And(words, hn::Set(d32, 0x00FFFFFFu));
+            left_out = hn::And(words, hn::Set(d32, kColourBits));
         }
         return hn::IfThenElse(Visible(d32, words), left_out, words);
     });
@@ -142,7 +142,7 @@ void SelectWords(uint32_t* HWY_RESTRICT data, size_t count, const Window& win, b
 HWY_INLINE void YCbCrOf(const ChannelsV<D>& c, VD* y, VD* cb, VD* cr) {
     const D d;
     const auto k = [&](double v) { return hn::Set(d, v); };
-    *y = hn::Add(hn::Add(hn::Mul(k(0.299), c.r), hn::Mul(k(0.587), c.g)), hn::Mul(k(0.114), c.b));
+    *y = hn::Add(hn::Add(hn::Mul(k(kLuma.red), c.r), hn::Mul(k(kLuma.green), c.g)), hn::Mul(k(kLuma.blue), c.b));
     *cb = hn::Add(hn::Sub(hn::Mul(k(-0.168736), c.r), hn::Mul(k(0.331264), c.g)),
                   hn::Mul(k(0.5), c.b));
     *cr = hn::Sub(hn::Sub(hn::Mul(k(0.5), c.r), hn::Mul(k(0.418688), c.g)),
@@ -159,7 +159,7 @@ size_t MarkGridWords(uint32_t* HWY_RESTRICT data, const uint32_t* HWY_RESTRICT s
     const D d;
     const D32 d32;
     const size_t lanes = hn::Lanes(d32);
-    const auto alpha_bits = hn::Set(d32, 0xFF000000u);
+    const auto alpha_bits = hn::Set(d32, kAlphaBits);
     // Plain loads and stores through the stack beat gathers and scatters
     // on some processors, and are never slower by much.
     uint32_t grid[HWY_MAX_BYTES / sizeof(uint32_t)];
@@ -281,7 +281,7 @@ void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, i
     if (spacing != 0) {
         const uint64_t grid_pixels = (uint64_t{count} + spacing - 1) / spacing;
         const uint64_t done = HWY_DYNAMIC_DISPATCH(simd::MarkGridWords)(
-            data, sdata, grid_pixels, spacing, t1, t2, t3, oc & 0x00FFFFFFu, chk0);
+            data, sdata, grid_pixels, spacing, t1, t2, t3, oc & kColourBits, chk0);
         for (uint64_t i = done * spacing; i < count; i += spacing) {
             kernel::tovoFrameCBA(data + i, 1, sdata + i, t1, t2, t3, nn, oc, chk0);
         }

@@ -32,7 +32,7 @@ void tovoYCbCr(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t
         if (within(px.y, ref.y, t0) & within(px.cb, ref.cb, t1) & within(px.cr, ref.cr, t2)) {
             data[i] = rebuild(a, px);
         } else {
-            data[i] = word & 0x00FFFFFFu;
+            data[i] = word & kColourBits;
         }
     }
 }

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "pixel.h"
+
 namespace rururev {
 
 struct YCbCr {
@@ -16,7 +18,7 @@ struct YCbCr {
 
 inline YCbCr ycbcr_of(uint32_t r, uint32_t g, uint32_t b) {
     const double rd = r, gd = g, bd = b;
-    return {0.299 * rd + 0.587 * gd + 0.114 * bd,
+    return {kLuma.red * rd + kLuma.green * gd + kLuma.blue * bd,
             -0.168736 * rd - 0.331264 * gd + 0.5 * bd,
             0.5 * rd - 0.418688 * gd - 0.081312 * bd};
 }

@@ -1,6 +1,7 @@
 // Per-channel level tables. With AVX-512 VBMI, a 256-byte table is four
 // vectors and one two-table byte permute per half looks up 64 channels at
 // once; elsewhere each channel is gathered from a table of words.
+#include "pixel.h"
 #include "simd/channel_tables.h"
 
 #undef HWY_TARGET_INCLUDE
@@ -51,7 +52,7 @@ void ApplyChannelTables(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t
             const __mmask64 low = _mm512_cmple_epu8_mask(out, last_cut) & (blue_bytes | green_bytes | red_bytes);
             const __m512i flagged = _mm512_movm_epi8(low);
             const __mmask16 cut = _mm512_test_epi32_mask(flagged, flagged);
-            out = _mm512_mask_and_epi32(out, cut, out, _mm512_set1_epi32(0x00FFFFFF));
+            out = _mm512_mask_and_epi32(out, cut, out, _mm512_set1_epi32(kColourBits));
         }
         const hn::Vec<DW> result{out};
         return hn::IfThenElse(Visible(d32, words), result, words);

@@ -16,6 +16,8 @@
 
 #include <hwy/highway.h>
 
+#include "pixel.h"
+
 #include "simd/hsv_halves.h"
 #include "simd/words-inl.h"
 
@@ -265,7 +267,7 @@ HWY_INLINE void TransformWholeWords(uint32_t* HWY_RESTRICT data, size_t count, W
 
 // True in the lanes whose alpha byte is above 0.
 HWY_INLINE hn::Mask<WU> WholeVisible(VWU words) {
-    return hn::Ne(hn::And(words, hn::Set(WU(), 0xFF000000u)), hn::Zero(WU()));
+    return hn::Ne(hn::And(words, hn::Set(WU(), kAlphaBits)), hn::Zero(WU()));
 }
 
 // The double-precision round trip of every visible pixel with one component
@@ -295,7 +297,7 @@ HWY_INLINE void WholeRoundTripWords(uint32_t* HWY_RESTRICT data, size_t count,
         } else {
             colours = WholeBack<false>(hsv.h, hsv.s, hsv.v);
         }
-        const auto alpha = hn::And(words, hn::Set(WU(), 0xFF000000u));
+        const auto alpha = hn::And(words, hn::Set(WU(), kAlphaBits));
         return hn::IfThenElse(WholeVisible(words), hn::Or(alpha, colours), words);
     });
 }

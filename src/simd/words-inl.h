@@ -19,6 +19,8 @@
 
 #include <hwy/highway.h>
 
+#include "pixel.h"
+
 HWY_BEFORE_NAMESPACE();
 namespace rururev::simd::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
@@ -103,7 +105,7 @@ HWY_INLINE hn::Vec<D> RoundUpHalf(D d, hn::Vec<D> x) {
 // True in the lanes whose alpha byte is above 0.
 template <class D>
 HWY_INLINE hn::Mask<D> Visible(D d, hn::Vec<D> words) {
-    return hn::Ne(hn::And(words, hn::Set(d, 0xFF000000u)), hn::Zero(d));
+    return hn::Ne(hn::And(words, hn::Set(d, kAlphaBits)), hn::Zero(d));
 }
 
 // The three channels 0 to 255 of 32-bit pixel words, as doubles.
@@ -128,7 +130,7 @@ template <class D32, class D>
 HWY_INLINE hn::Vec<D32> WordsOf(D32 d32, D d, hn::Vec<D32> words, const ChannelsV<D>& c) {
     const hn::Rebind<int32_t, D> di32;
     const auto colour = hn::Add(hn::Add(hn::Mul(c.r, hn::Set(d, 65536.0)), hn::Mul(c.g, hn::Set(d, 256.0))), c.b);
-    const auto alpha = hn::And(words, hn::Set(d32, 0xFF000000u));
+    const auto alpha = hn::And(words, hn::Set(d32, kAlphaBits));
     return hn::Or(alpha, hn::BitCast(d32, hn::DemoteTo(di32, colour)));
 }
 
@@ -143,7 +145,7 @@ using V32 = hn::Vec<D32>;
 
 HWY_INLINE VD AsDouble(V32 v) { return hn::PromoteTo(D(), hn::BitCast(DI(), v)); }
 HWY_INLINE V32 AsWord(VD whole) { return hn::BitCast(D32(), hn::DemoteTo(DI(), whole)); }
-HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), 0xFF000000u)); }
+HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), kAlphaBits)); }
 
 // A mask of double lanes as a mask of the word lanes they came from.
 HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
