@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "curve/curve.h"
-#include "simd/parallel.h"
+#include "engine/parallel.h"
 
 // One entry: the row label, the Lua function, its parameters as Lua source,
 // and the same call on the plain kernel, on the fast path and on the fast

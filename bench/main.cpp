@@ -25,8 +25,8 @@
 
 #include "filters.h"
 #include "frame.h"
-#include "simd/dispatch.h"
-#include "simd/parallel.h"
+#include "engine/dispatch.h"
+#include "engine/parallel.h"
 
 extern "C" int luaopen_librururev(lua_State* L);
 

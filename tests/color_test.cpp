@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "pixel.h"
+#include "core/pixel.h"
 
 using namespace rururev;
 

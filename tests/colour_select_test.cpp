@@ -1,7 +1,7 @@
 // Colour split and colour tracking: one selection, two fates for the pixels
 // left out (grey for tovoCSplt, alpha 0 for tovoCTracking).
 #include "lua_fixture.h"
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 
 namespace {
 

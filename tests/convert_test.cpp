@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "module/convert.h"
+#include "lua/convert.h"
 
 using namespace rururev;
 

@@ -7,7 +7,7 @@
 
 #include "curve/curve.h"
 #include "identity.h"
-#include "simd/fast.h"
+#include "filters/fast.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "lua_fixture.h"
 #include "module/module_state.h"
 #include "registered.h"
-#include "simd/dispatch.h"
-#include "simd/parallel.h"
+#include "engine/dispatch.h"
+#include "engine/parallel.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // filter through Lua.
 #include "lua_fixture.h"
 #include "region/frame_store.h"
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <limits>
 
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "lua_fixture.h"
 
 TEST(GammaKernel, ExponentOneKeepsEveryColour) {

@@ -3,7 +3,7 @@
 
 #include "adjust/hsv_filters.h"
 #include "identity.h"
-#include "simd/fast.h"
+#include "filters/fast.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 
-#include "pixel.h"
+#include "core/pixel.h"
 #include "simd/hsv_whole-inl.h"
 
 HWY_BEFORE_NAMESPACE();

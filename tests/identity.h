@@ -8,7 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "simd/parallel.h"
+#include "engine/parallel.h"
+#include "filters/filter_functions.h"
 
 namespace identity {
 

@@ -1,5 +1,5 @@
 // Monochrome: the weighted grey, its truncation and clamps, weight shifts.
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "lua_fixture.h"
 
 TEST(MonoKernel, ExactWords) {

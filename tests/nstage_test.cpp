@@ -1,6 +1,6 @@
 // N-stage quantisation: the band rule, grey mode, and the cut of the
 // second form.
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "lua_fixture.h"
 
 namespace {

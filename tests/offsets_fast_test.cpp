@@ -1,9 +1,9 @@
 // The fast channel offsets against their plain kernels.
 #include <gtest/gtest.h>
 
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "identity.h"
-#include "simd/fast.h"
+#include "filters/fast.h"
 
 namespace {
 

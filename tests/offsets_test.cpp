@@ -1,5 +1,5 @@
 // Channel offsets, on the kernels and through Lua.
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "lua_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Random alpha: one draw per visible pixel, in index order, from the seed.
 #include <cstdlib>
 
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "lua_fixture.h"
 
 namespace {

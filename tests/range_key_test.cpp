@@ -1,5 +1,5 @@
 // Grey-level range key: both modes, the band ends, both grey measures.
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "lua_fixture.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "identity.h"
-#include "filter_functions.h"
-#include "simd/fast.h"
+#include "filters/filter_functions.h"
+#include "filters/fast.h"
 
 namespace {
 

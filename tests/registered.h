@@ -17,7 +17,7 @@ extern const luaL_Reg functiontable[];
 inline bool takes_no_buffer(const char* name) {
     static const char* const others[] = {
 #define RURUREV_LUA_ONLY(name) #name,
-#include "filter_list.inc"
+#include "filters/filter_list.inc"
     };
     for (const char* other : others) {
         if (std::strcmp(name, other) == 0) return true;

@@ -89,7 +89,7 @@ TEST_F(Registration, ProgramFilterTableListsEveryBufferFilterWithItsArguments) {
     for (std::string row : {
 #define RURUREV_FILTER(name, split, cost, kinds, params, args) std::string(#name " " kinds),
 #define RURUREV_KERNEL_ONLY(name, kinds, params) std::string(#name " " kinds),
-#include "filter_list.inc"
+#include "filters/filter_list.inc"
          }) {
         for (size_t at; (at = row.find(":colour")) != std::string::npos;) row.replace(at, 7, ":dword");
         module_filters += row + "\n";

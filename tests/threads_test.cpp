@@ -14,8 +14,8 @@
 #include "lua_fixture.h"
 #include "module/module_state.h"
 #include "registered.h"
-#include "simd/parallel.h"
-#include "simd/threads.h"
+#include "engine/parallel.h"
+#include "engine/threads.h"
 
 namespace {
 

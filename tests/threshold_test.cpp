@@ -1,5 +1,5 @@
 // Two-level threshold: 8-bit offsets, the wrapped threshold and both levels.
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "lua_fixture.h"
 
 TEST(ThresholdKernel, ExactWords) {

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "identity.h"
-#include "simd/fast.h"
+#include "filters/fast.h"
 
 namespace {
 

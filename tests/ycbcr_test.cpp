@@ -1,6 +1,6 @@
 // YCbCr colour key, on the kernel and through Lua.
 #include "lua_fixture.h"
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 
 namespace {
 

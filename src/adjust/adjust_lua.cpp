@@ -1,8 +1,8 @@
 // Lua bindings of the colour adjustment filters.
-#include "filter_functions.h"
-#include "module/args.h"
-#include "module/functions.h"
-#include "simd/parallel.h"
+#include "filters/filter_functions.h"
+#include "lua/args.h"
+#include "filters/functions.h"
+#include "engine/parallel.h"
 
 namespace rururev {
 

@@ -2,8 +2,8 @@
 // are kept, so the pixel keeps its colour.
 #include <cmath>
 
-#include "filter_functions.h"
-#include "pixel.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <new>
 
-#include "filter_functions.h"
-#include "pixel.h"
-#include "simd/dispatch.h"
-#include "simd/fast.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
+#include "engine/dispatch.h"
+#include "filters/fast.h"
 
 #ifndef RURUREV_GAMMA_FAST_TYPES
 #define RURUREV_GAMMA_FAST_TYPES

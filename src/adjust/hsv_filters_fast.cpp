@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "adjust/hsv_filters.h"
-#include "pixel.h"
-#include "simd/dispatch.h"
-#include "simd/fast.h"
+#include "core/pixel.h"
+#include "engine/dispatch.h"
+#include "filters/fast.h"
 #include "simd/hsv_whole.h"
 
 #undef HWY_TARGET_INCLUDE

@@ -1,8 +1,8 @@
 // Lua bindings of the HSV filters.
 #include "adjust/hsv_filters.h"
-#include "module/args.h"
-#include "module/functions.h"
-#include "simd/parallel.h"
+#include "lua/args.h"
+#include "filters/functions.h"
+#include "engine/parallel.h"
 
 namespace rururev {
 

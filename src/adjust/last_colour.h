@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "pixel.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

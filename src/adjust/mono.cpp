@@ -1,6 +1,6 @@
 // Monochrome: a weighted grey of the offset channels, written to all three.
-#include "filter_functions.h"
-#include "pixel.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

@@ -5,7 +5,7 @@
 
 #include "adjust/hsv_filters.h"
 #include "adjust/last_colour.h"
-#include "pixel.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

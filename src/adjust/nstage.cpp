@@ -1,8 +1,8 @@
 // N-stage quantisation: levels move to the ends of evenly spaced bands.
 #include <cmath>
 
-#include "filter_functions.h"
-#include "pixel.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

@@ -1,6 +1,6 @@
 // Channel offsets: a signed offset per channel, clamped to 0 to 255.
-#include "filter_functions.h"
-#include "pixel.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

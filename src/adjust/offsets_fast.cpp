@@ -3,10 +3,10 @@
 // adds all four offsets to many pixels at once.
 #include <algorithm>
 
-#include "filter_functions.h"
-#include "pixel.h"
-#include "simd/dispatch.h"
-#include "simd/fast.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
+#include "engine/dispatch.h"
+#include "filters/fast.h"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "adjust/offsets_fast.cpp"

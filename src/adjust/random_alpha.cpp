@@ -1,8 +1,8 @@
 // Random alpha: a caller-seeded share of the visible pixels gets a new alpha.
 #include <cstdlib>
 
-#include "filter_functions.h"
-#include "pixel.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

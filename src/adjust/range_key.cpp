@@ -2,8 +2,8 @@
 // transparent; the fill mode also paints every visible pixel one colour.
 #include <cmath>
 
-#include "filter_functions.h"
-#include "pixel.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

@@ -1,8 +1,8 @@
 // Two-level threshold: each channel against the pixel's own grey level.
 #include <cmath>
 
-#include "filter_functions.h"
-#include "pixel.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

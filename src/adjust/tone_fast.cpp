@@ -4,11 +4,11 @@
 // hold exactly the kernel's own levels.
 #include <algorithm>
 
-#include "filter_functions.h"
-#include "pixel.h"
+#include "filters/filter_functions.h"
+#include "core/pixel.h"
 #include "simd/channel_tables.h"
-#include "simd/dispatch.h"
-#include "simd/fast.h"
+#include "engine/dispatch.h"
+#include "filters/fast.h"
 
 #ifndef RURUREV_TONE_FAST_CONSTANTS
 #define RURUREV_TONE_FAST_CONSTANTS

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 
 namespace rururev {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "curve/curve.h"
-#include "pixel.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

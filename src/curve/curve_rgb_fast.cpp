@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "curve/curve.h"
-#include "pixel.h"
+#include "core/pixel.h"
 #include "simd/channel_tables.h"
-#include "simd/dispatch.h"
-#include "simd/fast.h"
+#include "engine/dispatch.h"
+#include "filters/fast.h"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "curve/curve_rgb_fast.cpp"

@@ -17,8 +17,8 @@
 
 #include "image/picture_file.h"
 #include "image/picture_object.h"
-#include "module/convert.h"
-#include "module/lua_api.h"
+#include "lua/convert.h"
+#include "lua/lua_api.h"
 
 #if defined(_WIN32)
 #define RURUREV_EXPORT extern "C" __declspec(dllexport)

@@ -1,7 +1,7 @@
 // The module's entry point and its table of functions.
-#include "module/functions.h"
-#include "module/lua_api.h"
-#include "simd/threads.h"
+#include "filters/functions.h"
+#include "lua/lua_api.h"
+#include "engine/threads.h"
 
 #if defined(_WIN32)
 #define RURUREV_EXPORT extern "C" __declspec(dllexport)
@@ -17,7 +17,7 @@ extern const luaL_Reg functiontable[] = {
 #define RURUREV_FILTER(name, split, cost, kinds, params, args) {#name, name},
 #define RURUREV_KERNEL_ONLY(name, kinds, params) {#name, name},
 #define RURUREV_LUA_ONLY(name) {#name, name},
-#include "filter_list.inc"
+#include "filters/filter_list.inc"
     {nullptr, nullptr},
 };
 

@@ -1,5 +1,5 @@
 // The two functions that take no pixel buffer.
-#include "module/functions.h"
+#include "filters/functions.h"
 #include "module/localtime.h"
 
 namespace rururev {

@@ -1,8 +1,8 @@
 // Colour split and colour tracking: one selection of pixels by 8-bit hue,
 // saturation, value and a rectangle; the two filters differ only in what
 // becomes of the pixels left out.
-#include "pixel.h"
-#include "filter_functions.h"
+#include "core/pixel.h"
+#include "filters/filter_functions.h"
 
 namespace rururev::kernel {
 

@@ -1,8 +1,8 @@
 // Frame change marking: grid pixels compared with the previous frame.
 #include <cmath>
 
-#include "pixel.h"
-#include "filter_functions.h"
+#include "core/pixel.h"
+#include "filters/filter_functions.h"
 #include "region/ycbcr.h"
 
 namespace rururev::kernel {

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "pixel.h"
-#include "filter_functions.h"
+#include "core/pixel.h"
+#include "filters/filter_functions.h"
 #include "region/ycbcr.h"
-#include "simd/dispatch.h"
-#include "simd/fast.h"
+#include "engine/dispatch.h"
+#include "filters/fast.h"
 
 #ifndef RURUREV_REGION_FAST_TYPES
 #define RURUREV_REGION_FAST_TYPES

@@ -1,10 +1,10 @@
 // Lua bindings of the colour-key and region filters.
-#include "module/args.h"
-#include "module/functions.h"
-#include "module/lua_api.h"
+#include "lua/args.h"
+#include "filters/functions.h"
+#include "lua/lua_api.h"
 #include "region/frame_store.h"
-#include "filter_functions.h"
-#include "simd/parallel.h"
+#include "filters/filter_functions.h"
+#include "engine/parallel.h"
 
 namespace rururev {
 

@@ -1,6 +1,6 @@
 // YCbCr colour key.
-#include "pixel.h"
-#include "filter_functions.h"
+#include "core/pixel.h"
+#include "filters/filter_functions.h"
 #include "region/ycbcr.h"
 
 namespace rururev::kernel {

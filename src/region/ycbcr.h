@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "pixel.h"
+#include "core/pixel.h"
 
 namespace rururev {
 

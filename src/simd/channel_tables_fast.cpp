@@ -1,7 +1,7 @@
 // Per-channel level tables. With AVX-512 VBMI, a 256-byte table is four
 // vectors and one two-table byte permute per half looks up 64 channels at
 // once; elsewhere each channel is gathered from a table of words.
-#include "pixel.h"
+#include "core/pixel.h"
 #include "simd/channel_tables.h"
 
 #undef HWY_TARGET_INCLUDE

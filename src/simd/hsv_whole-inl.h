@@ -16,7 +16,7 @@
 
 #include <hwy/highway.h>
 
-#include "pixel.h"
+#include "core/pixel.h"
 
 #include "simd/hsv_halves.h"
 #include "simd/words-inl.h"

@@ -19,7 +19,7 @@
 
 #include <hwy/highway.h>
 
-#include "pixel.h"
+#include "core/pixel.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace rururev::simd::HWY_NAMESPACE {

@@ -12,11 +12,11 @@
 #include <cstring>
 #include <vector>
 
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 #include "adjust/hsv_filters.h"
 #include "curve/curve.h"
-#include "pixel.h"
-#include "simd/parallel.h"
+#include "core/pixel.h"
+#include "engine/parallel.h"
 
 using namespace rururev;
 

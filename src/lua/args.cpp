@@ -1,7 +1,7 @@
-#include "module/args.h"
+#include "lua/args.h"
 
-#include "module/convert.h"
-#include "module/lua_api.h"
+#include "lua/convert.h"
+#include "lua/lua_api.h"
 
 namespace rururev {
 

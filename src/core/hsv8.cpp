@@ -1,7 +1,7 @@
 // The 8-bit HSV pair.
 #include <cmath>
 
-#include "pixel.h"
+#include "core/pixel.h"
 
 namespace rururev {
 

@@ -3,7 +3,7 @@
 
 #include <hwy/targets.h>
 
-#include "simd/dispatch.h"
+#include "engine/dispatch.h"
 
 namespace rururev::fast {
 namespace {

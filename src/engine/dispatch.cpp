@@ -1,6 +1,6 @@
 // RURUREV_PLAIN and RURUREV_TARGET, read once: debugging and comparison
 // switches.
-#include "simd/dispatch.h"
+#include "engine/dispatch.h"
 
 #include <cstdlib>
 #include <cstring>

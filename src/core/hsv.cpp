@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "pixel.h"
+#include "core/pixel.h"
 
 namespace rururev {
 

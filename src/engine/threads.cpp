@@ -3,8 +3,8 @@
 // the child of a fork (which has none of its parent's threads).
 #include <atomic>
 
-#include "simd/threads.h"
-#include "simd/threads_os.h"
+#include "engine/threads.h"
+#include "engine/threads_os.h"
 
 namespace rururev::threads {
 namespace {

@@ -3,7 +3,7 @@
 // through the 8-bit pair, with the opposite sign.
 #include "adjust/hsv_filters.h"
 #include "adjust/last_colour.h"
-#include "pixel.h"
+#include "core/pixel.h"
 
 namespace rururev::kernel {
 

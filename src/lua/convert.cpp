@@ -1,9 +1,9 @@
-#include "module/convert.h"
+#include "lua/convert.h"
 
 #include <cfloat>
 #include <cmath>
 
-#include "pixel.h"
+#include "core/pixel.h"
 
 namespace rururev {
 

@@ -5,8 +5,8 @@
 
 #include <new>
 
-#include "simd/threads.h"
-#include "simd/threads_os.h"
+#include "engine/threads.h"
+#include "engine/threads_os.h"
 
 namespace rururev::threads {
 namespace os {

@@ -1,51 +1,34 @@
-// The filters over several threads: each frame cut into runs of whole
-// pixels as filter_list.inc says (whole words, whole rows, whole grid
-// steps), a few runs per thread.
-#include "simd/parallel.h"
+// The generic splits of a frame into parts that run at once on the
+// module's threads (engine/threads.h): runs of whole words, whole rows, or
+// runs that start on a grid. filters/threaded.cpp applies them to each
+// filter as filters/filter_list.inc says.
+#pragma once
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
+#include <cstddef>
+#include <cstdint>
 #include <numeric>
 
-#include "simd/fast.h"
-#include "simd/threads.h"
+#include "engine/parallel.h"
+#include "engine/threads.h"
 
 namespace rururev::parallel {
-namespace {
 
 // The fewest words a thread gets, below which its start and its wait for a
 // core (10 microseconds and more) cost more than it saves; measured on 2
 // cores shared with other work. Filters differ tenfold in work per pixel.
-constexpr uint32_t kHeavy = 16384;   // 1.5 ns a pixel or more: HSV round trips, selections, gamma
-constexpr uint32_t kLight = 65536;   // sums and comparisons on every pixel
-constexpr uint32_t kTable = 262144;  // a byte-table look-up a channel: 0.1 to 0.3 ns a pixel
+inline constexpr uint32_t kHeavy = 16384;   // 1.5 ns a pixel or more: HSV round trips, selections, gamma
+inline constexpr uint32_t kLight = 65536;   // sums and comparisons on every pixel
+inline constexpr uint32_t kTable = 262144;  // a byte-table look-up a channel: 0.1 to 0.3 ns a pixel
 
 // Parts start on multiples of this many words: whole vector groups, and
 // threads that share no cache line when the buffer is aligned.
-constexpr uint64_t kStep = 64;
+inline constexpr uint64_t kStep = 64;
 
-std::atomic<unsigned> test_threads{0};
-std::atomic<uint32_t> test_min_words{0};
-
-unsigned default_threads() {
-    static const unsigned threads = [] {
-        const unsigned asked = threads_value(std::getenv("RURUREV_THREADS"));
-        if (asked != 0) return asked;
-        return std::clamp(threads::hardware_threads(), 1u, kDefaultMost);
-    }();
-    return threads;
-}
-
-// How many parts `words` words of a filter are worth.
-unsigned parts_for(uint64_t words, uint32_t min_words) {
-    const unsigned threads = thread_count();
-    if (test_threads.load(std::memory_order_relaxed) != 0) {
-        min_words = test_min_words.load(std::memory_order_relaxed);
-    }
-    const uint64_t most = words / std::max<uint32_t>(min_words, 1);
-    return static_cast<unsigned>(std::clamp<uint64_t>(most, 1, threads));
-}
+// How many parts `words` words of a filter are worth, for a filter that
+// needs min_words words a thread.
+unsigned parts_for(uint64_t words, uint32_t min_words);
 
 // Runs body(begin, n) over units 0 to `units` (`words` words) on `threads`
 // threads. The units are cut into a few runs per thread, each starting on a
@@ -55,7 +38,7 @@ unsigned parts_for(uint64_t words, uint32_t min_words) {
 // does fewer: the calling thread from the end, the others from the start.
 // Empty runs are left out.
 template <class Body>
-void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, const Body& body) {
+inline void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, const Body& body) {
     constexpr uint64_t kRunsPerThread = 2, kRunWords = 32768;
     const uint64_t most = units / step;
     threads = static_cast<unsigned>(std::min<uint64_t>(threads, most));
@@ -101,11 +84,11 @@ void for_parts(uint32_t units, uint64_t words, unsigned threads, uint64_t step, 
 }
 
 template <class Body>
-void for_words(uint32_t count, uint32_t min_words, const Body& body) {
+inline void for_words(uint32_t count, uint32_t min_words, const Body& body) {
     for_parts(count, count, parts_for(count, min_words), kStep, body);
 }
 
-// The splits of filter_list.inc. F is the fast path; each part runs it on
+// The splits of filters/filter_list.inc. F is the fast path; each part runs it on
 // its own words with the call's other arguments.
 template <auto F, class... Rest>
 void split_words(uint32_t min_words, uint32_t* data, uint32_t count, Rest... rest) {
@@ -144,41 +127,5 @@ void split_grid(uint32_t min_words, uint32_t* data, uint32_t count, uint32_t* sd
         F(data + b, n, sdata + b, t1, t2, t3, nn, oc, chk0);
     });
 }
-
-// The parts share one memo of powers, which outlives the call when it is
-// the kept one.
-template <auto F>
-void split_powers(uint32_t min_words, uint32_t* data, uint32_t count, float t0, int32_t t1,
-                  int32_t t2, int32_t t3) {
-    const unsigned parts = parts_for(count, min_words);
-    if (parts <= 1) return F(data, count, t0, t1, t2, t3);
-    const fast::GammaPowers powers(t0);
-    for_parts(count, count, parts, kStep, [&](uint32_t b, uint32_t n) { powers.run(data + b, n, t1, t2, t3); });
-}
-
-}  // namespace
-
-unsigned threads_value(const char* value) {
-    if (value == nullptr || *value < '0' || *value > '9') return 0;
-    char* end = nullptr;
-    const unsigned long n = std::strtoul(value, &end, 10);
-    if (*end != '\0') return 0;
-    return static_cast<unsigned>(std::min<unsigned long>(n, kMost));
-}
-
-unsigned thread_count() {
-    const unsigned forced = test_threads.load(std::memory_order_relaxed);
-    return forced != 0 ? forced : default_threads();
-}
-
-void set_plan_for_test(unsigned threads, uint32_t min_words) {
-    test_min_words.store(min_words, std::memory_order_relaxed);
-    test_threads.store(std::min(threads, kMost), std::memory_order_relaxed);
-}
-
-#define RURUREV_UNPACK(...) __VA_ARGS__
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) \
-    void name params { split_##split<fast::name>(cost, RURUREV_UNPACK args); }
-#include "filter_list.inc"
 
 }  // namespace rururev::parallel

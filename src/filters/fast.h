@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "filter_functions.h"
+#include "filters/filter_functions.h"
 
 namespace rururev::fast {
 

@@ -1,15 +1,15 @@
 // Builds without SIMD support (no Highway): every fast path is its plain
 // kernel.
-#include "filter_functions.h"
-#include "simd/dispatch.h"
-#include "simd/fast.h"
+#include "filters/filter_functions.h"
+#include "engine/dispatch.h"
+#include "filters/fast.h"
 
 namespace rururev::fast {
 
 #define RURUREV_UNPACK(...) __VA_ARGS__
 #define RURUREV_FILTER(name, split, cost, kinds, params, args) \
     void name params { kernel::name(RURUREV_UNPACK args); }
-#include "filter_list.inc"
+#include "filters/filter_list.inc"
 
 GammaPowers::GammaPowers(float t0) : t0_(t0), slots_(nullptr), kept_(false) {}
 GammaPowers::~GammaPowers() = default;
