@@ -1,7 +1,11 @@
 #include "filters.h"
 #include "frame.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "filters/filter_functions.h"
@@ -49,7 +53,7 @@ uint32_t* frame_store() {
 }  // namespace
 
 std::vector<BenchFilter> bench_filters() {
-    return {
+    std::vector<BenchFilter> filters = {
         COUNT_FILTER(tovoRGB, 12, -8, 20, 0),
         COUNT_FILTER(tovoRGB2, 12, -8, 20, -16),
         COUNT_FILTER(tovoHSV, 30, 20, -10, 0),
@@ -81,6 +85,19 @@ std::vector<BenchFilter> bench_filters() {
               tovoHighShadowDoder(d, w * h, 230, 20, 0, 110, 255, 0)),
         COUNT_FILTER(tovoRngPut, 50, 150, 1, 0x0000FF00, 0),
     };
+    // Every buffer filter of filters/filter_list.inc has a row.
+    for (const char* name : {
+#define RURUREV_FILTER(name, split, cost, kinds, params, args) #name,
+#define RURUREV_KERNEL_ONLY(name, kinds, params) #name,
+#include "filters/filter_list.inc"
+         }) {
+        if (std::none_of(filters.begin(), filters.end(),
+                         [&](const BenchFilter& f) { return std::strcmp(f.name, name) == 0; })) {
+            std::fprintf(stderr, "bench/filters.cpp has no row for %s\n", name);
+            std::exit(1);
+        }
+    }
+    return filters;
 }
 
 }  // namespace bench

@@ -26,15 +26,17 @@ cmake --build "$build" -j"$jobs" --target rururev_kernel_digest librururev rurur
 
 # Wine runs the programs in a prefix of its own, made on first use.
 export WINEPREFIX="$top/$build-wineprefix" WINEDEBUG=-all
+# The third-party sources are fetched once for both targets.
+sources=$top/$build-windows-src
+fetch_sources "$sources"
 status=0
 for target in "win32 i686 pei-i386" "win64 x86_64 pei-x86-64"; do
   set -- $target
   name=$1 arch=$2 format=$3 dir=$build-$1
   deps=$top/$dir/deps
   toolchain=$top/cmake/mingw-w64-$arch.cmake
-  fetch_sources "$deps/src"
-  build_highway "$deps/src/highway" "$toolchain" "$deps/highway"
-  build_lua "$deps/src/lua5.1" "$arch-w64-mingw32" "$deps/lua"
+  build_highway "$sources/highway" "$toolchain" "$deps/highway"
+  build_lua "$sources/lua5.1" "$arch-w64-mingw32" "$deps/lua"
   cmake -S . -B "$dir" --toolchain "$toolchain" --no-warn-unused-cli \
     -Dhwy_DIR="$deps/highway/lib/cmake/hwy" -DRURUREV_WINDOWS_LUA_DIR="$deps/lua" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null

@@ -6,7 +6,8 @@
 // that the program runs anywhere the kernels build.
 //
 // Each new kernel adds a line to image_cases, with parameters that reach its
-// rounding and clamping paths.
+// rounding and clamping paths; a filter of filters/filter_list.inc without
+// one fails the run.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -246,6 +247,20 @@ int main() {
         c.threaded(got.data(), kWidth, kHeight);
         std::printf("%s on 3 threads: %s\n", c.name, got == expected ? "same" : "DIFFERENT");
         if (got != expected) status = 1;
+    }
+    // Every buffer filter of the list has a case.
+    for (const char* name : {
+#define RURUREV_FILTER(name, split, cost, kinds, params, args) #name,
+#define RURUREV_KERNEL_ONLY(name, kinds, params) #name,
+#include "filters/filter_list.inc"
+         }) {
+        const size_t n = std::strlen(name);
+        bool found = false;
+        for (const ImageCase& c : image_cases) {
+            found = found || (std::strncmp(c.name, name, n) == 0 && c.name[n] == '(');
+        }
+        if (!found) std::printf("%s has no case\n", name);
+        if (!found) status = 1;
     }
     return status;
 }
