@@ -323,6 +323,8 @@ TEST(Preview, AnswersItsOwnPageOnlyAndGivesTheWordsOfApply) {
         EXPECT_TRUE(got.words == expected.words) << words;
     }
     EXPECT_NE(get(server, "/filters.json" + token).body.find("\"renders\":4,"), std::string::npos);
+    EXPECT_EQ(run_rururev({"preview", "--port", port, input}).err,
+              "rururev: cannot listen on " + address + ": Address already in use\n");
 
     EXPECT_EQ(server.stop(), 0);
 }
