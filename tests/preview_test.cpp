@@ -479,6 +479,37 @@ TEST(Preview, EveryStopSignalEndsItWithZero) {
     EXPECT_EQ(late, 0) << "starts still running a second after the signal";
 }
 
+// A render that runs long is abandoned for a newer one, and a stop does
+// not wait for it.
+TEST(Preview, ANewerRenderOrAStopEndsALongOne) {
+    ScratchDir dir;
+    const std::vector<uint32_t> words(2048 * 2048, 0xFF336699u);
+    std::vector<unsigned char> png;
+    char message[200];
+    ASSERT_TRUE(rururev::image::png_encode("big", 2048, 2048, words.data(), 1, png, message, sizeof message));
+    write_file(dir / "big.png", std::string(png.begin(), png.end()));
+    PreviewServer server(dir / "big.png");
+    ASSERT_GT(server.port, 0);
+    std::string chain = "tovoHSV 1";
+    while (chain.size() < 16000) chain += " + tovoHSV 1";  // many seconds of work
+    for (const bool by_stop : {false, true}) {
+        Reply long_one;
+        std::thread first([&] { long_one = render(server, chain); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto newer = Clock::now();
+        if (by_stop) {
+            EXPECT_EQ(server.stop(), 0);
+        } else {
+            EXPECT_EQ(render(server, "tovoRGB 1").status, 200);
+        }
+        first.join();
+        EXPECT_LT(ms_since(newer), 3000) << (by_stop ? "stop" : "newer render");
+        if (!by_stop) {
+            EXPECT_EQ(long_one.status, 409) << long_one.body;
+        }
+    }
+}
+
 TEST(Preview, ShowsTheChosenFrameOfAVideo) {
     if (run_shell("command -v ffmpeg").status != 0) SKIP_UNLESS_CI("ffmpeg is not installed");
     ScratchDir dir;
