@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <sstream>
 #include <thread>
 
@@ -237,7 +238,13 @@ private:
                 job = std::move(jobs_.front());
                 jobs_.pop_front();
             }
-            server_.answer(job.connection, run(job));
+            HttpResponse answer;
+            try {
+                answer = run(job);
+            } catch (const std::bad_alloc&) {
+                answer = text_response(500, "out of memory");
+            }
+            server_.answer(job.connection, answer);
         }
         std::lock_guard<std::mutex> hold(mutex_);
         ended_ = true;
@@ -280,9 +287,10 @@ private:
 
 // Equal texts, compared in a time that does not tell where they differ.
 bool same_secret(const std::string& a, const std::string& b) {
-    unsigned char differ = a.size() == b.size() ? 0 : 1;
-    for (size_t k = 0; k < a.size(); ++k) differ |= a[k] ^ b[k % (b.empty() ? 1 : b.size())];
-    return differ == 0 && !b.empty();
+    if (a.size() != b.size() || b.empty()) return false;
+    unsigned char differ = 0;
+    for (size_t k = 0; k < a.size(); ++k) differ |= static_cast<unsigned char>(a[k] ^ b[k]);
+    return differ == 0;
 }
 
 std::string lower_media_type(const std::string& value) {
@@ -327,10 +335,6 @@ struct Router {
         }
         if (refused.status != 200) return server.answer(connection, refused);
 
-        uint64_t frame = 0;
-        if (!parse_frame(req.param("frame"), frame)) {
-            return server.answer(connection, text_response(400, "frame must be a number"));
-        }
         if (req.path == "/") {
             HttpResponse page;
             page.content_type = "text/html; charset=utf-8";
@@ -338,6 +342,10 @@ struct Router {
             return server.answer(connection, page);
         }
         if (req.path == "/filters.json") return server.answer(connection, table());
+        uint64_t frame = 0;
+        if (!parse_frame(req.param("frame"), frame)) {
+            return server.answer(connection, text_response(400, "frame must be a number"));
+        }
         if (req.path == "/original.png") return worker.original(connection, frame);
         if (lower_media_type(req.header("content-type")) != render_type) {
             return server.answer(connection,
