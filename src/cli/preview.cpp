@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/random.h>
 #include <sys/signalfd.h>
@@ -245,6 +246,9 @@ private:
                 answer = text_response(500, "out of memory");
             }
             server_.answer(job.connection, answer);
+            // A picture's buffers are large: give them back to the system
+            // rather than keep them for the next request.
+            malloc_trim(0);
         }
         std::lock_guard<std::mutex> hold(mutex_);
         ended_ = true;
