@@ -36,16 +36,8 @@ const address = await new Promise((resolve, reject) => {
 const preview = new URL(address);
 const token = preview.searchParams.get("token");
 
-// The number of renders the preview has run, asked as its page asks.
-function renders() {
-  return new Promise((resolve, reject) => {
-    http.get(`${preview.origin}/filters.json?token=${token}`, (reply) => {
-      let body = "";
-      reply.on("data", (chunk) => { body += chunk; });
-      reply.on("end", () => resolve(JSON.parse(body).renders));
-    }).on("error", reject);
-  });
-}
+// The number of renders the preview has run.
+const renders = async () => (await (await fetch(`${preview.origin}/filters.json?token=${token}`)).json()).renders;
 
 // Another site on this machine, which knows even the token.
 const words = "tovoHSV 40 0 0 0";
@@ -56,8 +48,7 @@ const elsewhere = http.createServer((request, reply) => {
   reply.end(`<!DOCTYPE html><title>elsewhere</title><script>window.seen = [];</script>
 <img ${seen("rendered")} src="${target}&cmd=${encodeURIComponent(words)}">
 <img ${seen("original")} src="${preview.origin}/original.png?token=${token}">
-<iframe src="${address}"></iframe>
-<iframe name="sink"></iframe>
+<iframe src="${address}"></iframe><iframe name="sink"></iframe>
 <form id="form" method="POST" action="${target}" enctype="text/plain" target="sink">
 <input name="${words}" value=""></form>
 <script>
@@ -79,19 +70,15 @@ try {
   const other = await browser.newPage();
   await other.goto(`http://127.0.0.1:${elsewhere.address().port}/`);
   await other.waitForFunction(() => window.seen.length === 4, null, { timeout: 10000 });
-  const outcomes = await other.evaluate(() => window.seen);
   await other.waitForTimeout(500);  // the form's answer and the frame
+  const outcomes = await other.evaluate(() => window.seen);
   console.log("another site's page: " + outcomes.join(", "));
-  if (!outcomes.includes("rendered refused") || !outcomes.includes("original refused") ||
-      !outcomes.includes("cors fetch refused")) {
-    fail("another site's page read an answer: " + outcomes.join(", "));
-  }
+  if (outcomes.some((o) => / loaded| answered/.test(o))) fail("another site's page read an answer");
   for (const frame of other.frames()) {
     const title = await frame.title().catch(() => "");
     if (title.includes("rururev preview")) fail("another site's page framed the preview");
   }
-  const ranForOthers = await renders();
-  if (ranForOthers !== 0) fail(`another site's page made the preview render ${ranForOthers} times`);
+  if (await renders() !== 0) fail("another site's page made the preview render");
   await other.close();
 
   const page = await browser.newPage({ viewport: { width: 1280, height: 640 } });
