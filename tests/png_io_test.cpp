@@ -260,6 +260,35 @@ TEST(PngSave, WritesTheSmallestColourTypeThatLoadsBackExactly) {
     }
 }
 
+}  // namespace
+
+// The bytes of a valid 4 x 2 RGBA file, to damage.
+std::string valid_png_bytes() {
+    ScratchDir dir;
+    Raster picture;
+    picture.width = 4;
+    picture.height = 2;
+    for (uint32_t i = 0; i < 8; ++i) picture.words.push_back(0xFF000000 | i * 0x010203);
+    std::string error;
+    save_png(dir / "ok.png", picture, error);
+    return read_file(dir / "ok.png");
+}
+
+void put_be32(std::string& bytes, size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<char>(v >> (24 - 8 * k));
+}
+
+// Rewrites the IHDR size and its CRC, as a file that lies about its size.
+std::string with_size(std::string bytes, uint32_t width, uint32_t height) {
+    put_be32(bytes, 16, width);
+    put_be32(bytes, 20, height);
+    const auto* chunk = reinterpret_cast<const Bytef*>(bytes.data() + 12);
+    put_be32(bytes, 29, static_cast<uint32_t>(crc32(0, chunk, 17)));
+    return bytes;
+}
+
+namespace {
+
 size_t idat_offset(const std::string& bytes) { return bytes.find("IDAT") - 4; }
 
 struct DamageCase {

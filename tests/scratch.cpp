@@ -8,9 +8,6 @@
 #include <stdexcept>
 
 #include <sys/wait.h>
-#include <zlib.h>
-
-#include "image/png_io.h"
 
 namespace fs = std::filesystem;
 
@@ -79,27 +76,4 @@ Outcome run_rururev(const std::vector<std::string>& args, const std::string& inp
 bool running_in_ci() {
     const char* ci = std::getenv("CI");
     return ci != nullptr && std::string(ci) == "true";
-}
-
-std::string valid_png_bytes() {
-    ScratchDir dir;
-    rururev::image::Raster picture;
-    picture.width = 4;
-    picture.height = 2;
-    for (uint32_t i = 0; i < 8; ++i) picture.words.push_back(0xFF000000 | i * 0x010203);
-    std::string error;
-    rururev::image::save_png(dir / "ok.png", picture, error);
-    return read_file(dir / "ok.png");
-}
-
-void put_be32(std::string& bytes, size_t at, uint32_t v) {
-    for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<char>(v >> (24 - 8 * k));
-}
-
-std::string with_size(std::string bytes, uint32_t width, uint32_t height) {
-    put_be32(bytes, 16, width);
-    put_be32(bytes, 20, height);
-    const auto* chunk = reinterpret_cast<const Bytef*>(bytes.data() + 12);
-    put_be32(bytes, 29, static_cast<uint32_t>(crc32(0, chunk, 17)));
-    return bytes;
 }

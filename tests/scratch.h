@@ -46,10 +46,9 @@ Outcome run_shell(const std::string& command);
 // Quotes a word for the shell.
 std::string shell_quote(const std::string& word);
 
-// The bytes of a valid 4 x 2 RGBA PNG file, to damage; and those bytes
-// with another size in the header and its CRC, as a file that lies.
+// From png_io_test.cpp: the bytes of a valid 4 x 2 PNG file, and those
+// bytes with another size in the header, as a file that lies about it.
 std::string valid_png_bytes();
-void put_be32(std::string& bytes, size_t at, uint32_t v);
 std::string with_size(std::string bytes, uint32_t width, uint32_t height);
 
 // The build folder, where librururev.so, rururev_image.so and rururev live.

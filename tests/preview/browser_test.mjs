@@ -1,6 +1,5 @@
-// rururev preview in a real browser. First a page of another local site
-// tries to make it work (an image, a no-cors fetch, a form and a frame, all
-// with the right token): none may start a render. Then the real page:
+// rururev preview in a real browser. Another site's page tries an image, a
+// fetch, a form and a frame with the token: none may start a render. Then
 // choose tovoHSV, set its parameters through the page's controls, and the
 // picture the page shows must be, word for word, what the command line it
 // displays writes.
@@ -33,9 +32,7 @@ const address = await new Promise((resolve, reject) => {
   server.on("exit", () => reject(new Error("the server ended: " + text)));
 });
 
-const preview = new URL(address);
-const token = preview.searchParams.get("token");
-
+const preview = new URL(address), token = preview.searchParams.get("token");
 // The number of renders the preview has run.
 const renders = async () => (await (await fetch(`${preview.origin}/filters.json?token=${token}`)).json()).renders;
 
