@@ -56,7 +56,8 @@ public:
         if (early_signal != 0) kill(pid_, early_signal);
         // The first line names the address: "rururev preview: http://127.0.0.1:PORT/?token=T ...".
         char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+        pollfd ready = {out[0], POLLIN, 0};
+        while (poll(&ready, 1, 5000) == 1 && read(out[0], &c, 1) == 1 && c != '\n') line += c;
         close(out[0]);
         const size_t at = line.find("127.0.0.1:"), t = line.find("?token=");
         if (at == std::string::npos || t == std::string::npos) {
@@ -102,6 +103,7 @@ public:
 private:
     pid_t pid_ = -1;
 };
+
 int connect_to(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = {AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
