@@ -55,8 +55,9 @@ std::string serialize(const HttpResponse& r) {
                        "\r\nX-Frame-Options: DENY"
                        "\r\nContent-Security-Policy: frame-ancestors 'none'"
                        "\r\nCross-Origin-Resource-Policy: same-origin"
-                       "\r\nConnection: close\r\n\r\n";
-    return head + r.body;
+                       "\r\nConnection: close\r\n";
+    if (!r.allow.empty()) head += "Allow: " + r.allow + "\r\n";
+    return head + "\r\n" + r.body;
 }
 
 bool is_token_char(char c) {
@@ -220,7 +221,9 @@ namespace {
 void refuse(HttpServer::Connection& c, const HttpLimits& limits, int status, const std::string& why) {
     c.in.clear();
     c.in.shrink_to_fit();
-    c.out = serialize(text_response(status, why));
+    HttpResponse refusal = text_response(status, why);
+    if (status == 405) refusal.allow = "GET, POST";
+    c.out = serialize(refusal);
     c.written = 0;
     c.state = State::writing;
     c.deadline = Clock::now() + std::chrono::milliseconds(limits.response_ms);

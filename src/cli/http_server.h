@@ -42,6 +42,7 @@ struct HttpResponse {
     int status = 200;
     std::string content_type = "text/plain; charset=utf-8";
     std::string body;
+    std::string allow;  // the methods a 405 names
 };
 
 HttpResponse text_response(int status, const std::string& text);

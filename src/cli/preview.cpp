@@ -336,6 +336,7 @@ struct Router {
         }
         if (refused.status == 200 && req.method != method) {
             refused = text_response(405, req.path + " takes " + method);
+            refused.allow = method;
         }
         if (refused.status != 200) return server.answer(connection, refused);
 
