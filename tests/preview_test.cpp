@@ -334,7 +334,9 @@ TEST(Preview, HostileClientsAreRefusedAndBoundedAndThePageIsStillAnswered) {
         EXPECT_EQ(poll(&p, 1, 0), 1) << "an idle connection is still held";
         close(fd);
     }
-    EXPECT_LT(static_cast<long>(server.proc_status("VmRSS:")) - rss_before, 4096) << "kB grown";
+    if (!RURUREV_UNDER_ASAN) {  // which keeps freed memory for a while
+        EXPECT_LT(static_cast<long>(server.proc_status("VmRSS:")) - rss_before, 4096) << "kB grown";
+    }
     long_render = std::thread([&] { long_one = render(server, chain); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(server.stop(), 0) << "not ended within a second of the signal, during a long render";

@@ -20,19 +20,6 @@ using rururev::image::load_picture;
 using rururev::image::Raster;
 using rururev::image::save_png;
 
-// Under AddressSanitizer a limit on address space stops the program before
-// it starts.
-#define RURUREV_UNDER_ASAN false
-#if defined(__SANITIZE_ADDRESS__)
-#undef RURUREV_UNDER_ASAN
-#define RURUREV_UNDER_ASAN true
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#undef RURUREV_UNDER_ASAN
-#define RURUREV_UNDER_ASAN true
-#endif
-#endif
-
 namespace {
 
 // A picture of w x h varied words: every alpha class, transparent pixels
@@ -496,6 +483,8 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
     std::vector<std::string> skipped;
     for (const auto& c : cases) {
         const std::string line = c.line;
+        // Under AddressSanitizer a limit on address space stops the program
+        // before it starts.
         if (line.find("ulimit") != std::string::npos && RURUREV_UNDER_ASAN) {
             std::cout << "left to the plain build, whose run covers it: " << line << "\n";
             continue;

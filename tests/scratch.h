@@ -58,6 +58,19 @@ std::string build_dir();
 // tool fails instead of skipping.
 bool running_in_ci();
 
+// True in a build under AddressSanitizer, which changes what a process's
+// memory and address space say.
+#define RURUREV_UNDER_ASAN false
+#if defined(__SANITIZE_ADDRESS__)
+#undef RURUREV_UNDER_ASAN
+#define RURUREV_UNDER_ASAN true
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#undef RURUREV_UNDER_ASAN
+#define RURUREV_UNDER_ASAN true
+#endif
+#endif
+
 // Skips the test, saying why, or in CI fails it: what it needs must be there.
 #define SKIP_UNLESS_CI(reason)                                        \
     do {                                                              \
