@@ -1,6 +1,7 @@
 #include "cli/http_server.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
