@@ -10,7 +10,6 @@
 #include <thread>
 
 #include <gtest/gtest.h>
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -112,11 +111,8 @@ int connect_to(int port) {
     return fd;
 }
 
-struct Reply {
-    int status = 0;  // 0: no answer
-    std::string body;
-    long ms = 0;     // until the server closed the connection
-};
+// The status (0: no answer), the body, and the time until the server closed.
+struct Reply { int status = 0; std::string body; long ms = 0; };
 
 // Sends `start`, then `unit` `repeat` times (one every `pause_ms`, or as
 // fast as the server takes them), and reads until the server closes.
@@ -238,13 +234,11 @@ TEST(Preview, ListensOnLoopbackAndGivesTheWordsOfApply) {
     EXPECT_EQ(server.stop(), 0);
 }
 
-// Hostile clients. One by one: requests of another Host, another site, or
-// without the token, and words the command line refuses, each with its
-// status and reason. Then all at once, those that send too much, too slowly
-// or nothing: each is answered within its deadline; while they and more
-// idle ones than the server holds keep their connections, the page's own
-// requests are answered within a second, a newer render abandons a long one
-// and a stop ends one; and the process is no larger afterwards.
+// Hostile clients: one by one, requests of another Host or site, without the
+// token, or with refused words; then all at once, more idle ones than the
+// server holds and those that send too much or too slowly. Meanwhile the
+// page is answered within a second, a newer render abandons a long one, a
+// stop ends one, and the process is no larger afterwards.
 TEST(Preview, HostileClientsAreRefusedAndBoundedAndThePageIsStillAnswered) {
     ScratchDir dir;
     write_file(dir / "big.lua", "require 'rururev_image'.new(2048, 2048, 0xFF336699):save(arg[1])");
