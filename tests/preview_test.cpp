@@ -52,7 +52,7 @@ public:
             siginfo_t ended = {};
             if (waitid(P_PID, pid_, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0) break;
         }
-        if (early_signal != 0) kill(pid_, early_signal);
+        if (early_signal != 0 && kill(pid_, early_signal) == 0) signalled_ = Clock::now();
         // The first line names the address: "rururev preview: http://127.0.0.1:PORT/?token=T ...".
         char c;
         pollfd ready = {out[0], POLLIN, 0};
@@ -68,11 +68,11 @@ public:
         token = line.substr(t + 7, line.find(' ', t) - t - 7);
     }
     // Sends `count` signals and returns the exit status, or -1 when it was
-    // still running a second later (it is then killed).
+    // still running a second after the last signal (it is then killed).
     int stop(int signal = SIGINT, int count = 1) {
         if (pid_ <= 0) return status;
         for (int k = 0; k < count; ++k) kill(pid_, signal);
-        const auto sent = Clock::now();
+        const auto sent = count == 0 && signalled_ != Clock::time_point{} ? signalled_ : Clock::now();
         int raw = 0;
         rusage usage = {};
         bool late = false;
@@ -101,6 +101,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    Clock::time_point signalled_{};
 };
 
 int connect_to(int port) {
