@@ -107,8 +107,10 @@ private:
 int connect_to(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = {AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) close(fd);
-    fcntl(fd, F_SETFL, O_NONBLOCK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || fcntl(fd, F_SETFL, O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
     return fd;
 }
 
@@ -118,12 +120,12 @@ struct Reply { int status = 0; std::string body; long ms = 0; };
 // Sends `start`, then `unit` `repeat` times (one every `pause_ms`, or as
 // fast as the server takes them), and reads until the server closes.
 Reply send_and_read(int port, const std::string& start, size_t repeat = 0, const std::string& unit = "",
-               int pause_ms = 0) {
+                    int pause_ms = 0) {
     const auto started = Clock::now();
     auto next_unit = started;
     const int fd = connect_to(port);
     std::string pending = start, got;
-    for (bool sending = true; ms_since(started) < 8000;) {
+    for (bool sending = true; fd >= 0 && ms_since(started) < 8000;) {
         for (; pending.size() < 256 * 1024 && repeat > 0 && Clock::now() >= next_unit; --repeat) {
             pending += unit;
             next_unit = Clock::now() + std::chrono::milliseconds(pause_ms);
@@ -156,7 +158,7 @@ const std::string words_type = "Content-Type: application/x-rururev-words\r\n";
 
 Reply render(const PreviewServer& server, const std::string& words, const std::string& query = "") {
     return send_and_read(server.port, request("POST", "/render?token=" + server.token + query, server.host,
-                                         words_type, words));
+                                              words_type, words));
 }
 
 Reply get(const PreviewServer& server, const std::string& target) {
