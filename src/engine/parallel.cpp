@@ -26,7 +26,7 @@ unsigned default_threads() {
 
 }  // namespace
 
-// How many parts `words` words of a filter are worth.
+// Under a test plan every filter splits at the plan's part size.
 unsigned parts_for(uint64_t words, uint32_t min_words) {
     const unsigned threads = thread_count();
     if (test_threads.load(std::memory_order_relaxed) != 0) {
