@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "image/atomic_file.h"
+#include "image/child_process.h"
 
 namespace rururev::cli {
 
@@ -15,6 +16,7 @@ namespace {
 bool closed_at_start[3];
 
 void on_stop_signal(int signal_number) {
+    image::stop_listed_children();
     image::atomic_remove_temporaries();
     std::signal(signal_number, SIG_DFL);
     sigset_t set;

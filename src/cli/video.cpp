@@ -78,7 +78,8 @@ int parse_output_option(const std::string& option, const std::vector<std::string
         out.lossless = true;
         return 1;
     }
-    if (option != "--quality" && option != "--crf" && option != "--encoder-options" && option != "--frames") {
+    if (option != "--quality" && option != "--crf" && option != "--encoder-options" && option != "--frames" &&
+        option != "--sound") {
         return 0;
     }
     if (at == words.size()) {
@@ -93,6 +94,12 @@ int parse_output_option(const std::string& option, const std::vector<std::string
     } else if (option == "--quality") {
         if (!parse_whole(value, 1, 100, n)) error = "--quality takes a whole number from 1 to 100";
         out.quality = static_cast<int>(n);
+    } else if (option == "--sound") {
+        const char* const modes[] = {"auto", "copy", "encode", "none"};
+        size_t k = 0;
+        while (k < 4 && value != modes[k]) ++k;
+        if (k == 4) error = "--sound takes auto, copy, encode or none";
+        out.sound = static_cast<image::SoundMode>(k % 4);
     } else if (option == "--crf") {
         if (!parse_whole(value, 0, 63, n)) error = "--crf takes a whole number from 0 to 63";
         out.crf = static_cast<int>(n);
@@ -133,8 +140,18 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
         return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
     }
     encode.rate = info.rate;
+    encode.colour = info.colour;
+    encode.start = info.start;
     if (info.has_sound) encode.sound_from = cmd.in;
-    encode.shortest = cmd.output.frames > 0;
+    encode.sound_codec = info.sound_codec;
+    encode.sound = cmd.output.sound;
+    encode.frames = cmd.output.frames;
+    if (!image::check_encode_options(cmd.out, encode, error) ||
+        !image::check_frame_size(cmd.out, encode, info.width, info.height, error)) {
+        return report(error, exit_failure);
+    }
+    const std::string note = image::sound_note(cmd.out, encode);
+    if (!note.empty()) std::fprintf(stderr, "rururev: %s\n", note.c_str());
     image::VideoReader reader;
     image::VideoWriter writer;
     if (!reader.open(tools, cmd.in, info, cmd.output.frames, error) ||

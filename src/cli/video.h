@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "image/video_io.h"
+
 namespace rururev::cli {
 
 class LuaHost;
@@ -17,6 +19,7 @@ struct OutputOptions {
     bool lossless = false;                     // --lossless: .mkv with every word kept
     std::vector<std::string> encoder_options;  // --encoder-options "...": passed to ffmpeg
     uint64_t frames = 0;                       // --frames: stop after this many, 0 for all
+    image::SoundMode sound = image::SoundMode::automatic;  // --sound: auto, copy, encode, none
 };
 
 // Reads one of the options above from words[at] on (at is past the option's
