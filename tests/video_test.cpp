@@ -2,7 +2,10 @@
 // of a lossless output, and every way a run can fail, each leaving no file.
 // The clips are made by ffmpeg's own test sources; without ffmpeg the tests
 // are skipped.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <map>
 
 #include "lua_fixture.h"
 #include "scratch.h"
@@ -12,6 +15,9 @@ namespace {
 const std::string quiet = "ffmpeg -nostdin -v error -y ";
 
 bool have_ffmpeg() { return run_shell("command -v ffmpeg && command -v ffprobe").status == 0; }
+
+#define NEED_FFMPEG() \
+    if (!have_ffmpeg()) SKIP_UNLESS_CI("ffmpeg is not installed")
 
 // A clip of 45 frames of 64 x 48 at 30000/1001 frames per second, with sound.
 std::string make_clip(const ScratchDir& dir) {
@@ -23,23 +29,53 @@ std::string make_clip(const ScratchDir& dir) {
     return clip;
 }
 
-// "video 64x48 30000/1001 45, audio": the streams of a file as ffprobe
-// sees them, with the frames of the video.
-std::string streams_of(const std::string& path) {
-    const std::string out = run_shell("ffprobe -v error -count_packets -show_entries "
-                                      "stream=codec_type,width,height,r_frame_rate,nb_read_packets "
-                                      "-of default=nw=1:nk=1 " + shell_quote(path)).out;
-    std::string text;
-    for (size_t at = 0; at < out.size();) {
-        size_t end = out.find('\n', at);
-        const std::string type = out.substr(at, end - at);
-        text += (text.empty() ? "" : ", ") + type;
-        for (int field = 0; field < (type == "video" ? 4 : 2); ++field) {
-            at = end + 1;
-            end = out.find('\n', at);
-            if (type == "video") text += (field == 1 ? "x" : " ") + out.substr(at, end - at);
-        }
+std::vector<std::string> split_lines(const std::string& text);
+
+// One line of ffprobe's compact output as its fields.
+std::map<std::string, std::string> fields_of(const std::string& line) {
+    std::map<std::string, std::string> fields;
+    for (size_t at = 0; at < line.size();) {
+        const size_t end = std::min(line.find('|', at), line.size()), eq = line.find('=', at);
+        if (eq < end) fields[line.substr(at, eq - at)] = line.substr(eq + 1, end - eq - 1);
         at = end + 1;
+    }
+    return fields;
+}
+
+// "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5": each stream
+// of a file, its codec, the picture's size, rate, frames and colour tags,
+// and the seconds from the first packet's start to the last one's end.
+std::string streams_of(const std::string& path) {
+    const std::string probe = "ffprobe -v error -of compact=p=0 -show_entries ";
+    const std::vector<std::string> streams =
+        split_lines(run_shell(probe + "stream=codec_type,codec_name,width,height,r_frame_rate,color_space,"
+                                      "color_range,color_primaries,color_transfer file:" + shell_quote(path)).out);
+    std::vector<double> first(streams.size(), 1e9), last(streams.size(), -1e9);
+    std::vector<int> packets(streams.size());
+    for (const std::string& line : split_lines(run_shell(probe + "packet=stream_index,pts_time,duration_time file:" +
+                                                         shell_quote(path)).out)) {
+        auto f = fields_of(line);
+        if (f.empty()) continue;
+        const size_t k = std::stoul(f["stream_index"]);
+        const double pts = std::stod(f["pts_time"]), duration = f["duration_time"] == "N/A" ? 0 : std::stod(f["duration_time"]);
+        first.at(k) = std::min(first[k], pts);
+        last[k] = std::max(last[k], pts + duration);
+        ++packets[k];
+    }
+    std::string text;
+    for (size_t k = 0; k < streams.size(); ++k) {
+        auto f = fields_of(streams[k]);
+        char times[40];
+        std::snprintf(times, sizeof times, " %.1f-%.1f", std::round(first[k] * 10) / 10 + 0.0, last[k]);
+        text += (text.empty() ? "" : ", ") + f["codec_type"] + " " + f["codec_name"];
+        if (f["codec_type"] == "video") {
+            text += " " + f["width"] + "x" + f["height"] + " " + f["r_frame_rate"] + " " + std::to_string(packets[k]);
+            if (f["color_space"] != "unknown") {
+                text += " " + f["color_space"] + "/" + f["color_range"] + "/" + f["color_primaries"] + "/" +
+                        f["color_transfer"];
+            }
+        }
+        text += times;
     }
     return text;
 }
@@ -54,29 +90,82 @@ std::vector<std::string> split_lines(const std::string& text) {
     return lines;
 }
 
+
 std::string decoded_bgra(const std::string& path) {
-    return run_shell(quiet + "-i " + shell_quote(path) + " -fps_mode passthrough -f rawvideo -pix_fmt bgra -").out;
+    return run_shell(quiet + "-i file:" + shell_quote(path) + " -fps_mode passthrough -f rawvideo -pix_fmt bgra -").out;
 }
 
+// The mean difference of two decodings' bytes, over the frames of the shorter.
+double mean_difference(const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    double sum = 0;
+    for (size_t k = 0; k < n; ++k) sum += std::abs(static_cast<unsigned char>(a[k]) - static_cast<unsigned char>(b[k]));
+    return n == 0 ? 1e9 : sum / static_cast<double>(n);
+}
+
+// Each row: a clip made in the folder ($Q runs ffmpeg quietly; "" for the
+// clip of make_clip), the options, IN and OUT as named there, then what OUT
+// holds, what apply says on stderr, and, for an identity chain, how far the
+// decoded colours may be from IN's (0: not compared).
 TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
-    if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    NEED_FFMPEG();
     ScratchDir dir;
     const std::string clip = make_clip(dir);
-    ASSERT_EQ(streams_of(clip), "video 64x48 30000/1001 45, audio");
-    const struct { std::vector<std::string> options; const char* out; const char* streams; } cases[] = {
-        {{}, "out.mp4", "video 64x48 30000/1001 45, audio"},
-        {{"--crf", "30"}, "out.mov", "video 64x48 30000/1001 45, audio"},
-        {{"--lossless"}, "out.mkv", "video 64x48 30000/1001 45, audio"},
-        {{"--frames", "10", "--encoder-options", "-preset ultrafast"}, "out.mp4",
-         "video 64x48 30000/1001 10, audio"},
+    ASSERT_EQ(streams_of(clip), "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5");
+    const std::string small = "testsrc2=size=64x48:rate=30";
+    const struct {
+        std::string make;
+        std::vector<std::string> options;
+        const char *in, *out, *streams, *err;
+        double colour_bound;
+    } cases[] = {
+        {"", {}, "clip.mp4", "out.mp4", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 3},
+        {"", {"--crf", "30"}, "clip.mp4", "out.mov", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 0},
+        {"", {"--lossless"}, "clip.mp4", "out.mkv", "video ffv1 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 0.01},
+        {"", {"--frames", "10", "--encoder-options", "-preset ultrafast"}, "clip.mp4", "out.mp4",
+         "video h264 64x48 30000/1001 10 0.0-0.3, audio aac 0.0-0.3", "", 0},
+        // HD bars tagged BT.709: the tags stay and the colours with them.
+        {"$Q -f lavfi -i smptebars=size=1280x720:rate=25 -t 0.4 -vf scale=out_color_matrix=bt709:out_range=tv "
+         "-colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range tv -c:v libx264 bars.mp4",
+         {}, "bars.mp4", "out.mp4", "video h264 1280x720 25/1 10 bt709/tv/bt709/bt709 0.0-0.4", "", 2},
+        // 60 frames at 30 fps then 20 at 10: made constant, in time with the sound.
+        {"$Q -f lavfi -i " + small + ":duration=2 -video_track_timescale 90000 a.mp4 && $Q -f lavfi -i "
+         "testsrc2=size=64x48:rate=10:duration=2 -video_track_timescale 90000 b.mp4 && printf 'file a.mp4\\nfile "
+         "b.mp4\\n' >l.txt && $Q -f concat -i l.txt -f lavfi -i sine=duration=4 -c:v copy -shortest vfr.mp4",
+         {}, "vfr.mp4", "out.mp4", "video h264 64x48 30/1 120 0.0-4.0, audio aac 0.0-4.0", "", 0},
+        // A picture that starts a second after its sound still does.
+        {"$Q -f lavfi -i " + small + ":duration=2 v.mkv && $Q -f lavfi -i sine=duration=3 a.m4a && "
+         "$Q -itsoffset 1 -i v.mkv -i a.m4a -map 0:v -map 1:a -c copy late.mp4",
+         {}, "late.mp4", "out.mp4", "video h264 64x48 30/1 60 1.0-3.0, audio aac 0.0-3.0", "", 0},
+        // Sound shorter than the picture, and --frames cutting both.
+        {"$Q -f lavfi -i " + small + ":duration=3 -f lavfi -i sine=duration=1 short.mp4",
+         {}, "short.mp4", "out.mkv", "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
+        {"", {"--frames", "60"}, "short.mp4", "out.mp4", "video h264 64x48 30/1 60 0.0-2.0, audio aac 0.0-1.0", "", 0},
+        // Sound the container cannot hold as it is.
+        {"$Q -f lavfi -i " + small + ":duration=1 -f lavfi -i sine=duration=1 -c:a pcm_s16le pcm.mov",
+         {}, "pcm.mov", "out.mp4", "video h264 64x48 30/1 30 0.0-1.0, audio aac 0.0-1.0",
+         "rururev: the sound is encoded as aac: .mp4 cannot hold pcm_s16le sound as it is\n", 0},
+        {"", {}, "clip.mp4", "out.webm", "video vp9 64x48 30000/1001 45 0.0-1.5, audio opus 0.0-1.5",
+         "rururev: the sound is encoded as opus: .webm cannot hold aac sound as it is\n", 0},
+        {"", {"--sound", "none"}, "pcm.mov", "out.mp4", "video h264 64x48 30/1 30 0.0-1.0", "", 0},
+        // Names that look like an address or an option name files.
+        {"cp short.mp4 file:clip.mp4", {}, "file:clip.mp4", "-out.mp4",
+         "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
     };
+    const std::string env = "cd " + shell_quote(dir.path()) + " && Q='ffmpeg -nostdin -v error -y' && ";
     for (const auto& c : cases) {
-        std::vector<std::string> args = {"apply"};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.insert(args.end(), {clip, dir / c.out, "tovoHSV", "10", "20", "0", "0"});
-        const Outcome o = run_rururev(args);
-        ASSERT_EQ(o.status, 0) << c.out << ": " << o.err;
-        EXPECT_EQ(streams_of(dir / c.out), c.streams) << c.out;
+        const std::string name = std::string(c.in) + " " + c.out;
+        if (!c.make.empty()) ASSERT_EQ(run_shell(env + c.make).status, 0) << c.make;
+        std::string command = env + shell_quote(build_dir() + "/rururev") + " apply";
+        for (const std::string& o : c.options) command += " " + shell_quote(o);
+        command += std::string(" -- ") + shell_quote(c.in) + " " + shell_quote(c.out) + " tovoRGB 0 0 0 0";
+        const Outcome o = run_shell(command);
+        ASSERT_EQ(o.status, 0) << name << ": " << o.err;
+        EXPECT_EQ(o.err, c.err) << name;
+        EXPECT_EQ(streams_of(dir / c.out), c.streams) << name;
+        if (c.colour_bound > 0) {
+            EXPECT_LE(mean_difference(decoded_bgra(dir / c.in), decoded_bgra(dir / c.out)), c.colour_bound) << name;
+        }
     }
 }
 
@@ -85,7 +174,7 @@ using VideoWords = LuaTest;
 // On the lossless path every output frame is the filter applied to the
 // decoded input frame, word for word, alpha included.
 TEST_F(VideoWords, ALosslessOutputHoldsTheFilteredWordsOfEveryFrame) {
-    if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    NEED_FFMPEG();
     ScratchDir dir;
     const std::string clip = make_clip(dir);
     const Outcome o = run_rururev({"apply", "--lossless", clip, dir / "out.mkv", "tovoHSV", "10", "20",
@@ -123,7 +212,7 @@ std::string fake_ffmpeg(const ScratchDir& dir, const std::string& trigger, const
 // Every failure: its message, its status, no output and no temporary file
 // left, and no ffmpeg left running.
 TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
-    if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    NEED_FFMPEG();
     ScratchDir clips;
     const std::string clip = make_clip(clips);
     write_file(clips / "text.mp4", "not a video");
@@ -185,7 +274,7 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
 // frame by frame it holds those words. Pictures go to a pattern and come back
 // from it, and mistakes raise errors that say what is wrong.
 TEST(VideoScripts, FramesComeAsALoopAndTheWriterFinishesTheFile) {
-    if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    NEED_FFMPEG();
     ScratchDir dir;
     const std::string clip = make_clip(dir);
     write_file(dir / "loop.lua", R"(
