@@ -217,10 +217,29 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
     const std::string clip = make_clip(clips);
     write_file(clips / "text.mp4", "not a video");
     const std::string run = "\"$RURUREV\" apply \"$IN\" \"$OUT\" tovoRGB 1 2 3 4";
+    ASSERT_EQ(run_shell("cd " + shell_quote(clips.path()) + " && " + quiet + "-f lavfi -i testsrc=size=641x479 -t 0.2 " +
+                        "-c:v ffv1 odd.mkv && " + quiet + "-i clip.mp4 -c:v copy -c:a pcm_s16le pcm.mov").status, 0);
+    // Frames of a video through a script, which ends by os.exit after three
+    // when told to.
+    write_file(clips / "loop.lua", "local image = require 'rururev_image'\nlocal clip, out, how = ...\n"
+                                   "local w = image.writer(out, {like = clip})\n"
+                                   "for pic, n in image.frames(clip) do\n  w:write(pic)\n"
+                                   "  if how == 'exit' and n == 3 then os.exit(0) end\nend\n"
+                                   "local ok, message = pcall(w.close, w)\n"
+                                   "if not ok then io.stderr:write(message, '\\n') os.exit(1) end\n");
+    // A file system of a few pages in a mount namespace of the test's own,
+    // holding an old OUT: what is left there is listed on stdout.
+    const std::string full_disk = "unshare -m true 2>/dev/null || exit 77; export LOOP; unshare -m sh -c 'mount -t "
+                                  "tmpfs -o size=12k tmpfs \"$DIR\" && echo old >\"$OUT\" && \"$@\"; s=$?; ls \"$DIR\"; "
+                                  "cat \"$OUT\"; exit $s' - ";
+    // A script stopped while its encoder takes no frames.
+    const std::string stop_run = "env --default-signal=INT \"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" & pid=$!; while [ $(wc -l <\"$DIR/pids\") "
+                                 "-lt 2 ]; do sleep 0.05; done; sleep 0.3; kill -";
     const struct {
         const char* name;
         std::string in, trigger, failure, shell, err;
         int status;
+        std::string out = "";
     } cases[] = {
         {"no ffmpeg", clip, "", "", "PATH=/nonexistent " + run,
          "rururev: video needs the ffmpeg and ffprobe programs, and ffmpeg is not on the PATH (on "
@@ -236,6 +255,22 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
          run + " & pid=$!; while [ $(wc -l <\"$DIR/pids\") -lt 2 ]; do sleep 0.05; done; sleep 0.3; "
                "kill -INT $pid; wait $pid",
          "rururev: interrupted; '$OUT' was not written\n", 130},
+        {"odd size", clips / "odd.mkv", "", "", run,
+         "rururev: cannot write '$OUT': its frames are 641 x 479 pixels, and its codec (4:2:0) needs even sizes; "
+         "a lossless .mkv (--lossless) keeps every size\n", 1},
+        {"sound not held", clips / "pcm.mov", "", "", "\"$RURUREV\" apply --sound copy \"$IN\" \"$OUT\" tovoRGB 1",
+         "rururev: cannot write '$OUT': .mp4 cannot hold pcm_s16le sound as it is; encode it (--sound encode) or "
+         "leave it out (--sound none)\n", 1},
+        {"full disk", clip, "", "", full_disk + run.substr(0, run.find(" tovoRGB")) + " tovoRGB 1",
+         "rururev: cannot encode '$OUT': ... No space left on device\n", 1, "out.mp4\nold\n"},
+        {"full disk, writer", clip, "", "", full_disk + "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\"",
+         "cannot encode '$OUT': ... No space left on device\n", 1, "out.mp4\nold\n"},
+        {"run, SIGINT", clip, "pipe:0", "exec sleep 60", stop_run + "INT $pid; wait $pid", "", 130},
+        {"run, SIGTERM", clip, "pipe:0", "exec sleep 60", stop_run + "TERM $pid; wait $pid", "Terminated\n", 143},
+        {"run, os.exit", clip, "pipe:0", ":", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" exit", "", 0},
+        {"lua5.1, os.exit", clip, "pipe:0", ":",
+         "command -v lua5.1 >/dev/null || exit 77; lua5.1 -e \"package.cpath='$(dirname \"$RURUREV\")/?.so'\" "
+         "\"$LOOP\" \"$IN\" \"$OUT\" exit", "", 0},
     };
     for (const auto& c : cases) {
         ScratchDir dir;
@@ -245,8 +280,14 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
         const std::string env = "RURUREV=" + shell_quote(build_dir() + "/rururev") + " IN=" + shell_quote(c.in) +
                                 " OUT=" + shell_quote(dir / "out.mp4") + " DIR=" + shell_quote(dir.path()) +
                                 " REAL=" + shell_quote(real.substr(0, real.size() - 1)) +
+                                " LOOP=" + shell_quote(clips / "loop.lua") +
                                 (bin.empty() ? "" : " PATH=" + shell_quote(bin) + ":\"$PATH\"");
         const Outcome o = run_shell("export " + env + "; " + c.shell);
+        if (o.status == 77) {  // unshare or lua5.1 is not there
+            if (running_in_ci()) ADD_FAILURE() << c.name << ": cannot run here (required in CI)";
+            continue;
+        }
+        EXPECT_EQ(o.out, c.out) << c.name;
         std::string err = c.err;
         const size_t at = err.find("$OUT");
         if (at != std::string::npos) err.replace(at, 4, dir / "out.mp4");
@@ -308,6 +349,7 @@ for _, call in ipairs{
   function() return image.writer(dir .. "/out.mp4", {lossless = true}) end,
   function() image.writer(dir .. "/none.mp4"):close() end,
   function() local w = image.writer(dir .. "/w.mp4") w:write(image.new(2, 2)) w:close() w:close() end,
+  function() local w = image.writer(dir .. "/sz.mkv", {lossless = true}) w:write(image.new(64, 64)) w:write(image.new(32, 32)) end,
   function() return image.frames(dir .. "/missing.mp4") end,
 } do
   local message = select(2, pcall(call)):gsub("^[^']-:%d+: ", "")
@@ -324,8 +366,9 @@ end
               "cannot write 'DIR/out.mp4': lossless video needs a .mkv name\n"
               "cannot write 'DIR/none.mp4': no frames were written\n"
               "the writer of 'DIR/w.mp4' is closed\n"
+              "cannot write 'DIR/sz.mkv': frame 2 is 32 x 32 pixels, the frames before it 64 x 64\n"
               "cannot read 'DIR/missing.mp4': No such file or directory\n");
-    EXPECT_EQ(streams_of(dir / "out.mkv"), "video 64x48 30000/1001 45, audio");
+    EXPECT_EQ(streams_of(dir / "out.mkv"), "video ffv1 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5");
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"clip.mp4", "f01.png", "f02.png", "f03.png", "loop.lua",
                                                      "out.mkv", "w.mp4"}));
 }
