@@ -85,7 +85,7 @@ std::string usage_text(const std::vector<FilterSpec>& filters) {
            "first call; --quality N (JPEG, default 90); --png-level N (0 none, 1 fast, the\n"
            "default, 9 smallest); --jobs N (threads that read and write frames, default one\n"
            "per core); video: --crf N, --lossless (.mkv), --encoder-options \"...\" (passed\n"
-           "to ffmpeg), --frames N. -- ends the options.\n"
+           "to ffmpeg), --frames N, --sound auto|copy|encode|none. -- ends the options.\n"
            "preview serves a page on 127.0.0.1 to try filters on IN (or the test card).\n"
            "\n"
            "Functions and their arguments after data, w, h (bool: true or false):\n";
