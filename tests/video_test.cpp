@@ -173,16 +173,15 @@ using VideoWords = LuaTest;
 
 // On the lossless path every output frame is the filter applied to the
 // decoded input frame, word for word, alpha included.
+// Each row's output, decoded, holds the filtered words of every
+// frame: a lossless video, the frames of a folder and of a pattern, and the
+// video made again from that folder with an identity chain.
 TEST_F(VideoWords, ALosslessOutputHoldsTheFilteredWordsOfEveryFrame) {
     NEED_FFMPEG();
     ScratchDir dir;
     const std::string clip = make_clip(dir);
-    const Outcome o = run_rururev({"apply", "--lossless", clip, dir / "out.mkv", "tovoHSV", "10", "20",
-                                   "0", "0", "+", "tovoRGB", "0", "0", "0", "-100"});
-    ASSERT_EQ(o.status, 0) << o.err;
-    const std::string before = decoded_bgra(clip), after = decoded_bgra(dir / "out.mkv");
+    const std::string before = decoded_bgra(clip);
     ASSERT_EQ(before.size(), 45u * 64 * 48 * 4);
-    ASSERT_EQ(after.size(), before.size());
     std::vector<uint32_t> words(before.size() / 4);
     std::memcpy(words.data(), before.data(), before.size());  // the tests run on little-endian
     for (size_t f = 0; f < 45; ++f) {
@@ -191,7 +190,27 @@ TEST_F(VideoWords, ALosslessOutputHoldsTheFilteredWordsOfEveryFrame) {
         set_buffer(frame, "frame");
         run("librururev.tovoHSV(frame, 64, 48, 10, 20, 0, 0)\n"
             "librururev.tovoRGB(frame, 64, 48, 0, 0, 0, -100)");
-        EXPECT_EQ(std::memcmp(frame.data(), after.data() + f * 64 * 48 * 4, 64 * 48 * 4), 0) << f;
+        std::copy(frame.begin(), frame.end(), words.begin() + static_cast<long>(f * 64 * 48));
+    }
+    const std::vector<std::string> chain = {"tovoHSV", "10", "20", "0", "0", "+", "tovoRGB", "0", "0", "0", "-100"};
+    const struct {
+        std::vector<std::string> args;
+        std::string read;
+    } cases[] = {
+        {{"--lossless", clip, dir / "out.mkv"}, dir / "out.mkv"},
+        {{clip, dir / "folder/"}, dir / "folder/%06d.png"},
+        {{clip, dir / "p/f%03d.png"}, dir / "p/f%03d.png"},
+        {{"--lossless", dir / "folder", dir / "back.mkv", "tovoRGB", "0", "0", "0", "0"}, dir / "back.mkv"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"apply"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        if (c.args.size() <= 3) args.insert(args.end(), chain.begin(), chain.end());
+        const Outcome o = run_rururev(args);
+        ASSERT_EQ(o.status, 0) << c.read << ": " << o.err;
+        const std::string after = decoded_bgra(c.read);
+        ASSERT_EQ(after.size(), before.size()) << c.read;
+        EXPECT_EQ(std::memcmp(words.data(), after.data(), after.size()), 0) << c.read;
     }
 }
 
@@ -244,6 +263,9 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
         {"no ffmpeg", clip, "", "", "PATH=/nonexistent " + run,
          "rururev: video needs the ffmpeg and ffprobe programs, and ffmpeg is not on the PATH (on "
          "Debian: apt-get install ffmpeg)\n", 2},
+        {"no ffmpeg, to frames", clip, "", "", "PATH=/nonexistent \"$RURUREV\" apply \"$IN\" \"$DIR/f/\" tovoRGB 1",
+         "rururev: cannot load '" + clip + "': not a PNG or JPEG file; if it is a video: video needs the ffmpeg and "
+         "ffprobe programs, and ffmpeg is not on the PATH (on Debian: apt-get install ffmpeg)\n", 2},
         {"not a video", clips / "text.mp4", "", "", run,
          "rururev: cannot read '" + (clips / "text.mp4") + "': Invalid data found when processing input\n", 1},
         {"decoder dies", clip, "pipe:1", "\"$REAL\" \"$@\" | head -c 30000; echo decoder broke down >&2; exit 1",

@@ -74,7 +74,7 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
         return exit_usage;
     }
     if (!set_curve(host, cmd.curve, error)) return usage_error(error, filters);
-    if (writes_video(cmd)) return apply_video(host, cmd);
+    if (writes_video(cmd) || reads_video(cmd)) return apply_video(host, cmd);
     if (!cmd.raw) return apply_to_files(host, cmd);
     if (!check_raw_streams(cmd.in, cmd.out, error)) return fail(error);
     const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {

@@ -276,11 +276,12 @@ bool load_input(Session& s, const std::string& input, std::string& error) {
     } else if (!image::load_picture(input, s.original, error)) {
         std::string why;
         VideoSource& v = s.video;
-        if (image::picture_type_of_name(input) != image::PictureType::none ||
-            !image::find_video_tools(v.tools, why) ||
-            !image::probe_video(v.tools, input, v.info, why)) {
-            return false;  // the picture's reason
+        if (image::picture_type_of_name(input) != image::PictureType::none) return false;
+        if (!image::find_video_tools(v.tools, why)) {
+            error += "; if it is a video: " + why;
+            return false;
         }
+        if (!image::probe_video(v.tools, input, v.info, why)) return false;  // the picture's reason
         s.is_video = true;
         if (!select_frame(s, 0, error)) return false;
     }

@@ -35,16 +35,6 @@ bool is_directory(const char* path) {
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Whether a single file is a picture, by its first bytes.
-bool is_picture_file(const char* path) {
-    FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
-    unsigned char head[8];
-    const size_t got = std::fread(head, 1, sizeof head, f);
-    std::fclose(f);
-    return picture_type_of_bytes(head, got) != PictureType::none;
-}
-
 // The picture the iterator last gave, when it has this size; else a new one,
 // which replaces it. Null when out of memory.
 Picture* frame_picture(lua_State* L, int slot, uint32_t width, uint32_t height) {

@@ -38,6 +38,15 @@ PictureType picture_type_of_bytes(const unsigned char* b, size_t size) {
     return PictureType::none;
 }
 
+bool is_picture_file(const char* path) {
+    FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return false;
+    unsigned char head[8];
+    const size_t got = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    return picture_type_of_bytes(head, got) != PictureType::none;
+}
+
 std::string unknown_type_reason(const std::string& path) {
     return "unknown picture type '" + lower_extension(path) + "' (use .png, .jpg or .jpeg)";
 }

@@ -23,6 +23,9 @@ PictureType picture_type_to_save(const std::string& path);
 // The types from the first bytes of a file; none when they are neither.
 PictureType picture_type_of_bytes(const unsigned char* bytes, size_t size);
 
+// Whether a file is a picture, by its first bytes.
+bool is_picture_file(const char* path);
+
 // "unknown picture type '.gif' (use .png, .jpg or .jpeg)" or the like.
 std::string unknown_type_reason(const std::string& path);
 
