@@ -164,19 +164,22 @@ TEST(Preview, AnswersItsOwnPageOnlyAndGivesTheWordsOfApply) {
 TEST(Preview, ShowsTheChosenFrameOfAVideo) {
     if (run_shell("command -v ffmpeg").status != 0) SKIP_UNLESS_CI("ffmpeg is not installed");
     ScratchDir dir;
-    ASSERT_EQ(run_shell("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=10 -t 2 "
+    ASSERT_EQ(run_shell("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=10 -t 6 -g 8 "
                         "-pix_fmt yuv420p " + shell_quote(dir / "clip.mp4")).status, 0);
+    // Every frame as apply writes it, to compare the chosen ones with.
+    ASSERT_EQ(run_rururev({"apply", dir / "clip.mp4", dir / "frames/", "tovoRGB", "0"}).status, 0);
     PreviewServer server(dir / "clip.mp4");
     ASSERT_GT(server.port, 0);
     httplib::Client client("127.0.0.1", server.port);
     const auto info = client.Get("/filters.json");
     ASSERT_TRUE(info);
-    EXPECT_NE(info->body.find("\"video\":true,\"frames\":20"), std::string::npos) << info->body;
+    EXPECT_NE(info->body.find("\"video\":true,\"frames\":60"), std::string::npos) << info->body;
 
-    // Frame 5, then frame 2 (the decoder starts again), each filtered as
-    // `rururev apply` filters that frame saved as a picture.
+    // Frame 5, then frame 2 (the decoder starts again), then frames far
+    // ahead and one back (it seeks), each that frame of the video, filtered
+    // as `rururev apply` filters that frame saved as a picture.
     std::string first;
-    for (const int frame : {5, 2}) {
+    for (const int frame : {5, 2, 50, 49, 17}) {
         const std::string at = "&frame=" + std::to_string(frame);
         const auto original = client.Get(("/original.png?frame=" + std::to_string(frame)).c_str());
         const auto shown = client.Get(("/render?cmd=" + url_words("tovoHSV 30 20 0 0") + at).c_str());
@@ -184,6 +187,10 @@ TEST(Preview, ShowsTheChosenFrameOfAVideo) {
         if (first.empty()) first = original->body;
         else EXPECT_NE(original->body, first) << "frames 5 and 2 look the same";
         write_file(dir / "frame.png", original->body);
+        char name[20];
+        std::snprintf(name, sizeof name, "frames/%06d.png", frame + 1);
+        EXPECT_TRUE(decode(original->body, dir / "o.png").words == decode(read_file(dir / name), dir / "o.png").words)
+            << frame;
         ASSERT_EQ(run_rururev({"apply", dir / "frame.png", dir / "out.png", "tovoHSV", "30", "20", "0",
                                "0"}).status, 0);
         std::string error;

@@ -84,8 +84,8 @@ bool encode_png(const image::Raster& picture, std::string& png, std::string& err
     return true;
 }
 
-// A video's frames, decoded in order from the start: a later frame reads
-// on, an earlier one starts the decoder again.
+// A video's frames, decoded in order: a frame a little later reads on, any
+// other starts the decoder again near it.
 struct VideoSource {
     image::VideoTools tools;
     image::VideoInfo info;
@@ -114,11 +114,12 @@ bool select_frame(Session& s, uint64_t n, std::string& error) {
     VideoSource& v = s.video;
     if (!s.is_video || (v.open && n == v.current)) return true;
     if (v.info.frames > 0 && n >= v.info.frames) n = v.info.frames - 1;
-    if (!v.open || n < v.next) {
+    // A frame behind, or well ahead: decode from the key frame before it.
+    if (!v.open || n < v.next || n > v.next + 25) {
         v.reader.stop();
-        if (!v.reader.open(v.tools, s.input_label, v.info, 0, error)) return false;
+        if (!v.reader.open(v.tools, s.input_label, v.info, 0, error, n)) return false;
         v.open = true;
-        v.next = 0;
+        v.next = n;
     }
     s.original.width = v.info.width;
     s.original.height = v.info.height;

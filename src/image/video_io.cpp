@@ -261,14 +261,21 @@ std::string sound_note(const std::string& path, const EncodeOptions& options) {
 }
 
 bool VideoReader::open(const VideoTools& tools, const std::string& path, const VideoInfo& info,
-                       uint64_t max_frames, std::string& error) {
+                       uint64_t max_frames, std::string& error, uint64_t first) {
     path_ = path;
     frame_bytes_ = size_t{info.width} * info.height * 4;
-    std::vector<std::string> argv = {tools.ffmpeg, "-nostdin", "-hide_banner", "-v", "error",
-                                     "-i", file_argument(path), "-map", "0:v:0", "-fps_mode", "passthrough",
+    std::vector<std::string> argv = {tools.ffmpeg, "-nostdin", "-hide_banner", "-v", "error"};
+    if (first > 0) {
+        // Half a frame before frame `first`: frames before that time are
+        // decoded and dropped, so `first` comes first.
+        uint64_t num = 1, den = 1;
+        parse_rate(info.rate, num, den);
+        argv.insert(argv.end(), {"-ss", seconds(info.start + (static_cast<double>(first) - 0.5) * den / num)});
+    }
+    argv.insert(argv.end(), {"-i", file_argument(path), "-map", "0:v:0", "-fps_mode", "passthrough",
                                      // A picture shown longer is repeated, so that a variable
                                      // rate becomes the constant one with every frame in time.
-                                     "-vf", "fps=" + info.rate};
+                                     "-vf", "fps=" + info.rate});
     if (max_frames > 0) argv.insert(argv.end(), {"-frames:v", std::to_string(max_frames)});
     argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
     int fds[2];

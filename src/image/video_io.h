@@ -86,9 +86,10 @@ public:
     VideoReader(const VideoReader&) = delete;
     VideoReader& operator=(const VideoReader&) = delete;
 
-    // Starts decoding; at most `max_frames` frames when not 0.
+    // Starts decoding at frame `first` (ffmpeg seeks to the key frame before
+    // it and decodes from there); at most `max_frames` frames when not 0.
     bool open(const VideoTools& tools, const std::string& path, const VideoInfo& info,
-              uint64_t max_frames, std::string& error);
+              uint64_t max_frames, std::string& error, uint64_t first = 0);
     // Fills width x height words: 1 a frame, 0 the end, -1 a failure.
     int read(uint32_t* words, std::string& error);
     // Kills the decoder, if it still runs, and waits for it.
