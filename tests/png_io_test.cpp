@@ -20,6 +20,7 @@ using rururev::image::Raster;
 using rururev::image::save_png;
 using rururev::image::load_picture;
 using rururev::image::save_picture;
+using rururev::image::exif_orientation;
 
 namespace {
 
@@ -449,17 +450,41 @@ Raster gradient(uint32_t w, uint32_t h, bool grey) {
     return p;
 }
 
+// A picture with a camera's EXIF data (orientation and nothing else, little-
+// or big-endian) and a colour profile (the smallest valid RGB one).
+Raster with_meta(Raster p, int orientation, bool big_endian) {
+    const auto n16 = [&](int v) { return big_endian ? std::string{char(v >> 8), char(v)} : std::string{char(v), char(v >> 8)}; };
+    const auto n32 = [&](int v) { return big_endian ? n16(0) + n16(v) : n16(v) + n16(0); };
+    p.meta.exif = (big_endian ? std::string("MM\0*", 4) : std::string("II*\0", 4)) + n32(8) + n16(1) + n16(0x0112) +
+                  n16(3) + n32(1) + n16(orientation) + n16(0) + n32(0);
+    std::string icc(400, '\0');  // a header, no tags, and bytes zlib cannot squeeze much
+    icc[2] = char(400 >> 8);
+    icc[3] = char(400 & 0xFF);
+    for (size_t k = 132; k < icc.size(); ++k) icc[k] = char(k * k * 7 >> 3);
+    icc.replace(12, 12, "mntrRGB XYZ ");
+    icc.replace(36, 4, "acsp");
+    icc.replace(68, 12, std::string("\0\0\xF6\xD6\0\1\0\0\0\0\xD3\x2D", 12));  // D50
+    p.meta.icc = icc;
+    return p;
+}
+
 TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
     const struct {
         const char* name;
         Raster picture;
         rururev::image::SaveOptions options;
         int marker, components, tolerance;
+        int orientation = 1;  // of the EXIF data saved with the picture
     } cases[] = {
         {"colour", gradient(32, 16, false), {}, 0xC0, 3, 12},
         {"grey", gradient(32, 16, true), {}, 0xC0, 1, 3},
         {"progressive", gradient(32, 16, false), {90, true}, 0xC2, 3, 12},
         {"odd size, best quality", gradient(13, 7, false), {100, false}, 0xC0, 3, 16},
+        // Turned upright on loading; the profile and EXIF data kept, the
+        // orientation reset, through JPEG and then PNG.
+        {"turned right, profile", with_meta(gradient(32, 16, false), 6, false), {}, 0xC0, 3, 12, 6},
+        {"turned left, big-endian", with_meta(gradient(32, 16, false), 8, true), {}, 0xC0, 3, 12, 8},
+        {"upside down, grey kept in RGB", with_meta(gradient(32, 16, true), 3, false), {}, 0xC0, 3, 3, 3},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
@@ -472,18 +497,32 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
         EXPECT_EQ(frame.width, static_cast<int>(c.picture.width)) << c.name;
         Raster back;
         ASSERT_TRUE(load_picture(path, back, error)) << c.name << ": " << error;
-        ASSERT_EQ(back.width, c.picture.width) << c.name;
-        ASSERT_EQ(back.height, c.picture.height) << c.name;
+        const uint32_t w = c.picture.width, h = c.picture.height;
+        const bool turned = c.orientation >= 5;
+        ASSERT_EQ(back.width, turned ? h : w) << c.name;
+        ASSERT_EQ(back.height, turned ? w : h) << c.name;
         int worst = 0;
-        for (size_t i = 0; i < back.words.size(); ++i) {
-            EXPECT_EQ(back.words[i] >> 24, 255u) << c.name;  // alpha is not kept
-            for (int shift : {0, 8, 16}) {
-                const int a = c.picture.words[i] >> shift & 0xFF, b = back.words[i] >> shift & 0xFF;
-                worst = std::max(worst, std::abs(a - b));
+        for (uint32_t y = 0; y < back.height; ++y) {
+            for (uint32_t x = 0; x < back.width; ++x) {
+                // Where the upright pixel (x, y) is stored.
+                const uint32_t sx = c.orientation == 6 ? y : c.orientation == 8 ? w - 1 - y : c.orientation == 3 ? w - 1 - x : x;
+                const uint32_t sy = c.orientation == 6 ? h - 1 - x : c.orientation == 8 ? x : c.orientation == 3 ? h - 1 - y : y;
+                const uint32_t got = back.words[size_t{y} * back.width + x], was = c.picture.words[size_t{sy} * w + sx];
+                EXPECT_EQ(got >> 24, 255u) << c.name;  // alpha is not kept
+                for (int shift : {0, 8, 16}) worst = std::max(worst, std::abs(int(was >> shift & 0xFF) - int(got >> shift & 0xFF)));
             }
         }
         EXPECT_LE(worst, c.tolerance) << c.name;
-        EXPECT_EQ(dir.names(), std::vector<std::string>{"p.JPG"});
+        EXPECT_EQ(back.meta.icc, c.picture.meta.icc) << c.name;
+        EXPECT_EQ(exif_orientation(back.meta.exif), 1) << c.name;
+        Raster again;
+        ASSERT_TRUE(save_picture(dir / "p.png", back, {}, error) && load_picture(dir / "p.png", again, error)) << error;
+        EXPECT_EQ(again.meta.icc, c.picture.meta.icc) << c.name;
+        EXPECT_EQ(again.meta.exif, back.meta.exif) << c.name;
+        if (c.orientation != 1) {
+            EXPECT_EQ(back.meta.exif.size(), c.picture.meta.exif.size()) << c.name;
+        }
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{"p.JPG", "p.png"}));
     }
 }
 

@@ -245,7 +245,7 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
         ok = ok && run_chain(host, cmd.steps, words.data(), info.width, info.height, error) && caught_signal == 0;
         if (ok && to_video) ok = writer.write(words.data(), error);
         if (ok && !to_video) {
-            image::Raster frame{info.width, info.height, std::move(words)};
+            image::Raster frame{info.width, info.height, std::move(words), {}};
             ok = image::save_picture(format_frame(pattern, done + 1), frame, saving, error);
             words.swap(frame.words);
         }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -65,7 +66,21 @@ struct JpegReader {
     jpeg_decompress_struct info;
     bool created = false;
     bool started = false;
+    std::string exif;             // from the APP1 marker, read with the header
+    int orientation = 1;          // from the EXIF data: how the stored pixels are turned
+    JOCTET* icc = nullptr;        // the ICC profile, malloc'd by the library
+    unsigned int icc_size = 0;
 };
+
+// The EXIF data of a file's APP1 marker, from its TIFF header on.
+static std::string exif_of(const jpeg_decompress_struct& info) {
+    for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+            return std::string(reinterpret_cast<const char*>(m->data) + 6, m->data_length - 6);
+        }
+    }
+    return "";
+}
 
 // Reads the header and starts decoding; false with trap.message on failure.
 static bool read_header(JpegReader* r) {
@@ -74,7 +89,10 @@ static bool read_header(JpegReader* r) {
     r->created = true;
     r->info.mem->max_memory_to_use = max_library_memory;
     jpeg_stdio_src(&r->info, r->file);
+    jpeg_save_markers(&r->info, JPEG_APP0 + 1, 0xFFFF);  // EXIF
+    jpeg_save_markers(&r->info, JPEG_APP0 + 2, 0xFFFF);  // the ICC profile, in pieces
     jpeg_read_header(&r->info, TRUE);
+    if (!jpeg_read_icc_profile(&r->info, &r->icc, &r->icc_size)) r->icc_size = 0;
     if (r->info.jpeg_color_space == JCS_CMYK || r->info.jpeg_color_space == JCS_YCCK) {
         std::snprintf(r->trap.message, sizeof r->trap.message, "CMYK JPEG files are not supported");
         return false;
@@ -112,9 +130,27 @@ JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char*
         jpeg_close(r);
         return nullptr;
     }
-    *width = r->info.output_width;
-    *height = r->info.output_height;
+    try {
+        r->exif = exif_of(r->info);
+        r->orientation = exif_orientation(r->exif);
+    } catch (const std::bad_alloc&) {
+        r->orientation = 1;
+    }
+    const bool swap = swaps_sides(r->orientation);
+    *width = swap ? r->info.output_height : r->info.output_width;
+    *height = swap ? r->info.output_width : r->info.output_height;
     return r;
+}
+
+bool jpeg_metadata(JpegReader* r, PhotoMeta& meta) {
+    try {
+        meta.exif = r->exif;
+        reset_orientation(meta.exif);
+        meta.icc.assign(reinterpret_cast<const char*>(r->icc), r->icc_size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 static bool read_rows(JpegReader* r, unsigned char* bytes) {
@@ -130,16 +166,30 @@ static bool read_rows(JpegReader* r, unsigned char* bytes) {
 }
 
 bool jpeg_read_pixels(JpegReader* r, uint32_t* pixels, char* error, size_t error_size) {
-    auto* bytes = reinterpret_cast<unsigned char*>(pixels);
+    // A turned picture is decoded as stored, then turned upright into pixels.
+    const size_t count = size_t{r->info.output_width} * r->info.output_height;
+    uint32_t* stored = pixels;
+    if (r->orientation != 1) {
+        stored = static_cast<uint32_t*>(std::malloc(count * 4));
+        if (stored == nullptr) {
+            fail(error, error_size, "load", r->path, "out of memory");
+            return false;
+        }
+    }
+    auto* bytes = reinterpret_cast<unsigned char*>(stored);
     if (!read_rows(r, bytes)) {
         fail(error, error_size, "load", r->path, r->trap.message);
+        if (stored != pixels) std::free(stored);
         return false;
     }
     // Blue, green, red, alpha bytes become one word each, in place.
-    const size_t count = size_t{r->info.output_width} * r->info.output_height;
     for (size_t i = 0; i < count; ++i) {
         const unsigned char* p = bytes + 4 * i;
-        pixels[i] = uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+        stored[i] = uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+    }
+    if (stored != pixels) {
+        turn_upright(stored, r->info.output_width, r->info.output_height, r->orientation, pixels);
+        std::free(stored);
     }
     return true;
 }
@@ -148,6 +198,7 @@ void jpeg_close(JpegReader* r) {
     if (r == nullptr) return;
     if (r->created) jpeg_destroy_decompress(&r->info);
     if (r->file != nullptr) std::fclose(r->file);
+    std::free(r->icc);
     delete r;
 }
 
@@ -168,12 +219,12 @@ static bool all_grey(const uint32_t* pixels, size_t count) {
 }
 
 static bool write_image(JpegWriter* w, uint32_t width, uint32_t height, const uint32_t* pixels,
-                        const JpegOptions& options) {
+                        const JpegOptions& options, const PhotoMeta* meta) {
     if (setjmp(w->trap.jump)) return false;
     jpeg_create_compress(&w->info);
     w->created = true;
     jpeg_stdio_dest(&w->info, w->out.file);
-    const bool grey = all_grey(pixels, size_t{width} * height);
+    const bool grey = all_grey(pixels, size_t{width} * height) && (meta == nullptr || !is_rgb_profile(meta->icc));
     w->info.image_width = width;
     w->info.image_height = height;
     w->info.input_components = grey ? 1 : 3;
@@ -182,6 +233,15 @@ static bool write_image(JpegWriter* w, uint32_t width, uint32_t height, const ui
     jpeg_set_quality(&w->info, options.quality, TRUE);
     if (options.progressive) jpeg_simple_progression(&w->info);
     jpeg_start_compress(&w->info, TRUE);
+    if (meta != nullptr && !meta->exif.empty() && meta->exif.size() <= 65533 - 6) {
+        const std::string app1 = std::string("Exif\0\0", 6) + meta->exif;
+        jpeg_write_marker(&w->info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(app1.data()),
+                          static_cast<unsigned int>(app1.size()));
+    }
+    if (meta != nullptr && !meta->icc.empty()) {
+        jpeg_write_icc_profile(&w->info, reinterpret_cast<const JOCTET*>(meta->icc.data()),
+                               static_cast<unsigned int>(meta->icc.size()));
+    }
     for (uint32_t y = 0; y < height; ++y) {
         const uint32_t* line = pixels + size_t{width} * y;
         for (uint32_t x = 0; x < width; ++x) {
@@ -208,7 +268,7 @@ static void close_writer(JpegWriter* w) {
 }
 
 bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-               const JpegOptions& options, char* error, size_t error_size) {
+               const JpegOptions& options, char* error, size_t error_size, const PhotoMeta* meta) {
     char reason[300];
     // libjpeg's own limit on a side is 65500.
     if (width == 0 || height == 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION ||
@@ -236,7 +296,7 @@ bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t
         close_writer(w);
         return false;
     }
-    if (!write_image(w, width, height, pixels, options)) {
+    if (!write_image(w, width, height, pixels, options, meta)) {
         fail(error, error_size, "save", path, w->trap.message);
         atomic_abort(&w->out);
         close_writer(w);

@@ -41,12 +41,14 @@ struct PictureReader;
 PictureReader* picture_open(const char* path, uint32_t* width, uint32_t* height, char* error,
                             size_t error_size);
 bool picture_read_pixels(PictureReader* reader, uint32_t* pixels, char* error, size_t error_size);
+bool picture_metadata(PictureReader* reader, PhotoMeta& meta);
 void picture_close(PictureReader* reader);
 
 bool picture_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-                  const SaveOptions& options, char* error, size_t error_size);
+                  const SaveOptions& options, char* error, size_t error_size, const PhotoMeta* meta = nullptr);
 
-// Whole pictures for C++ callers.
+// Whole pictures for C++ callers; the colour profile and EXIF data of a
+// loaded picture are saved with it.
 bool load_picture(const std::string& path, Raster& out, std::string& error);
 bool save_picture(const std::string& path, const Raster& picture, const SaveOptions& options,
                   std::string& error);
