@@ -187,8 +187,7 @@ TEST(Preview, ShowsTheChosenFrameOfAVideo) {
         if (first.empty()) first = original->body;
         else EXPECT_NE(original->body, first) << "frames 5 and 2 look the same";
         write_file(dir / "frame.png", original->body);
-        char name[32];
-        std::snprintf(name, sizeof name, "frames/%06d.png", frame + 1);
+        const std::string number = std::to_string(frame + 1), name = "frames/" + std::string(6 - number.size(), '0') + number + ".png";
         EXPECT_TRUE(decode(original->body, dir / "o.png").words == decode(read_file(dir / name), dir / "o.png").words)
             << frame;
         ASSERT_EQ(run_rururev({"apply", dir / "frame.png", dir / "out.png", "tovoHSV", "30", "20", "0",

@@ -70,10 +70,8 @@ std::string streams_of(const std::string& path) {
         text += (text.empty() ? "" : ", ") + f["codec_type"] + " " + f["codec_name"];
         if (f["codec_type"] == "video") {
             text += " " + f["width"] + "x" + f["height"] + " " + f["r_frame_rate"] + " " + std::to_string(packets[k]);
-            if (f["color_space"] != "unknown") {
-                text += " " + f["color_space"] + "/" + f["color_range"] + "/" + f["color_primaries"] + "/" +
-                        f["color_transfer"];
-            }
+            const std::string& space = f["color_space"];
+            if (space != "unknown") text += " " + space + "/" + f["color_range"] + "/" + f["color_primaries"] + "/" + f["color_transfer"];
         }
         text += times;
     }
@@ -95,12 +93,10 @@ std::string decoded_bgra(const std::string& path) {
     return run_shell(quiet + "-i file:" + shell_quote(path) + " -fps_mode passthrough -f rawvideo -pix_fmt bgra -").out;
 }
 
-// The mean difference of two decodings' bytes, over the frames of the shorter.
-double mean_difference(const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    double sum = 0;
+double mean_difference(const std::string& a, const std::string& b) {  // of the bytes, over the shorter
+    double sum = 0, n = static_cast<double>(std::min(a.size(), b.size()));
     for (size_t k = 0; k < n; ++k) sum += std::abs(static_cast<unsigned char>(a[k]) - static_cast<unsigned char>(b[k]));
-    return n == 0 ? 1e9 : sum / static_cast<double>(n);
+    return n == 0 ? 1e9 : sum / n;
 }
 
 // Each row: a clip made in the folder ($Q runs ffmpeg quietly; "" for the
@@ -155,7 +151,7 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
     const std::string env = "cd " + shell_quote(dir.path()) + " && Q='ffmpeg -nostdin -v error -y' && ";
     for (const auto& c : cases) {
         const std::string name = std::string(c.in) + " " + c.out;
-        if (!c.make.empty()) ASSERT_EQ(run_shell(env + c.make).status, 0) << c.make;
+        ASSERT_EQ(c.make.empty() ? 0 : run_shell(env + c.make).status, 0) << c.make;
         std::string command = env + shell_quote(build_dir() + "/rururev") + " apply";
         for (const std::string& o : c.options) command += " " + shell_quote(o);
         command += std::string(" -- ") + shell_quote(c.in) + " " + shell_quote(c.out) + " tovoRGB 0 0 0 0";
@@ -173,9 +169,8 @@ using VideoWords = LuaTest;
 
 // On the lossless path every output frame is the filter applied to the
 // decoded input frame, word for word, alpha included.
-// Each row's output, decoded, holds the filtered words of every
-// frame: a lossless video, the frames of a folder and of a pattern, and the
-// video made again from that folder with an identity chain.
+// Each row's output, decoded, holds the filtered words of every frame: a lossless video, the frames
+// of a folder and of a pattern, and the video made again from that folder with an identity chain.
 TEST_F(VideoWords, ALosslessOutputHoldsTheFilteredWordsOfEveryFrame) {
     NEED_FFMPEG();
     ScratchDir dir;
