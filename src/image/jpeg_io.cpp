@@ -153,12 +153,23 @@ bool jpeg_metadata(JpegReader* r, PhotoMeta& meta) {
     return true;
 }
 
-static bool read_rows(JpegReader* r, unsigned char* bytes) {
+static uint32_t word_of(const unsigned char* p) {
+    return uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+}
+
+// Decodes every row into pixels. An upright picture's rows go in place; a
+// turned one's rows go through `row`, each pixel to where it shows, so that
+// turning takes no second picture's memory.
+static bool read_rows(JpegReader* r, uint32_t* pixels, unsigned char* row) {
     if (setjmp(r->trap.jump)) return false;
-    const size_t stride = size_t{r->info.output_width} * 4;
-    while (r->info.output_scanline < r->info.output_height) {
-        JSAMPROW row = bytes + stride * r->info.output_scanline;
-        jpeg_read_scanlines(&r->info, &row, 1);
+    const uint32_t width = r->info.output_width, height = r->info.output_height;
+    while (r->info.output_scanline < height) {
+        const uint32_t y = r->info.output_scanline;
+        JSAMPROW line = r->orientation == 1 ? reinterpret_cast<unsigned char*>(pixels + size_t{width} * y) : row;
+        jpeg_read_scanlines(&r->info, &line, 1);
+        for (uint32_t x = 0; x < width && r->orientation != 1; ++x) {
+            pixels[upright_index(x, y, width, height, r->orientation)] = word_of(row + 4 * size_t{x});
+        }
     }
     jpeg_finish_decompress(&r->info);
     r->started = false;
@@ -166,31 +177,21 @@ static bool read_rows(JpegReader* r, unsigned char* bytes) {
 }
 
 bool jpeg_read_pixels(JpegReader* r, uint32_t* pixels, char* error, size_t error_size) {
-    // A turned picture is decoded as stored, then turned upright into pixels.
     const size_t count = size_t{r->info.output_width} * r->info.output_height;
-    uint32_t* stored = pixels;
-    if (r->orientation != 1) {
-        stored = static_cast<uint32_t*>(std::malloc(count * 4));
-        if (stored == nullptr) {
-            fail(error, error_size, "load", r->path, "out of memory");
-            return false;
-        }
+    unsigned char* row = nullptr;
+    if (r->orientation != 1 && (row = static_cast<unsigned char*>(std::malloc(size_t{r->info.output_width} * 4))) == nullptr) {
+        fail(error, error_size, "load", r->path, "out of memory");
+        return false;
     }
-    auto* bytes = reinterpret_cast<unsigned char*>(stored);
-    if (!read_rows(r, bytes)) {
+    const bool ok = read_rows(r, pixels, row);
+    std::free(row);
+    if (!ok) {
         fail(error, error_size, "load", r->path, r->trap.message);
-        if (stored != pixels) std::free(stored);
         return false;
     }
     // Blue, green, red, alpha bytes become one word each, in place.
-    for (size_t i = 0; i < count; ++i) {
-        const unsigned char* p = bytes + 4 * i;
-        stored[i] = uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
-    }
-    if (stored != pixels) {
-        turn_upright(stored, r->info.output_width, r->info.output_height, r->orientation, pixels);
-        std::free(stored);
-    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(pixels);
+    for (size_t i = 0; i < count && r->orientation == 1; ++i) pixels[i] = word_of(bytes + 4 * i);
     return true;
 }
 

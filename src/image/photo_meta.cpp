@@ -58,20 +58,14 @@ void reset_orientation(std::string& exif) {
     exif[at + 1] = static_cast<char>(big_endian ? 1 : 0);
 }
 
-void turn_upright(const uint32_t* from, uint32_t width, uint32_t height, int orientation, uint32_t* to) {
-    const bool swap = swaps_sides(orientation);
-    // Orientations 2, 3, 4 mirror and turn by half; 5 to 8 transpose first.
-    const bool mirror_x = orientation == 2 || orientation == 3 || orientation == 6 || orientation == 7;
-    const bool mirror_y = orientation == 3 || orientation == 4 || orientation == 7 || orientation == 8;
-    const uint32_t out_width = swap ? height : width, out_height = swap ? width : height;
-    for (uint32_t y = 0; y < out_height; ++y) {
-        for (uint32_t x = 0; x < out_width; ++x) {
-            const uint32_t sx = mirror_x ? out_width - 1 - x : x, sy = mirror_y ? out_height - 1 - y : y;
-            // Transposed, the output's column is the stored row.
-            const size_t source = swap ? size_t{sx} * width + sy : size_t{sy} * width + sx;
-            to[size_t{y} * out_width + x] = from[source];
-        }
+size_t upright_index(uint32_t x, uint32_t y, uint32_t width, uint32_t height, int orientation) {
+    // 2, 3 and 4 mirror across and down; 5 to 8 transpose, then mirror.
+    const bool across = orientation == 2 || orientation == 3 || orientation == 6 || orientation == 7;
+    const bool down = orientation == 3 || orientation == 4 || orientation == 7 || orientation == 8;
+    if (!swaps_sides(orientation)) {
+        return size_t{down ? height - 1 - y : y} * width + (across ? width - 1 - x : x);
     }
+    return size_t{down ? width - 1 - x : x} * height + (across ? height - 1 - y : y);
 }
 
 bool is_rgb_profile(const std::string& icc) { return icc.size() >= 20 && icc.compare(16, 4, "RGB ") == 0; }

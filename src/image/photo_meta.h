@@ -4,6 +4,7 @@
 // turned upright on loading as viewers show it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -25,9 +26,9 @@ void reset_orientation(std::string& exif);
 // height swap.
 inline bool swaps_sides(int orientation) { return orientation >= 5 && orientation <= 8; }
 
-// Turns `from`, width x height words as stored, upright into `to` (sides
-// swapped for orientations 5 to 8).
-void turn_upright(const uint32_t* from, uint32_t width, uint32_t height, int orientation, uint32_t* to);
+// Where the stored pixel (x, y) of a width x height picture shows in the
+// upright one (whose sides are swapped for orientations 5 to 8).
+size_t upright_index(uint32_t x, uint32_t y, uint32_t width, uint32_t height, int orientation);
 
 // Whether the ICC profile is for RGB pixels (a grey picture then keeps its
 // three channels, so that the profile stays valid for it).
