@@ -126,7 +126,7 @@ bool check_output_name(const ApplyCommand& cmd, std::string& error) {
 bool reads_video(const ApplyCommand& cmd) {
     struct stat st;
     return !cmd.raw && !is_frame_pattern(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           !image::is_picture_file(cmd.in.c_str());
+           image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str());
 }
 
 namespace {
@@ -202,16 +202,20 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
     encode.lossless = cmd.output.lossless;
     encode.extra = cmd.output.encoder_options;
     if (to_video && !image::check_encode_options(cmd.out, encode, error)) return report(error, exit_usage);
-    const std::string pattern = to_video ? "" : frame_pattern_of(cmd.out, error);
-    if (!to_video && pattern.empty()) return report(error, exit_usage);
 
     caught_signal = 0;
     SignalGuard guard;
     image::VideoInfo info;
     FrameInput input;
     if (from_video ? !image::probe_video(tools, cmd.in, info, error) : !plan_pictures(cmd.in, input, info, error)) {
+        if (from_video && !to_video) {
+            error = "cannot load '" + cmd.in + "': not a PNG or JPEG file, nor a video (" +
+                    error.substr(error.find("': ") + 3) + ")";
+        }
         return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
     }
+    const std::string pattern = to_video ? "" : frame_pattern_of(cmd.out, error);
+    if (!to_video && pattern.empty()) return report(error, exit_usage);
     encode.rate = info.rate;
     encode.colour = info.colour;
     encode.start = info.start;
