@@ -152,7 +152,7 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     std::string out;
     int status = 0;
     const bool ran = run_capture({tools.ffprobe, "-v", "error", "-count_packets", "-show_entries",
-                                  "stream=codec_type,codec_name,width,height,r_frame_rate,nb_read_packets,"
+                                  "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,duration,nb_read_packets,"
                                   "start_time,color_space,color_range,color_primaries,color_transfer:"
                                   "stream_side_data=rotation",
                                   "-of", "default", file_argument(path)},
@@ -197,7 +197,7 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     info.width = static_cast<uint32_t>(std::strtoul(field(*video, "width").c_str(), nullptr, 10));
     info.height = static_cast<uint32_t>(std::strtoul(field(*video, "height").c_str(), nullptr, 10));
     info.rate = field(*video, "r_frame_rate");
-    info.frames = std::strtoull(field(*video, "nb_read_packets").c_str(), nullptr, 10);
+    info.packets = info.frames = std::strtoull(field(*video, "nb_read_packets").c_str(), nullptr, 10);
     info.colour = {field(*video, "color_space"), field(*video, "color_range"), field(*video, "color_primaries"),
                    field(*video, "color_transfer")};
     const std::string start = field(*video, "start_time");
@@ -206,7 +206,13 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     // The decoder turns pictures the file says to show turned.
     if (rotation % 180 != 0) std::swap(info.width, info.height);
     uint64_t num = 0, den = 0;
-    if (!parse_rate(info.rate, num, den)) info.rate = "25";
+    const bool rate_given = parse_rate(info.rate, num, den);
+    if (!rate_given) info.rate = "25";
+    // A variable rate is decoded at the constant one: as many frames as its length takes.
+    const double length = rate_given ? std::strtod(field(*video, "duration").c_str(), nullptr) * num / den : 0;
+    if (field(*video, "avg_frame_rate") != info.rate && length > 0 && length < 1e12) {
+        info.frames = static_cast<uint64_t>(length + 0.5);
+    }
     if (info.width == 0 || info.height == 0 || uint64_t{info.width} * info.height > max_pixels) {
         error = "cannot read '" + path + "': frames of " + std::to_string(info.width) + " x " +
                 std::to_string(info.height) + " pixels";
@@ -447,9 +453,9 @@ bool VideoWriter::check_written(std::string& error) {
     if (out_.direct) return true;  // a pipe or a device: nothing to read back
     VideoInfo written;
     std::string reason;
-    if (probe_video(tools_, out_.temp_path, written, reason) && written.frames == frames_) return true;
+    if (probe_video(tools_, out_.temp_path, written, reason) && written.packets == frames_) return true;
     if (reason.empty()) {
-        reason = "the file holds " + std::to_string(written.frames) + " of " + std::to_string(frames_) + " frames";
+        reason = "the file holds " + std::to_string(written.packets) + " of " + std::to_string(frames_) + " frames";
     } else {
         reason = reason.substr(reason.find("': ") + 3);
     }

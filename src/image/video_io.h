@@ -36,7 +36,8 @@ struct ColourTags {
 struct VideoInfo {
     uint32_t width = 0, height = 0;  // as decoded (turned when the file says so)
     std::string rate = "25";         // frames per second, exact: "30000/1001"
-    uint64_t frames = 0;             // packets of the picture; 0 when unknown
+    uint64_t frames = 0;             // frames decoded at `rate`; 0 when unknown
+    uint64_t packets = 0;            // pictures stored in the file
     double start = 0;                // seconds from the file's start to its first picture
     ColourTags colour;
     bool has_sound = false;
