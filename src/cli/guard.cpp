@@ -56,6 +56,7 @@ bool was_closed_at_start(int fd) { return fd >= 0 && fd <= 2 && closed_at_start[
 void remove_temporaries_on_signals(bool on_pipe) {
     catch_unless_ignored(SIGINT);
     catch_unless_ignored(SIGTERM);
+    catch_unless_ignored(SIGHUP);  // a closed terminal
     if (on_pipe) {
         // A closed stdout ends a script that prints, as it ends any filter
         // in a pipeline.

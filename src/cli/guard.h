@@ -11,10 +11,10 @@ void guard_standard_descriptors();
 // True when descriptor `fd` (0, 1 or 2) was closed when the program started.
 bool was_closed_at_start(int fd);
 
-// On SIGINT and SIGTERM (and SIGPIPE when `on_pipe` is set) stops the
-// children still running and removes the
-// temporary files being written, then ends by the signal, so that a shell
-// sees status 130, 143 (or 141). A signal ignored at start stays ignored.
+// On SIGINT, SIGTERM and SIGHUP (and SIGPIPE when `on_pipe` is set) stops
+// the children still running and removes the temporary files being written,
+// then ends by the signal, so that a shell sees status 130, 143, 129 (or
+// 141). A signal ignored at start stays ignored.
 void remove_temporaries_on_signals(bool on_pipe);
 
 }  // namespace rururev::cli
