@@ -14,7 +14,7 @@ template <typename Reader>
 bool load_raster(const std::string& path, Raster& out, std::string& error,
                  Reader* (*open)(const char*, uint32_t*, uint32_t*, char*, size_t),
                  bool (*read_pixels)(Reader*, uint32_t*, char*, size_t), void (*close)(Reader*),
-                 bool (*metadata)(Reader*, PhotoMeta&)) {
+                 bool (*metadata)(Reader*, PhotoMeta&) = nullptr) {
     char message[512];
     uint32_t width = 0, height = 0;
     Reader* reader = open(path.c_str(), &width, &height, message, sizeof message);
@@ -31,7 +31,8 @@ bool load_raster(const std::string& path, Raster& out, std::string& error,
         return false;
     }
     PhotoMeta meta;
-    const bool ok = read_pixels(reader, words.data(), message, sizeof message) && metadata(reader, meta);
+    const bool ok = read_pixels(reader, words.data(), message, sizeof message) &&
+                    (metadata == nullptr || metadata(reader, meta));
     close(reader);
     if (!ok) {
         error = message;
