@@ -223,6 +223,11 @@ const SaveCase save_cases[] = {
      PNG_COLOR_TYPE_RGB, {0x10, 0x20, 0x30, 0x10, 0x20, 0x30, 0x10, 0x20, 0x30}},
     {"grey", {0xFF000000, 0xFFFFFFFF, 0xFF7F7F7F, 0xFF010101, 0xFF010101, 0xFF808080},
      PNG_COLOR_TYPE_GRAY, {0, 255, 0x7F}},
+    // One word away from the smaller types: blue alone off grey, alpha 254.
+    {"RGB, blue off grey", {0xFF808081, 0xFF000000, 0xFFFFFFFF, 0xFF010101, 0xFF7F7F7F, 0xFF808080},
+     PNG_COLOR_TYPE_RGB, {0x80, 0x80, 0x81, 0, 0, 0, 255, 255, 255}},
+    {"RGBA, alpha 254", {0xFE102030, 0xFF102030, 0xFFFFFFFF, 0xFF010101, 0xFF7F7F7F, 0xFF808080},
+     PNG_COLOR_TYPE_RGB_ALPHA, {0x10, 0x20, 0x30, 0xFE, 0x10, 0x20, 0x30, 0xFF, 255, 255, 255, 255}},
     {"grey and alpha", {0x00000000, 0x80FFFFFF, 0xFE7F7F7F, 0xFF010101, 0x01010101, 0xFF808080},
      PNG_COLOR_TYPE_GRAY_ALPHA, {0, 0, 255, 0x80, 0x7F, 0xFE}},
 };
@@ -318,6 +323,8 @@ TEST(PngLoad, DamagedFilesAreRejectedWithTheFileAndTheReason) {
          "2147483647 x 2147483647 pixels is more than the limit of 268435456"},
         {"one pixel over", with_size(good, 16385, 16384),
          "16385 x 16384 pixels is more than the limit of 268435456"},
+        {"header larger than the file", with_size(good, 16384, 16384),
+         "the header claims 16384 x 16384 pixels, more than the file can hold"},
         {"zero width", with_size(good, 0, 2), "Invalid IHDR data"},
         {"short image data", with_size(good, 4, 3), "Not enough image data"},
     };
@@ -496,10 +503,15 @@ TEST(JpegFiles, DamagedFilesAndBadSavesAreRejected) {
     const size_t sof = good.find("\xFF\xC0");
     huge[sof + 5] = huge[sof + 7] = '\x75';  // 30000 x 30000
     huge[sof + 6] = huge[sof + 8] = '\x30';
+    std::string lying = huge;
+    lying[sof + 5] = lying[sof + 7] = '\x40';  // 16384 x 16384
+    lying[sof + 6] = lying[sof + 8] = '\x00';
     const struct { const char* name; std::string bytes; const char* reason; } loads[] = {
         {"start only", good.substr(0, 3), "cannot load '$': "},
         {"cut in the scan", good.substr(0, good.size() - 40), "cannot load '$': Premature end of JPEG file"},
         {"over the pixel limit", huge, "cannot load '$': 30000 x 30000 pixels is more than the limit of 268435456"},
+        {"header larger than the file", lying,
+         "cannot load '$': the header claims 16384 x 16384 pixels, more than the file can hold"},
     };
     for (const auto& c : loads) {
         write_file(dir / "bad.jpg", c.bytes);

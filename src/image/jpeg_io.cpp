@@ -67,6 +67,19 @@ struct JpegReader {
     bool started = false;
 };
 
+// A sequential Huffman-coded block takes at least two bits: a DC code and
+// an end-of-block or AC code. Progressive and arithmetic coding can take
+// less, and are not bounded here.
+static bool claims_fit_file(JpegReader* r) {
+    if (r->info.progressive_mode || r->info.arith_code) return true;
+    uint64_t blocks = 0;
+    for (int i = 0; i < r->info.num_components; ++i) {
+        const jpeg_component_info& c = r->info.comp_info[i];
+        blocks += uint64_t{c.width_in_blocks} * c.height_in_blocks;
+    }
+    return can_hold(r->file, blocks / 4);
+}
+
 // Reads the header and starts decoding; false with trap.message on failure.
 static bool read_header(JpegReader* r) {
     if (setjmp(r->trap.jump)) return false;
@@ -83,6 +96,12 @@ static bool read_header(JpegReader* r) {
         std::snprintf(r->trap.message, sizeof r->trap.message,
                       "%u x %u pixels is more than the limit of %llu", r->info.image_width,
                       r->info.image_height, static_cast<unsigned long long>(max_pixels));
+        return false;
+    }
+    if (!claims_fit_file(r)) {
+        std::snprintf(r->trap.message, sizeof r->trap.message,
+                      "the header claims %u x %u pixels, more than the file can hold",
+                      r->info.image_width, r->info.image_height);
         return false;
     }
     r->info.out_color_space = JCS_EXT_BGRA;
