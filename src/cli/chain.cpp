@@ -177,6 +177,14 @@ bool parse_apply(const std::vector<std::string>& words, const std::vector<Filter
         error = "apply needs IN, OUT and a FUNCTION";
         return false;
     }
+    // Past "--" a name may start with '-'; before it, only "-" (a stream) may.
+    const bool after_dashes = at > 0 && words[at - 1] == "--";
+    for (size_t i = at; i < at + 2 && !after_dashes; ++i) {
+        if (words[i].size() > 1 && words[i][0] == '-') {
+            error = "unknown option '" + words[i] + "' (put -- before a file name that starts with -)";
+            return false;
+        }
+    }
     out.in = words[at++];
     out.out = words[at++];
     if (!out.raw && (out.in == "-" || out.out == "-")) {

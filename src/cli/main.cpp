@@ -6,6 +6,7 @@
 // Exit status: 0 done, 1 failed (a file, a stream or a Lua error), 2 the
 // command line was wrong (the usage message follows the reason). Stopped by
 // SIGINT or SIGTERM it removes the file it was writing and ends by the signal.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -27,6 +28,7 @@
 #include "cli/progress.h"
 #include "cli/raw_video.h"
 #include "cli/sequence.h"
+#include "cli/simd_targets.h"
 #include "cli/video.h"
 #include "image/picture_file.h"
 #include "image/png_io.h"
@@ -116,7 +118,43 @@ int gallery(LuaHost& host, const std::vector<std::string>& words,
     return 0;
 }
 
+bool asks_for_help(const std::string& word) { return word == "-h" || word == "--help"; }
+
+bool looks_like_option(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
+
+// Reads a command's words up to "--" (for run only its first word: the rest
+// belong to the script): -h or --help asks for the usage. For run, gallery
+// and preview, any other word that starts with '-' is refused rather than
+// taken as a file name, and the "--" that lets one through is dropped;
+// apply's parser reads its own options and "--".
+enum class Words { ok, help, bad };
+Words read_option_words(const std::string& command, std::vector<std::string>& words,
+                        std::string& error) {
+    const size_t end = command == "run" ? std::min<size_t>(words.size(), 1) : words.size();
+    for (size_t at = 0; at < end && words[at] != "--"; ++at) {
+        if (asks_for_help(words[at])) return Words::help;
+        if (command == "apply") continue;
+        if (command == "preview" && words[at] == "--port") {
+            ++at;  // its value, checked by preview
+        } else if (looks_like_option(words[at])) {
+            error = "unknown option '" + words[at] + "' (put -- before a file name that starts with -)";
+            return Words::bad;
+        }
+    }
+    if (command == "apply") return Words::ok;
+    const auto dashes = std::find(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(end), "--");
+    if (dashes != words.begin() + static_cast<std::ptrdiff_t>(end)) words.erase(dashes);
+    return Words::ok;
+}
+
+// The version, and the SIMD targets the module's fast paths can take here.
+int print_version() {
+    std::printf("rururev %s\nSIMD: %s\n", RURUREV_VERSION, simd_targets_text().c_str());
+    return 0;
+}
+
 int main_program(const std::vector<std::string>& words) {
+    if (words.size() == 1 && words[0] == "--version") return print_version();
     LuaHost host;
     if (host.state() == nullptr) return fail("cannot create a Lua state: out of memory");
     std::string open_error;
@@ -125,15 +163,20 @@ int main_program(const std::vector<std::string>& words) {
     std::string error;
     if (!read_filter_table(host, filters, error)) return fail(error);
     const std::string command = words.empty() ? "" : words[0];
-    if (command == "help" || command == "--help" || command == "-h") {
+    if (command == "help" || asks_for_help(command)) {
         std::fputs(usage_text(filters).c_str(), stdout);
         return 0;
     }
     if (command != "apply" && command != "run" && command != "gallery" && command != "preview") {
         return usage_error(command.empty() ? "" : "unknown command '" + command + "'", filters);
     }
+    std::vector<std::string> rest(words.begin() + 1, words.end());
+    switch (read_option_words(command, rest, error)) {
+    case Words::help: std::fputs(usage_text(filters).c_str(), stdout); return 0;
+    case Words::bad: return usage_error(error, filters);
+    case Words::ok: break;
+    }
     if (!opened) return fail(open_error);
-    const std::vector<std::string> rest(words.begin() + 1, words.end());
     if (command == "apply") return apply(host, filters, rest);
     if (command == "run") return run_script(host, rest, filters);
     if (command == "preview") return preview(host, filters, rest, usage_error);
