@@ -103,6 +103,15 @@ TEST(CommandLine, ApplyChainsParseIntoSteps) {
     EXPECT_TRUE(cmd.steps[1].args[4].is_bool);
     EXPECT_TRUE(cmd.steps[1].args[4].truth);
     EXPECT_TRUE(cmd.steps[2].args.empty());
+
+    // Quoted encoder options stay whole words, as the shell would keep them.
+    ApplyCommand video;
+    ASSERT_TRUE(parse_apply({"--encoder-options", "-metadata title=\"My Film\" -x 'a \"b' c\\ d \"\"", "in.mp4",
+                             "out.mkv", "tovoRGB"},
+                            some_filters(), video, error))
+        << error;
+    EXPECT_EQ(video.output.encoder_options,
+              (std::vector<std::string>{"-metadata", "title=My Film", "-x", "a \"b", "c d", ""}));
 }
 
 TEST(CommandLine, BadApplyLinesSayWhatIsWrong) {
@@ -124,6 +133,8 @@ TEST(CommandLine, BadApplyLinesSayWhatIsWrong) {
         {"--jobs 0 a b tovoRGB", "--jobs takes 1 to 64; got '0'"},
         {"--jobs 2x a b tovoRGB", "--jobs takes 1 to 64; got '2x'"},
         {"--jobs", "--jobs needs a value"},
+        {"--encoder-options 'x a b tovoRGB", "--encoder-options has an unclosed quote; got ''x'"},
+        {"-x.png b tovoRGB", "unknown option '-x.png' (put -- before a file name that starts with -)"},
     };
     for (const auto& c : cases) {
         ApplyCommand cmd;

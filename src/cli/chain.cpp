@@ -1,8 +1,14 @@
 #include "cli/chain.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+
+#include <sys/stat.h>
+
+#include "cli/frames.h"
+#include "image/picture_file.h"
 
 #include "image/png_io.h"
 
@@ -134,6 +140,7 @@ static bool parse_options(const std::vector<std::string>& words, size_t& at, App
     while (at < words.size() && words[at].size() >= 2 && words[at].compare(0, 2, "--") == 0) {
         const std::string option = words[at++];
         if (option == "--") break;  // IN may then start with --
+        out.given.push_back(option);
         if (option == "--png-level" || option == "--jobs") {
             if (at == words.size()) {
                 error = option + " needs a value";
@@ -202,6 +209,69 @@ bool parse_apply(const std::vector<std::string>& words, const std::vector<Filter
         if (at == words.size()) return true;
         ++at;  // the "+"
     }
+}
+
+static bool is_given(const ApplyCommand& cmd, const char* option) {
+    return std::find(cmd.given.begin(), cmd.given.end(), option) != cmd.given.end();
+}
+
+static bool is_folder(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool check_option_use(const ApplyCommand& cmd, std::string& error) {
+    const bool video = writes_video(cmd);
+    const image::PictureType type = image::picture_type_to_save(cmd.out);
+    const bool sequence = cmd.raw || video || is_frame_pattern(cmd.in) || is_folder(cmd.in);
+    const std::string out = "'" + cmd.out + "'";
+    for (const char* option : {"--crf", "--lossless", "--encoder-options"}) {
+        if (is_given(cmd, option) && !video) {
+            error = std::string(option) + " is for a video OUT (.mp4, .m4v, .mov, .mkv or .webm), not " + out;
+            return false;
+        }
+    }
+    const struct { const char* option; bool useless; const char* what; } pictures[] = {
+        {"--quality", video || cmd.raw || type == image::PictureType::png, "JPEG files"},
+        {"--png-level", video || cmd.raw || type == image::PictureType::jpeg, "PNG files"},
+        {"--frames", !sequence, "a video, a frame sequence or --raw"},
+    };
+    for (const auto& p : pictures) {
+        if (is_given(cmd, p.option) && p.useless) {
+            error = std::string(p.option) + " is for " + p.what + "; it does nothing for " + out;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool split_shell_words(const std::string& text, std::vector<std::string>& out) {
+    std::string word;
+    bool in_word = false;
+    char quote = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote != 0 && c == quote) {
+            quote = 0;
+        } else if (c == '\\' && quote != '\'' && i + 1 < text.size()) {
+            word += text[++i];
+            in_word = true;
+        } else if (quote != 0) {
+            word += c;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            in_word = true;
+        } else if (std::isspace(static_cast<unsigned char>(c))) {
+            if (in_word) out.push_back(word);
+            word.clear();
+            in_word = false;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (in_word) out.push_back(word);
+    return quote == 0;
 }
 
 // The reason of a Lua argument error without its traceback and without the

@@ -53,7 +53,9 @@ int usage_error(const std::string& message, const std::vector<FilterSpec>& filte
 int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
     std::vector<FramePair> frames;
     std::string error;
-    if (!plan_frames(cmd.in, cmd.out, frames, error) || !check_frame_outputs(frames, error) ||
+    if (!plan_frames(cmd.in, cmd.out, frames, error)) return fail(error);
+    if (cmd.output.frames > 0 && cmd.output.frames < frames.size()) frames.resize(cmd.output.frames);
+    if (!check_frame_outputs(frames, error) ||
         !make_output_folders(frames, error) || !apply_sequence(host, cmd, frames, error)) {
         return fail(error);
     }
@@ -64,7 +66,9 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
           const std::vector<std::string>& words) {
     ApplyCommand cmd;
     std::string error;
-    if (!parse_apply(words, filters, cmd, error)) return usage_error(error, filters);
+    if (!parse_apply(words, filters, cmd, error) || !check_option_use(cmd, error)) {
+        return usage_error(error, filters);
+    }
     for (const Step& step : cmd.steps) {
         if (!find_filter(filters, step.function)->registered) {
             return usage_error(step.function + " is not in this librururev", filters);
@@ -82,7 +86,8 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
     const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {
         return run_chain(host, cmd.steps, pixels, cmd.raw_width, cmd.raw_height, reason);
     };
-    if (!run_raw(cmd.in, cmd.out, cmd.raw_width, cmd.raw_height, filter, jobs_of(cmd), error)) {
+    if (!run_raw(cmd.in, cmd.out, cmd.raw_width, cmd.raw_height, filter, jobs_of(cmd),
+                 cmd.output.frames, error)) {
         return fail(error);
     }
     return 0;

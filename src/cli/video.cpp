@@ -88,8 +88,7 @@ int parse_output_option(const std::string& option, const std::vector<std::string
     const std::string& value = words[at++];
     long long n = 0;
     if (option == "--encoder-options") {
-        std::istringstream in(value);
-        for (std::string word; in >> word;) out.encoder_options.push_back(word);
+        if (!split_shell_words(value, out.encoder_options)) error = "--encoder-options has an unclosed quote";
     } else if (option == "--quality") {
         if (!parse_whole(value, 1, 100, n)) error = "--quality takes a whole number from 1 to 100";
         out.quality = static_cast<int>(n);
