@@ -475,6 +475,10 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
         {"$R apply 'a%d%d.png' o.png tovoRGB 1", 2, "'a%d%d.png' is not a frame pattern", "", ""},
         {"$R apply 'ov/f%d.png' 'pat/%02d.png' tovoRGB 1", 0, "", "pat pat/00.png pat/01.png pat/02.png", ""},
         {"$R apply -- --dd.png o.png tovoRGB 1", 0, "", "o.png", ""},
+        {"cp a.png ov/f5.png && cp a.png ov/f7.png && $R apply 'ov/f%d.png' 'g/%d.png' tovoRGB 1", 0,
+         "rururev: the frames of 'ov/f%d.png' stop at 'ov/f2.png': 'ov/f3.png' is missing; 2 more from 'ov/f5.png' on were left out\n",
+         "g g/0.png g/1.png g/2.png ov/f5.png ov/f7.png", ""},
+        {"$R apply 'ov/f%d.png' y.png tovoRGB 1", 2, "'ov/f%d.png' is a sequence of frames and 'y.png' one picture's name", "", ""},
         // Help on stdout (sent to stderr here to be read), and names that look like options
         {"$R apply --help a.png o.png tovoRGB 1 >&2 2>/dev/null", 0, "usage: rururev apply", "", ""},
         {"$R run -h loop.lua >&2 2>/dev/null", 0, "usage: rururev apply", "", ""},

@@ -25,7 +25,9 @@ struct FramePair {
 };
 
 // False with the reason when IN or OUT holds a % but is no frame pattern
-// (an IN that exists under that name is a file); a command-line mistake.
+// (an IN that exists under that name is a file), or when IN is a sequence
+// and OUT, not an existing folder, has a picture's name; a command-line
+// mistake.
 bool check_frame_patterns(const std::string& in, const std::string& out, std::string& error);
 
 // Lists the frames of IN and the file each one is written to. A pattern IN
@@ -37,6 +39,11 @@ bool check_frame_patterns(const std::string& in, const std::string& out, std::st
 // or, for a single IN, a file. Nothing is created here.
 bool plan_frames(const std::string& in, const std::string& out, std::vector<FramePair>& frames,
                  std::string& error);
+
+// For a pattern IN whose numbering stops before frames that exist (f1, f2,
+// f3, f5, f6), says where it stops and which frames are left out; "" when
+// nothing is left out.
+std::string pattern_gap(const std::string& pattern);
 
 // Creates the folders of the frames marked new_folder that are missing.
 bool make_output_folders(const std::vector<FramePair>& frames, std::string& error);

@@ -54,6 +54,8 @@ int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
     std::vector<FramePair> frames;
     std::string error;
     if (!plan_frames(cmd.in, cmd.out, frames, error)) return fail(error);
+    const std::string gap = pattern_gap(cmd.in);
+    if (!gap.empty()) std::fprintf(stderr, "rururev: %s\n", gap.c_str());
     if (cmd.output.frames > 0 && cmd.output.frames < frames.size()) frames.resize(cmd.output.frames);
     if (!check_frame_outputs(frames, error) ||
         !make_output_folders(frames, error) || !apply_sequence(host, cmd, frames, error)) {
