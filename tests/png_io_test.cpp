@@ -361,7 +361,7 @@ TEST(PngSave, FailuresLeaveNoFileBehind) {
     one.words = {0xFF112233};
     Raster empty;
     const struct { std::string path; const Raster* picture; const char* reason; int level; } cases[] = {
-        {dir / "no/such/folder.png", &one, "No such file or directory", 1},
+        {dir / "no/such/folder.png", &one, "does not exist", 1},
         {dir.path(), &one, "Is a directory", 1},
         {dir / "empty.png", &empty, "cannot write a picture of 0 x 0 pixels", 1},
         {dir / "level.png", &one, "the level 10 is not from 0 to 9", 10},

@@ -242,7 +242,7 @@ bool plan_frames(const std::string& in, const std::string& out, std::vector<Fram
     }
     const bool sequence = in_pattern || in_folder;
     bool out_folder = !out_pattern && is_directory(out);
-    bool new_folder = out_pattern;
+    bool new_folder = out_pattern || !sequence;  // a single file's folder too
     if (sequence && !out_pattern && !out_folder) {
         if (exists(out)) {
             error = "cannot use '" + out + "' as the output folder: it is a file";

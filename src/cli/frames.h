@@ -36,7 +36,8 @@ bool check_frame_patterns(const std::string& in, const std::string& out, std::st
 // links left out. OUT is a folder (the input's file name kept; created when
 // IN is a sequence and OUT does not exist), a pattern (numbered like a
 // pattern IN, or from 1 in folder order; its folder created when missing),
-// or, for a single IN, a file. Nothing is created here.
+// or, for a single IN, a file (its folder created when missing). Nothing is
+// created here.
 bool plan_frames(const std::string& in, const std::string& out, std::vector<FramePair>& frames,
                  std::string& error);
 
