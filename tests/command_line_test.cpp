@@ -193,6 +193,16 @@ TEST(Progress, LinesShowDoneTotalRateAndTimeLeft) {
         {42, 0, 2, "42 frames  21.0 fps"},
     };
     for (const auto& c : cases) EXPECT_EQ(progress_line(c.done, c.total, c.seconds), c.line);
+    // Narrow terminals: the bar shrinks, then goes, then the words are cut.
+    const struct { size_t columns; const char* line; } narrow[] = {
+        {200, "[############............] 5/10 frames  2.5 fps  0:02 left"},
+        {40, "[##...] 5/10 frames  2.5 fps  0:02 left"},
+        {39, "[##..] 5/10 frames  2.5 fps  0:02 left"},
+        {38, "5/10 frames  2.5 fps  0:02 left"},
+        {12, "5/10 frames"},
+    };
+    for (const auto& c : narrow) EXPECT_EQ(progress_line(5, 10, 2, c.columns), c.line) << c.columns;
+    EXPECT_EQ(progress_line(42, 0, 2, 10), "42 frames");
 }
 
 TEST(RawVideo, BytesAreBlueGreenRedAlpha) {

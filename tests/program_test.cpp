@@ -478,6 +478,13 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
         {"cp a.png ov/f5.png && cp a.png ov/f7.png && $R apply 'ov/f%d.png' 'g/%d.png' tovoRGB 1", 0,
          "rururev: the frames of 'ov/f%d.png' stop at 'ov/f2.png': 'ov/f3.png' is missing; 2 more from 'ov/f5.png' on were left out\n",
          "g g/0.png g/1.png g/2.png ov/f5.png ov/f7.png", ""},
+        // The progress bar fits a terminal of 40 or 200 columns; without one, a summary line
+        {"script -qec \"stty cols 40; $R apply ov pt tovoRGB 1\" /dev/null | tr '\\r' '\\n' | sed 's/\\x1b\\[K//g' | "
+         "awk 'length > 39 {bad = 1} /3\\/3 frames/ {seen = 1} END {exit bad || !seen}'", 0, "", "pt pt/f0.png pt/f1.png pt/f2.png", ""},
+        {"script -qec \"stty cols 200; $R apply ov pt tovoRGB 1\" /dev/null | tr '\\r' '\\n' | sed 's/\\x1b\\[K//g' | "
+         "awk 'length > 199 {bad = 1} /^\\[########################\\] 3\\/3 frames/ {seen = 1} END {exit bad || !seen}'", 0, "", "pt pt/f0.png pt/f1.png pt/f2.png", ""},
+        {"$R apply ov pt tovoRGB 1 2>e.txt; cat e.txt >&2; test \"$(wc -l <e.txt)$(tr -dc '\\r' <e.txt | wc -c)\" = 10", 0,
+         "rururev: 3 frames in ", "e.txt pt pt/f0.png pt/f1.png pt/f2.png", ""},
         {"$R apply 'ov/f%d.png' y.png tovoRGB 1", 2, "'ov/f%d.png' is a sequence of frames and 'y.png' one picture's name", "", ""},
         // Help on stdout (sent to stderr here to be read), and names that look like options
         {"$R apply --help a.png o.png tovoRGB 1 >&2 2>/dev/null", 0, "usage: rururev apply", "", ""},
