@@ -64,9 +64,9 @@ void ProgressBar::update(size_t done) {
     drawn_ = true;
 }
 
-void ProgressBar::finish() {
+void ProgressBar::finish(bool succeeded) {
     if (drawn_) std::fputc('\n', stderr);
-    if (!enabled_ && done_ > 1) {
+    if (!enabled_ && succeeded && done_ > 1) {
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
         std::fprintf(stderr, "rururev: %zu frames in %.1f s\n", done_, elapsed.count());
     }

@@ -18,7 +18,8 @@ class ProgressBar {
 public:
     explicit ProgressBar(size_t total);
     void update(size_t done);
-    void finish();
+    // Ends the bar; the summary line is for a run that succeeded.
+    void finish(bool succeeded = true);
 
 private:
     bool enabled_;

@@ -155,7 +155,7 @@ bool run_raw(const std::string& in, const std::string& out, uint32_t width, uint
     stages.progress = [&](size_t written) { progress.update(written); };
     size_t written = 0;
     const bool ok = run_pipeline(stages, static_cast<size_t>(frames), jobs, written, error);
-    progress.finish();
+    progress.finish(ok);
     // The frames before a short last frame are kept, as a stream that ended.
     if (!ok && written != short_frame) return false;
     std::string close_error;

@@ -151,7 +151,7 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
         ok = ok && run_chain(host, cmd.steps, words.data(), info.width, info.height, error) &&
              caught_signal == 0 && writer.write(words.data(), error);
         if (!ok) {
-            progress.finish();
+            progress.finish(false);
             writer.abort();
             reader.stop();
             return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
