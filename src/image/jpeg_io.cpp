@@ -67,8 +67,9 @@ struct JpegReader {
     bool started = false;
 };
 
-// A sequential Huffman-coded block takes at least two bits: a DC code and
-// an end-of-block or AC code. Progressive and arithmetic coding can take
+// A sequential Huffman-coded block takes at least two bits, a DC code and
+// an end-of-block or AC code (a lossless one, a sample, at least one): a
+// bit per block bounds both. Progressive and arithmetic coding can take
 // less, and are not bounded here.
 static bool claims_fit_file(JpegReader* r) {
     if (r->info.progressive_mode || r->info.arith_code) return true;
@@ -77,7 +78,7 @@ static bool claims_fit_file(JpegReader* r) {
         const jpeg_component_info& c = r->info.comp_info[i];
         blocks += uint64_t{c.width_in_blocks} * c.height_in_blocks;
     }
-    return can_hold(r->file, blocks / 4);
+    return can_hold(r->file, blocks / 8);
 }
 
 // Reads the header and starts decoding; false with trap.message on failure.
