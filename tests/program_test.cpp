@@ -502,6 +502,8 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
         {"$R apply --png-level 3 --raw 4x3 - o.raw tovoRGB 1", 2, "--png-level is for PNG files; it does nothing for 'o.raw'", "", ""},
         {"$R apply --frames 2 nosuch.png o.png tovoRGB 1", 2, "--frames is for a video, a frame sequence or --raw; it does nothing for 'o.png'", "", ""},
         {"$R apply --frames 2 ov fr tovoRGB 1", 0, "", "fr fr/f0.png fr/f1.png", ""},
+        {"$R apply --quality 80 ov fr tovoRGB 1", 2, "--quality is for JPEG files, and 'fr' gets none", "", ""},
+        {"mkdir jp && cp a.png jp/x.jpg && $R apply --quality 80 jp fr tovoRGB 1", 0, "", "fr fr/x.jpg jp jp/x.jpg", ""},
         {"$R apply --frames 2 --raw 4x3 keep.raw r.raw tovoRGB 1 && test $(wc -c <r.raw) = 96", 0, "", "r.raw", ""},
         {"$R run", 2, "run needs a SCRIPT", "", ""},
         {"$R run loop.lua $(seq 8000)", 2, "run takes at most", "", ""},

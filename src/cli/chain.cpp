@@ -223,7 +223,13 @@ static bool is_folder(const std::string& path) {
 bool check_option_use(const ApplyCommand& cmd, std::string& error) {
     const bool video = writes_video(cmd);
     const image::PictureType type = image::picture_type_to_save(cmd.out);
-    const bool sequence = cmd.raw || video || is_frame_pattern(cmd.in) || is_folder(cmd.in);
+    const bool in_sequence = is_frame_pattern(cmd.in) || is_folder(cmd.in);
+    const bool sequence = cmd.raw || video || in_sequence;
+    // Into a folder, each file keeps its input's name and so its type: see
+    // check_saved_types.
+    const bool into_folder = is_folder(cmd.out) || (in_sequence && !is_frame_pattern(cmd.out));
+    const bool png = !into_folder && type == image::PictureType::png;
+    const bool jpeg = !into_folder && type == image::PictureType::jpeg;
     const std::string out = "'" + cmd.out + "'";
     for (const char* option : {"--crf", "--lossless", "--encoder-options"}) {
         if (is_given(cmd, option) && !video) {
@@ -232,13 +238,30 @@ bool check_option_use(const ApplyCommand& cmd, std::string& error) {
         }
     }
     const struct { const char* option; bool useless; const char* what; } pictures[] = {
-        {"--quality", video || cmd.raw || type == image::PictureType::png, "JPEG files"},
-        {"--png-level", video || cmd.raw || type == image::PictureType::jpeg, "PNG files"},
+        {"--quality", video || cmd.raw || png, "JPEG files"},
+        {"--png-level", video || cmd.raw || jpeg, "PNG files"},
         {"--frames", !sequence, "a video, a frame sequence or --raw"},
     };
     for (const auto& p : pictures) {
         if (is_given(cmd, p.option) && p.useless) {
             error = std::string(p.option) + " is for " + p.what + "; it does nothing for " + out;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool check_saved_types(const ApplyCommand& cmd, const std::vector<FramePair>& frames, std::string& error) {
+    const struct { const char* option; image::PictureType type; const char* what; } options[] = {
+        {"--quality", image::PictureType::jpeg, "JPEG"},
+        {"--png-level", image::PictureType::png, "PNG"},
+    };
+    for (const auto& o : options) {
+        const bool used = std::any_of(frames.begin(), frames.end(), [&](const FramePair& f) {
+            return image::picture_type_to_save(f.out) == o.type;
+        });
+        if (is_given(cmd, o.option) && !used) {
+            error = std::string(o.option) + " is for " + o.what + " files, and '" + cmd.out + "' gets none";
             return false;
         }
     }

@@ -67,6 +67,11 @@ bool parse_apply(const std::vector<std::string>& words, const std::vector<Filter
 // the reason; checked before any file is read.
 bool check_option_use(const ApplyCommand& cmd, std::string& error);
 
+// The same for the files a sequence writes, once their names are known and
+// before any is read: --quality needs a JPEG among them, --png-level a PNG.
+struct FramePair;
+bool check_saved_types(const ApplyCommand& cmd, const std::vector<FramePair>& frames, std::string& error);
+
 // Splits --encoder-options as a shell would: words separated by spaces,
 // quotes ('...' or "...") keeping spaces in a word, backslash escaping the
 // next character outside single quotes. False for an unclosed quote.

@@ -54,6 +54,10 @@ int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
     std::vector<FramePair> frames;
     std::string error;
     if (!plan_frames(cmd.in, cmd.out, frames, error)) return fail(error);
+    if (!check_saved_types(cmd, frames, error)) {
+        std::fprintf(stderr, "rururev: %s\n", error.c_str());
+        return exit_usage;
+    }
     const std::string gap = pattern_gap(cmd.in);
     if (!gap.empty()) std::fprintf(stderr, "rururev: %s\n", gap.c_str());
     if (cmd.output.frames > 0 && cmd.output.frames < frames.size()) frames.resize(cmd.output.frames);
