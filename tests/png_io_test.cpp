@@ -503,14 +503,22 @@ TEST(JpegFiles, DamagedFilesAndBadSavesAreRejected) {
     const size_t sof = good.find("\xFF\xC0");
     huge[sof + 5] = huge[sof + 7] = '\x75';  // 30000 x 30000
     huge[sof + 6] = huge[sof + 8] = '\x30';
-    std::string lying = huge;
-    lying[sof + 5] = lying[sof + 7] = '\x40';  // 16384 x 16384
-    lying[sof + 6] = lying[sof + 8] = '\x00';
+    // 16384 x 16384 claimed by the 16 x 16 file, baseline and progressive.
+    const auto lying = [](std::string bytes, const char* sof_marker) {
+        const size_t at = bytes.find(sof_marker);
+        bytes[at + 5] = bytes[at + 7] = '\x40';
+        bytes[at + 6] = bytes[at + 8] = '\x00';
+        return bytes;
+    };
+    ASSERT_TRUE(save_picture(dir / "bad.jpg", gradient(16, 16, false), {90, true}, error)) << error;
+    const std::string progressive = read_file(dir / "bad.jpg");
     const struct { const char* name; std::string bytes; const char* reason; } loads[] = {
         {"start only", good.substr(0, 3), "cannot load '$': "},
         {"cut in the scan", good.substr(0, good.size() - 40), "cannot load '$': Premature end of JPEG file"},
         {"over the pixel limit", huge, "cannot load '$': 30000 x 30000 pixels is more than the limit of 268435456"},
-        {"header larger than the file", lying,
+        {"header larger than the file", lying(good, "\xFF\xC0"),
+         "cannot load '$': the header claims 16384 x 16384 pixels, more than the file can hold"},
+        {"progressive, header larger than the file", lying(progressive, "\xFF\xC2"),
          "cannot load '$': the header claims 16384 x 16384 pixels, more than the file can hold"},
     };
     for (const auto& c : loads) {

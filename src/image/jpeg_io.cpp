@@ -67,15 +67,19 @@ struct JpegReader {
     bool started = false;
 };
 
-// A sequential Huffman-coded block takes at least two bits, a DC code and
-// an end-of-block or AC code (a lossless one, a sample, at least one): a
-// bit per block bounds both. Progressive and arithmetic coding can take
-// less, and are not bounded here.
+// A Huffman-coded block takes at least a bit in a scan that holds its DC
+// coefficient: a DC code, and in a sequential scan an end-of-block or AC
+// code too (a lossless file's sample, at least one bit). A sequential file
+// codes every component; of a progressive one only the first scan, read
+// with the header, is known here, and it bounds the file when it is a DC
+// scan (encoders start with one). Arithmetic coding can take less.
 static bool claims_fit_file(JpegReader* r) {
-    if (r->info.progressive_mode || r->info.arith_code) return true;
+    const jpeg_decompress_struct& info = r->info;
+    if (info.arith_code || (info.progressive_mode && info.Ss != 0)) return true;
+    const int count = info.progressive_mode ? info.comps_in_scan : info.num_components;
     uint64_t blocks = 0;
-    for (int i = 0; i < r->info.num_components; ++i) {
-        const jpeg_component_info& c = r->info.comp_info[i];
+    for (int i = 0; i < count; ++i) {
+        const jpeg_component_info& c = info.progressive_mode ? *info.cur_comp_info[i] : info.comp_info[i];
         blocks += uint64_t{c.width_in_blocks} * c.height_in_blocks;
     }
     return can_hold(r->file, blocks / 8);
