@@ -9,7 +9,6 @@
 
 #include "cli/frames.h"
 #include "image/picture_file.h"
-
 #include "image/png_io.h"
 
 namespace rururev::cli {
