@@ -77,6 +77,11 @@ std::vector<BenchFilter> bench_filters() {
         ENTRY("tovoInterHSV", "tovoInterHSV", "100, 0, 200", tovoInterHSV(d, w * h, pointy, 100, 0, 200)),
         COUNT_FILTER(tovoHighShadow, 230, 20, 0, 100, 255, 0),
         COUNT_FILTER(tovoHighShadowDoder, 230, 20, 0, 100, 255, 0),
+        // Gains other than 100, as scripts pass them.
+        ENTRY("tovoHighShadow:gain105", "tovoHighShadow", "235, 20, 5, 105, 250, 5",
+              tovoHighShadow(d, w * h, 235, 20, 5, 105, 250, 5)),
+        ENTRY("tovoHighShadowDoder:gain110", "tovoHighShadowDoder", "230, 20, 0, 110, 255, 0",
+              tovoHighShadowDoder(d, w * h, 230, 20, 0, 110, 255, 0)),
         COUNT_FILTER(tovoRngPut, 50, 150, 1, 0x0000FF00, 0),
     };
 }

@@ -6,21 +6,26 @@
 // per second (MP/s), its cost in in-place passes over the same buffer
 // (x_pass, measured in the same run by the "pass" row) and its speed-up over
 // the plain kernel (x_plain); a threads row also its speed-up over the lua
-// row of one thread (x_threads). The time column is the mean of every run;
+// row of one thread (x_threads). The lua and threads rows come again for
+// each SIMD target this processor has ("tovoHSV/lua/AVX2"). The time column
+// is the mean of every run;
 // the counters come from the fastest run of each row, which other work on a
 // shared machine disturbs least.
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <ctime>
 #include <map>
 #include <string>
 
 #include <benchmark/benchmark.h>
+#include <hwy/targets.h>
 #include <lua.hpp>
 
 #include "filters.h"
 #include "frame.h"
+#include "simd/dispatch.h"
 #include "simd/parallel.h"
 
 extern "C" int luaopen_librururev(lua_State* L);
@@ -119,8 +124,13 @@ void push_lua_call(lua_State* L, const BenchFilter& f) {
 
 enum class Variant { plain, fast, lua, threads };
 
-void run_filter(benchmark::State& state, const BenchFilter& f, Variant variant) {
+// `target`: the SIMD target the row limits the fast paths to, or "" for the
+// best one (or the one RURUREV_TARGET names).
+void run_filter(benchmark::State& state, const BenchFilter& f, Variant variant,
+                const std::string& target = "") {
     lua_State* L = lua_with_module();  // also sets the curve
+    rururev::fast::plain_requested();  // applies RURUREV_TARGET first
+    if (!target.empty()) rururev::fast::limit_targets(target.c_str());
     const bool through_lua = variant == Variant::lua || variant == Variant::threads;
     if (through_lua) push_lua_call(L, f);
     // One thread, or the plan a call makes by default.
@@ -148,8 +158,9 @@ void run_filter(benchmark::State& state, const BenchFilter& f, Variant variant) 
     }
     if (through_lua) lua_settop(L, call - 1);
     rururev::parallel::set_plan_for_test(0, 0);
+    if (!target.empty()) rururev::fast::limit_targets(std::getenv("RURUREV_TARGET"));
     const std::string plain_key = std::string(f.label) + "/plain";
-    const std::string lua_key = std::string(f.label) + "/lua";
+    const std::string lua_key = std::string(f.label) + "/lua" + (target.empty() ? "" : "/" + target);
     if (variant == Variant::plain) measured()[plain_key] = best;
     if (variant == Variant::lua) measured()[lua_key] = best;
     const double pixels = double(frame_width()) * frame_height();
@@ -187,6 +198,19 @@ void register_all() {
             benchmark::RegisterBenchmark(name.c_str(), [&f, v](benchmark::State& s) {
                 run_filter(s, f, v.variant);
             })->UseManualTime()->Unit(benchmark::kMillisecond);
+        }
+    }
+    // Each filter through Lua on each target this processor has, one thread
+    // and all threads: "label/lua/AVX2", "label/threads/AVX2".
+    for (const int64_t bit : hwy::SupportedAndGeneratedTargets()) {
+        const std::string target = hwy::TargetName(bit);
+        for (const BenchFilter& f : filters) {
+            for (const auto& v : {variants[2], variants[3]}) {
+                const std::string name = std::string(f.label) + v.suffix + "/" + target;
+                benchmark::RegisterBenchmark(name.c_str(), [&f, v, target](benchmark::State& s) {
+                    run_filter(s, f, v.variant, target);
+                })->UseManualTime()->Unit(benchmark::kMillisecond);
+            }
         }
     }
 }

@@ -23,9 +23,12 @@ const identity::Case near_colour_cases[] = {
     IDENTITY_CASE(tovoHSV2(d, w * h, 400, 255, -255, 300, 0x00000000u, 100)),
     IDENTITY_CASE(tovoHSV2(d, w * h, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, 0x00123456u, INT32_MAX)),
     IDENTITY_CASE(tovoHSV2(d, w * h, 30, 40, 50, 60, 0x0040C080u, -1)),
-    // Either side of the brightness bound of the vector path.
+    // Either side of the brightness bound of the vector path, and past
+    // 2^24, where single precision no longer holds every whole number.
     IDENTITY_CASE(tovoHSV2(d, w * h, 10, -20, 30, 1 << 20, 0x00804020u, 255)),
     IDENTITY_CASE(tovoHSV2(d, w * h, 10, -20, 30, -(1 << 20) - 1, 0x00804020u, 255)),
+    IDENTITY_CASE(tovoHSV2(d, w * h, 10, -20, 30, (1 << 24) + 1, 0x00804020u, 255)),
+    IDENTITY_CASE(tovoHSV2(d, w * h, 10, -20, 30, -(1 << 24) - 1, 0x00804020u, 255)),
 };
 
 const identity::Case levels_cases[] = {
@@ -34,6 +37,10 @@ const identity::Case levels_cases[] = {
     IDENTITY_CASE(tovoHighShadow(d, w * h, 100, 100, 0, 100, 50, 200)),
     IDENTITY_CASE(tovoHighShadow(d, w * h, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX, INT32_MAX,
                                  INT32_MIN)),
+    // Gains other than 100: values in whole hundredths.
+    IDENTITY_CASE(tovoHighShadow(d, w * h, 235, 20, 5, 105, 250, 5)),
+    IDENTITY_CASE(tovoHighShadow(d, w * h, 255, 0, 0, 1, 255, 0)),
+    IDENTITY_CASE(tovoHighShadow(d, w * h, 200, 10, -3, 127, 255, 0)),
     IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 230, 20, 0, 100, 255, 0)),
     IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 0, 255, 10, -50, 200, 20)),
     IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 300, -40, 7, 150, 400, -30)),

@@ -2,7 +2,9 @@
 // replace, over each step's whole input domain, on every compiled target:
 // the forward conversions over all 2^24 colours, the raised saturation over
 // every (range, cmax) pair it can meet, and the back conversions over every
-// hue below the limit with every saturation and value.
+// hue below the limit with every saturation and value, whole or in whole
+// hundredths.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -67,7 +69,7 @@ int64_t CheckRaisedSaturation() {
 }
 
 // The colours the plain back conversions give whole H, S and V, packed.
-uint32_t PlainBack(int32_t h, int32_t s, int32_t v) {
+uint32_t PlainBack(int32_t h, int32_t s, double v) {
     int r = 0, g = 0, b = 0;
     HSV2RGB(h, s, v, &r, &g, &b);
     return pack(0, clamp255(r), clamp255(g), clamp255(b));
@@ -99,6 +101,37 @@ int64_t CheckBack(bool hsv8) {
     return -1;
 }
 
+// n << 16 | h << 8 | s: the back conversion of values in whole hundredths
+// n / 100 (0 to 25500) with every saturation, for the hues 0 to 60, which
+// meet every k of both kinds of sector.
+int64_t CheckHundredthsBack() {
+    const WI di;
+    const size_t lanes = hn::Lanes(di);
+    HWY_ALIGN uint32_t out[HWY_MAX_BYTES / 4];
+    int32_t packed[256];
+    double values[256];
+    for (int32_t first = 0; first <= 25500; first += 256) {
+        for (int32_t i = 0; i < 256; i++) {
+            values[i] = std::min(first + i, 25500) / 100.0;
+            packed[i] = std::min(first + i, 25500) | trunc_to_int(values[i]) << 16;
+        }
+        for (int32_t h = 0; h <= 60; h++) {
+            for (int32_t s = 0; s < 256; s++) {
+                for (int32_t at = 0; at < 256; at += static_cast<int32_t>(lanes)) {
+                    hn::Store(HundredthsBack(hn::Set(di, h), hn::Set(di, s), hn::Iota(di, at), packed, values),
+                              WU(), out);
+                    for (size_t i = 0; i < lanes; i++) {
+                        if (PlainBack(h, s, values[at + i]) != out[i]) {
+                            return int64_t{packed[at + i] & 0xFFFF} << 16 | h << 8 | s;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return -1;
+}
+
 }  // namespace rururev::simd::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -110,6 +143,7 @@ namespace rururev::simd {
 HWY_EXPORT(CheckForward);
 HWY_EXPORT(CheckRaisedSaturation);
 HWY_EXPORT(CheckBack);
+HWY_EXPORT(CheckHundredthsBack);
 }  // namespace rururev::simd
 
 namespace {
@@ -137,6 +171,7 @@ TEST(HsvStepsFast, ForwardEveryColour) {
 TEST(HsvStepsFast, BackEveryColourOfWholeHues) {
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckBack)(false); }), "");
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckBack)(true); }), "");
+    EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckHundredthsBack)(); }), "");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Filters over several threads, through Lua: the words of one thread, and
-// nothing of ours left running once a call returns, whatever the host does
+// nothing of ours left running once the Lua state closes, whatever the host does
 // next (unload the module, call from two threads of its own, fork).
 #include <dlfcn.h>
 #include <sys/wait.h>
@@ -86,6 +86,8 @@ TEST(Threads, UnloadRightAfterACall) {
         lua_pushstring(L, "librururev");
         ASSERT_EQ(lua_pcall(L, 1, 0, 0), 0);
         EXPECT_EQ(every_filter(L, w, h, kParams[0]), expected) << "round " << round;
+        // The workers wait for the next call until the state closes.
+        EXPECT_NE(proc_line("status", "Threads:"), threads_before);
         lua_close(L);
         EXPECT_EQ(proc_line("status", "Threads:"), threads_before);
         ASSERT_EQ(dlclose(module), 0);

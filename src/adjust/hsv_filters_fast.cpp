@@ -305,6 +305,18 @@ static void highlight_shadow(uint32_t* data, uint32_t count, bool value, int32_t
         return simd::whole_moved(data, count, whole_remap,
                                  value ? simd::Moved::value : simd::Moved::saturation);
     }
+    // New values in range that are whole hundredths (as a gain of t3 percent
+    // makes them) take the round trip with the value in exact hundredths.
+    if (value && in_range) {
+        int32_t packed[256];
+        bool hundredths = true;
+        for (int level = 0; level < 256; level++) {
+            const double n = std::floor(remap[level] * 100 + 0.5);
+            hundredths = hundredths && std::fabs(remap[level] * 100 - n) < 1e-6;
+            packed[level] = static_cast<int32_t>(n) | trunc_to_int(remap[level]) << 16;
+        }
+        if (hundredths) return simd::hundredths_value_moved(data, count, packed, remap);
+    }
     HWY_DYNAMIC_DISPATCH(simd::LevelsWords)(data, count, remap, value, in_range);
 }
 

@@ -227,20 +227,28 @@ void select(bool grey, uint32_t* data, uint32_t w, uint32_t h, int32_t t0,
     const Hsv8 ref = hsv8_forward(red_of(oc), green_of(oc), blue_of(oc));
     const simd::Window win = {double(ref.hh), double(ref.ss), double(ref.vv), double(t0),
                               double(t1),     double(t2),     double(t3)};
-    auto run = HWY_DYNAMIC_DISPATCH(simd::SelectWords);
+    // The target is chosen before the pointer is taken: taken before the
+    // first dispatch, it is the chooser, which probes the processor again on
+    // every call, that is on every row.
+    hwy::ChosenTarget& chosen = hwy::GetChosenTarget();
+    if (!chosen.IsInitialized()) chosen.Update(hwy::SupportedTargets());
+    const auto select_words = HWY_DYNAMIC_DISPATCH(simd::SelectWords);
+    const auto run = [&](uint32_t* words, uint64_t n, bool inside, bool grey_out) {
+        select_words(words, n, win, inside, grey_out);
+    };
     uint32_t yy = 0;
     for (uint64_t start = 0; start < count; start += w, yy++) {
         const uint64_t len = std::min<uint64_t>(w, count - start);
         uint32_t* row = data + start;
         const bool row_inside = y0 <= yy && yy <= y1 && x0 <= x1 && x0 < len;
         if (!row_inside) {
-            run(row, len, win, false, grey);
+            run(row, len, false, grey);
             continue;
         }
         const uint64_t end = std::min<uint64_t>(uint64_t{x1} + 1, len);  // past the last inside
-        run(row, x0, win, false, grey);
-        run(row + x0, end - x0, win, true, grey);
-        run(row + end, len - end, win, false, grey);
+        run(row, x0, false, grey);
+        run(row + x0, end - x0, true, grey);
+        run(row + end, len - end, false, grey);
     }
 }
 

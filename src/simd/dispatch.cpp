@@ -1,4 +1,5 @@
-// RURUREV_PLAIN, read once: a debugging and comparison switch.
+// RURUREV_PLAIN and RURUREV_TARGET, read once: debugging and comparison
+// switches.
 #include "simd/dispatch.h"
 
 #include <cstdlib>
@@ -11,7 +12,10 @@ bool plain_value(const char* value) {
 }
 
 bool plain_requested() {
-    static const bool plain = plain_value(std::getenv("RURUREV_PLAIN"));
+    static const bool plain = [] {
+        limit_targets(std::getenv("RURUREV_TARGET"));
+        return plain_value(std::getenv("RURUREV_PLAIN"));
+    }();
     return plain;
 }
 

@@ -32,7 +32,15 @@ constexpr std::array<double, kHues> hue_fractions(bool eight) {
     return g;
 }
 
+// The whole levels 0 to 255 as doubles.
+constexpr std::array<double, 256> whole_levels() {
+    std::array<double, 256> v{};
+    for (int k = 0; k < 256; k++) v[k] = k;
+    return v;
+}
+
 inline constexpr std::array<double, 256> kSaturationFractions = saturation_fractions();
+inline constexpr std::array<double, 256> kWholeLevels = whole_levels();
 inline constexpr std::array<double, 720> kHueFractions = hue_fractions<720>(false);
 inline constexpr std::array<double, 720> kHueFractions8 = hue_fractions<720>(true);
 

@@ -106,27 +106,33 @@ HWY_INLINE VWI WholeClamp255(VWI x) {
 }
 
 // round((1 - s g) V) for every lane in double steps, as the back
-// conversions compute their levels q and t, with s = S / 255 and g looked up
-// by index in `g`. Taken by the lanes that need the double steps' own
-// rounding.
-static HWY_NOINLINE VWI DoubleLevel(VWI index, VWI s, VWI v, const double* HWY_RESTRICT g) {
+// conversions compute their levels p, q and t, with s = S / 255, g looked
+// up by index in `g` (1 when g is null: the level p) and V = values[level].
+// Taken by the lanes that need the double steps' own rounding.
+static HWY_NOINLINE VWI DoubleLevelOf(VWI index, VWI s, VWI level, const double* HWY_RESTRICT g,
+                                      const double* HWY_RESTRICT values) {
     const WI di;
     const D d;
     const DI dpart;
     const hn::Rebind<int64_t, D> d64;
-    int32_t at[HWY_MAX_BYTES / 4], ss[HWY_MAX_BYTES / 4], vv[HWY_MAX_BYTES / 4];
-    int32_t level[HWY_MAX_BYTES / 4];
+    int32_t at[HWY_MAX_BYTES / 4], ss[HWY_MAX_BYTES / 4], ll[HWY_MAX_BYTES / 4];
+    int32_t out[HWY_MAX_BYTES / 4];
     hn::StoreU(index, di, at);
     hn::StoreU(s, di, ss);
-    hn::StoreU(v, di, vv);
-    const auto load = [&](const int32_t* from) { return hn::LoadU(dpart, from); };
+    hn::StoreU(level, di, ll);
+    const auto load = [&](const int32_t* from) { return hn::PromoteTo(d64, hn::LoadU(dpart, from)); };
     for (size_t part = 0; part < hn::Lanes(di); part += hn::Lanes(dpart)) {
-        const auto sd = hn::GatherIndex(d, kSaturationFractions.data(), hn::PromoteTo(d64, load(ss + part)));
-        const auto gd = hn::GatherIndex(d, g, hn::PromoteTo(d64, load(at + part)));
-        const auto c = hn::Mul(hn::Sub(hn::Set(d, 1.0), hn::Mul(sd, gd)), hn::PromoteTo(d, load(vv + part)));
-        hn::StoreU(hn::DemoteTo(dpart, RoundUpHalf(d, c)), dpart, level + part);
+        const auto sd = hn::GatherIndex(d, kSaturationFractions.data(), load(ss + part));
+        const auto sg = g == nullptr ? sd : hn::Mul(sd, hn::GatherIndex(d, g, load(at + part)));
+        const auto c = hn::Mul(hn::Sub(hn::Set(d, 1.0), sg), hn::GatherIndex(d, values, load(ll + part)));
+        hn::StoreU(hn::DemoteTo(dpart, RoundUpHalf(d, c)), dpart, out + part);
     }
-    return hn::LoadU(di, level);
+    return hn::LoadU(di, out);
+}
+
+// The same for whole values V 0 to 255.
+HWY_INLINE VWI DoubleLevel(VWI index, VWI s, VWI v, const double* HWY_RESTRICT g) {
+    return DoubleLevelOf(index, s, v, g, kWholeLevels.data());
 }
 
 // p = round(V (255 - S) / 255) for S, V 0 to 255: (z + 127) / 255 with the
@@ -170,16 +176,25 @@ HWY_INLINE VWU BySectorWords(VWI ii, VWI v, VWI x, VWI p) {
 // hundred), the double steps' own rounding errors decide, so those lanes
 // repeat them, with s and g = f or 1 - f from compile-time tables of the
 // very doubles the conversions compute.
-template <bool kHsv8>
-HWY_INLINE VWU WholeBack(VWI h, VWI s, VWI v) {
+// The sector ii (0 to 5) of whole hues below kWholeHues, and k: 60 f in
+// odd sectors, 60 - 60 f in even ones.
+HWY_INLINE VWI SectorOf(VWI h, VWI* k) {
     const WI di;
-    const WF df;
     // h / 60 by 1093 / 2^16: exact below 1380.
     const auto sector = hn::ShiftRight<16>(hn::Mul(h, hn::Set(di, 1093)));
     const auto j = hn::Sub(h, hn::Mul(sector, hn::Set(di, 60)));
     const auto ii = hn::IfThenElse(hn::Gt(sector, hn::Set(di, 5)), hn::Sub(sector, hn::Set(di, 6)), sector);
     const auto odd = hn::Ne(hn::And(ii, hn::Set(di, 1)), hn::Zero(di));
-    const auto k = hn::IfThenElse(odd, j, hn::Sub(hn::Set(di, 60), j));
+    *k = hn::IfThenElse(odd, j, hn::Sub(hn::Set(di, 60), j));
+    return ii;
+}
+
+template <bool kHsv8>
+HWY_INLINE VWU WholeBack(VWI h, VWI s, VWI v) {
+    const WI di;
+    const WF df;
+    VWI k;
+    const auto ii = SectorOf(h, &k);
     // x: y = V S k + 7650 (below 2^22, exact in single precision) over 15300
     // by a rounded reciprocal, then set right by the exact remainder. A
     // remainder of 0 is a half.
@@ -192,6 +207,53 @@ HWY_INLINE VWU WholeBack(VWI h, VWI s, VWI v) {
         x = hn::IfThenElse(half, DoubleLevel(h, s, v, kHsv8 ? kHueFractions8.data() : kHueFractions.data()), x);
     }
     return BySectorWords(ii, v, x, WholeP(s, v));
+}
+
+// round(n / kDen) for n >= 0 with n + kDen / 2 below 2^31 and a quotient
+// below 2^22, kDen even, by a single-precision estimate set right by the
+// exact remainder; `half` holds the lanes where n / kDen is exactly a half.
+template <int32_t kDen>
+HWY_INLINE VWI RoundedQuotient(VWI n, hn::Mask<WI>* half) {
+    const WI di;
+    const WF df;
+    const auto den = hn::Set(di, kDen), one = hn::Set(di, 1);
+    const auto y = hn::Add(n, hn::Set(di, kDen / 2));
+    auto q = WholeToInt(hn::Floor(hn::Mul(hn::ConvertTo(df, y), hn::Set(df, 1.0f / kDen))));
+    auto rest = hn::Sub(y, hn::Mul(q, den));
+    const auto low = hn::Lt(rest, hn::Zero(di));
+    q = hn::IfThenElse(low, hn::Sub(q, one), q);
+    rest = hn::IfThenElse(low, hn::Add(rest, den), rest);
+    const auto high = hn::Gt(rest, hn::Set(di, kDen - 1));
+    q = hn::IfThenElse(high, hn::Add(q, one), q);
+    rest = hn::IfThenElse(high, hn::Sub(rest, den), rest);
+    *half = hn::Eq(rest, hn::Zero(di));
+    return q;
+}
+
+// The back conversion of HSV2RGB for whole hues below kWholeHues, whole S 0
+// to 255 and a value V = values[level] that is a whole number of hundredths
+// N from 0 to 25500: packed[level] is N | trunc(V) << 16. In exact integers,
+//   p = round(N (255 - S) / 25500)   and   x = round(N (15300 - S k) / 1530000)
+// (k as in WholeBack). A quotient that is not a half lies at least 1 / 1530000
+// from one, far beyond the double steps' errors; one that is exactly a half
+// takes the double steps with the double V itself.
+HWY_INLINE VWU HundredthsBack(VWI h, VWI s, VWI level, const int32_t* HWY_RESTRICT packed,
+                              const double* HWY_RESTRICT values) {
+    const WI di;
+    VWI k;
+    const auto ii = SectorOf(h, &k);
+    const auto entry = hn::GatherIndex(di, packed, level);
+    const auto n = hn::And(entry, hn::Set(di, 0xFFFF));
+    hn::Mask<WI> p_half, x_half;
+    auto p = RoundedQuotient<25500>(hn::Mul(n, hn::Sub(hn::Set(di, 255), s)), &p_half);
+    auto x = RoundedQuotient<1530000>(hn::Mul(n, hn::Sub(hn::Set(di, 15300), hn::Mul(s, k))), &x_half);
+    if (HWY_UNLIKELY(!hn::AllFalse(di, p_half))) {
+        p = hn::IfThenElse(p_half, DoubleLevelOf(h, s, level, nullptr, values), p);
+    }
+    if (HWY_UNLIKELY(!hn::AllFalse(di, x_half))) {
+        x = hn::IfThenElse(x_half, DoubleLevelOf(h, s, level, kHueFractions.data(), values), x);
+    }
+    return BySectorWords(ii, hn::ShiftRight<16>(entry), x, p);
 }
 
 // Rewrites count words in place in full-width 32-bit vectors (TransformWords
@@ -211,7 +273,9 @@ HWY_INLINE hn::Mask<WU> WholeVisible(VWU words) {
 // component: kMode 0 the hue (moved hues 0 to kWholeHues - 1), 1 the
 // saturation, 2 the value (moved levels 0 to 255), any other none. Or,
 // kMode 4, hues moved anywhere: `moved` then holds each hue's sector (0 to
-// 5) and `fractions` its g as DoubleLevel takes it.
+// 5) and `fractions` its g as DoubleLevel takes it. Or, kMode 5, values
+// moved to whole hundredths: `moved` and `fractions` are HundredthsBack's
+// packed table and values.
 template <int kMode>
 HWY_INLINE void WholeRoundTripWords(uint32_t* HWY_RESTRICT data, size_t count,
                                     const int32_t* HWY_RESTRICT moved,
@@ -223,7 +287,9 @@ HWY_INLINE void WholeRoundTripWords(uint32_t* HWY_RESTRICT data, size_t count,
         if (kMode == 1) hsv.s = hn::GatherIndex(di, moved, hsv.s);
         if (kMode == 2) hsv.v = hn::GatherIndex(di, moved, hsv.v);
         VWU colours;
-        if (kMode == 4) {
+        if (kMode == 5) {
+            colours = HundredthsBack(hsv.h, hsv.s, hsv.v, moved, fractions);
+        } else if (kMode == 4) {
             const auto x = DoubleLevel(hsv.h, hsv.s, hsv.v, fractions);
             colours = BySectorWords(hn::GatherIndex(di, moved, hsv.h), hsv.v, x, WholeP(hsv.s, hsv.v));
         } else {

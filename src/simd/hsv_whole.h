@@ -23,4 +23,9 @@ constexpr int32_t whole_hue_limit = 720;
 // moved hue H. Both tables have 360 entries and are only read.
 void hue_table_moved(uint32_t* data, size_t count, const int32_t* sectors, const double* fractions);
 
+// The same with each value V (0 to 255) moved to values[V], a whole number
+// N of hundredths (0 to 25500, within 1e-6 / 100 of N / 100): packed[V] is
+// N | trunc(values[V]) << 16. Both tables have 256 entries and are only read.
+void hundredths_value_moved(uint32_t* data, size_t count, const int32_t* packed, const double* values);
+
 }  // namespace rururev::simd

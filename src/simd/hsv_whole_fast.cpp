@@ -28,6 +28,11 @@ void HueTableWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* HWY
     WholeRoundTripWords<4>(data, count, sectors, fractions);
 }
 
+void HundredthsValueWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* HWY_RESTRICT packed,
+                          const double* HWY_RESTRICT values) {
+    WholeRoundTripWords<5>(data, count, packed, values);
+}
+
 }  // namespace rururev::simd::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -35,6 +40,7 @@ HWY_AFTER_NAMESPACE();
 namespace rururev::simd {
 HWY_EXPORT(WholeMovedWords);
 HWY_EXPORT(HueTableWords);
+HWY_EXPORT(HundredthsValueWords);
 
 void whole_moved(uint32_t* data, size_t count, const int32_t* moved, Moved which) {
     HWY_DYNAMIC_DISPATCH(WholeMovedWords)(data, count, moved, which);
@@ -42,6 +48,10 @@ void whole_moved(uint32_t* data, size_t count, const int32_t* moved, Moved which
 
 void hue_table_moved(uint32_t* data, size_t count, const int32_t* sectors, const double* fractions) {
     HWY_DYNAMIC_DISPATCH(HueTableWords)(data, count, sectors, fractions);
+}
+
+void hundredths_value_moved(uint32_t* data, size_t count, const int32_t* packed, const double* values) {
+    HWY_DYNAMIC_DISPATCH(HundredthsValueWords)(data, count, packed, values);
 }
 }  // namespace rururev::simd
 #endif  // HWY_ONCE

@@ -5,6 +5,7 @@
 #include "adjust/tone_filters.h"
 #include "curve/curve.h"
 #include "region/region.h"
+#include "simd/dispatch.h"
 #include "simd/fast.h"
 
 namespace rururev::fast {
@@ -84,5 +85,10 @@ void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t 
                   int32_t sh) {
     kernel::tovoInterHSV(data, count, pointy, t2, t3, sh);
 }
+
+// No SIMD targets: RURUREV_TARGET names none of them.
+int64_t target_value(const char*) { return 0; }
+void limit_targets(const char*) {}
+const char* target_in_use() { return "plain"; }
 
 }  // namespace rururev::fast

@@ -1,60 +1,63 @@
-// run_parts on POSIX threads.
+// The threads of a call on POSIX threads.
 #if !defined(_WIN32)
-#include "simd/threads.h"
-
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <new>
+
+#include "simd/threads.h"
+#include "simd/threads_os.h"
 
 namespace rururev::threads {
+namespace os {
 namespace {
 
-std::atomic<bool> fail_starts{false};
+pthread_mutex_t workers_lock = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t work_ready = PTHREAD_COND_INITIALIZER;
+pthread_cond_t parts_done = PTHREAD_COND_INITIALIZER;
 
-struct Started {
-    PartFn part;
-    void* context;
-    unsigned index;
+struct Start {
+    void (*run)(void*);
+    void* arg;
 };
 
 extern "C" void* run_started(void* arg) {
-    const Started* s = static_cast<const Started*>(arg);
-    s->part(s->context, s->index);
+    const Start start = *static_cast<Start*>(arg);
+    delete static_cast<Start*>(arg);
+    start.run(start.arg);
     return nullptr;
 }
 
 }  // namespace
 
-void run_parts(unsigned parts, PartFn part, void* context) {
-    // Threads beyond these few are not worth their start: callers plan fewer.
-    constexpr unsigned kMost = 64;
-    if (parts > kMost) parts = kMost;
-    Started started[kMost];
-    pthread_t ids[kMost];
-    bool running[kMost] = {};
+bool start(void (*run)(void*), void* arg, Thread* thread) {
+    Start* s = new (std::nothrow) Start{run, arg};
+    if (s == nullptr) return false;
     // The threads take no signals: the host's handlers run on its own
     // threads, as they did before the module split frames.
     sigset_t all, host;
     sigfillset(&all);
-    const bool masked = parts > 1 && pthread_sigmask(SIG_SETMASK, &all, &host) == 0;
-    for (unsigned k = 1; k < parts; k++) {
-        started[k] = {part, context, k};
-        running[k] = !fail_starts.load(std::memory_order_relaxed) &&
-                     pthread_create(&ids[k], nullptr, run_started, &started[k]) == 0;
-    }
+    const bool masked = pthread_sigmask(SIG_SETMASK, &all, &host) == 0;
+    const bool started = pthread_create(thread, nullptr, run_started, s) == 0;
     if (masked) pthread_sigmask(SIG_SETMASK, &host, nullptr);
-    if (parts > 0) part(context, 0);
-    for (unsigned k = 1; k < parts; k++) {
-        if (running[k]) {
-            pthread_join(ids[k], nullptr);
-        } else {
-            part(context, k);
-        }
-    }
+    if (!started) delete s;
+    return started;
 }
+
+void join(Thread thread) { pthread_join(thread, nullptr); }
+
+void lock() { pthread_mutex_lock(&workers_lock); }
+void unlock() { pthread_mutex_unlock(&workers_lock); }
+void wait_for_work() { pthread_cond_wait(&work_ready, &workers_lock); }
+void wake_workers() { pthread_cond_broadcast(&work_ready); }
+void wait_for_done() { pthread_cond_wait(&parts_done, &workers_lock); }
+void wake_caller() { pthread_cond_signal(&parts_done); }
+
+long process_id() { return static_cast<long>(getpid()); }
+
+}  // namespace os
 
 unsigned hardware_threads() {
 #if defined(__linux__)
@@ -69,8 +72,6 @@ unsigned hardware_threads() {
     const long n = sysconf(_SC_NPROCESSORS_ONLN);
     return n > 0 ? static_cast<unsigned>(n) : 1u;
 }
-
-void fail_thread_starts_for_test(bool fail) { fail_starts.store(fail); }
 
 }  // namespace rururev::threads
 #endif  // !_WIN32

@@ -1,0 +1,42 @@
+// RURUREV_TARGET on the SIMD library's own target list.
+#include <cctype>
+
+#include <hwy/targets.h>
+
+#include "simd/dispatch.h"
+
+namespace rururev::fast {
+namespace {
+
+bool same_name(const char* value, const char* name) {
+    for (; *value != '\0' && *name != '\0'; value++, name++) {
+        if (std::toupper(static_cast<unsigned char>(*value)) != *name) return false;
+    }
+    return *value == *name;
+}
+
+}  // namespace
+
+int64_t target_value(const char* value) {
+    if (value == nullptr || value[0] == '\0') return 0;
+    for (int bit = 0; bit < 63; bit++) {
+        const int64_t target = int64_t{1} << bit;
+        if (same_name(value, hwy::TargetName(target))) return target;
+    }
+    return 0;
+}
+
+void limit_targets(const char* value) {
+    const int64_t target = target_value(value);
+    // Lower bits are better targets. The compiled baseline stays, so that
+    // SCALAR means the portable code whichever form of it is compiled.
+    const int64_t better = target == 0 ? 0 : (target - 1) & ~int64_t{HWY_STATIC_TARGET};
+    hwy::DisableTargets(better);
+}
+
+const char* target_in_use() {
+    const int64_t targets = hwy::SupportedTargets() & HWY_TARGETS;
+    return hwy::TargetName(targets & -targets);
+}
+
+}  // namespace rururev::fast
