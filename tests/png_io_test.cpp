@@ -265,6 +265,8 @@ TEST(PngSave, WritesTheSmallestColourTypeThatLoadsBackExactly) {
     }
 }
 
+}  // namespace
+
 // The bytes of a valid 4 x 2 RGBA file, to damage.
 std::string valid_png_bytes() {
     ScratchDir dir;
@@ -289,6 +291,8 @@ std::string with_size(std::string bytes, uint32_t width, uint32_t height) {
     put_be32(bytes, 29, static_cast<uint32_t>(crc32(0, chunk, 17)));
     return bytes;
 }
+
+namespace {
 
 size_t idat_offset(const std::string& bytes) { return bytes.find("IDAT") - 4; }
 

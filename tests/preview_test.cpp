@@ -1,13 +1,20 @@
 // rururev preview as a server: what it answers, what it refuses, that its
-// pictures are the words of `rururev apply`, where it listens and how it stops.
+// pictures are the words of `rururev apply`, where it listens, how it stops,
+// and what hostile clients on this machine can do to it.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,15 +23,23 @@
 
 namespace {
 
-// The program serving IN on a free port, stopped with Ctrl-C at the end.
+using Clock = std::chrono::steady_clock;
+
+long ms_since(Clock::time_point t) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+// The program serving IN on a free port; with `early_signal`, sent that
+// signal as soon as it holds or catches it. `line` is its first line.
 class PreviewServer {
 public:
-    explicit PreviewServer(const std::string& input) {
+    explicit PreviewServer(const std::string& input, int early_signal = 0) {
         int out[2];
         if (pipe(out) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             dup2(out[1], 1);
+            dup2(out[1], 2);
             close(out[0]);
             const std::string program = build_dir() + "/rururev";
             execl(program.c_str(), program.c_str(), "preview", "--port", "0", input.c_str(),
@@ -32,35 +47,122 @@ public:
             _exit(127);
         }
         close(out[1]);
-        // The first line names the address: "rururev preview: http://127.0.0.1:PORT/ ...".
-        std::string line;
+        for (uint64_t mask = 0; early_signal != 0 && (mask & 0x4002) != 0x4002;) {
+            mask = proc_status("SigBlk:", 16) | proc_status("SigCgt:", 16);
+            siginfo_t ended = {};
+            if (waitid(P_PID, pid_, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0) break;
+        }
+        if (early_signal != 0 && kill(pid_, early_signal) == 0) signalled_ = Clock::now();
+        // The first line names the address: "rururev preview: http://127.0.0.1:PORT/?token=T ...".
         char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+        pollfd ready = {out[0], POLLIN, 0};
+        while (poll(&ready, 1, 5000) == 1 && read(out[0], &c, 1) == 1 && c != '\n') line += c;
         close(out[0]);
-        const size_t at = line.find("127.0.0.1:");
-        if (at != std::string::npos) port = std::atoi(line.c_str() + at + 10);
+        const size_t at = line.find("127.0.0.1:"), t = line.find("?token=");
+        if (at == std::string::npos || t == std::string::npos) {
+            stop(0, 0);
+            return;
+        }
+        port = std::atoi(line.c_str() + at + 10);
+        host = "127.0.0.1:" + std::to_string(port);
+        token = line.substr(t + 7, line.find(' ', t) - t - 7);
     }
-    // Sends SIGINT and returns the exit status.
-    int stop() {
-        if (pid_ <= 0) return -1;
-        kill(pid_, SIGINT);
-        int status = 0;
-        waitpid(pid_, &status, 0);
+    // Sends `count` signals and returns the exit status, or -1 when it was
+    // still running a second after the last signal (it is then killed).
+    int stop(int signal = SIGINT, int count = 1) {
+        if (pid_ <= 0) return status;
+        for (int k = 0; k < count; ++k) kill(pid_, signal);
+        const auto sent = count == 0 && signalled_ != Clock::time_point{} ? signalled_ : Clock::now();
+        int raw = 0;
+        rusage usage = {};
+        bool late = false;
+        for (; wait4(pid_, &raw, WNOHANG, &usage) == 0; usleep(2000)) {
+            if ((late = ms_since(sent) >= 1000)) kill(pid_, SIGKILL);
+        }
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        max_rss_kb = usage.ru_maxrss;
+        status = late ? -1 : WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return status;
     }
     ~PreviewServer() { stop(); }
 
-    int port = 0;
+    // A number of /proc/PID/status ("VmRSS:" in kB, or a mask in hexadecimal).
+    uint64_t proc_status(const std::string& field, int base = 10) const {
+        std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
+        for (std::string l; std::getline(in, l);) {
+            if (l.compare(0, field.size(), field) == 0) return std::stoull(l.substr(field.size()), nullptr, base);
+        }
+        return 0;
+    }
+
+    int port = 0, status = -1;
+    long max_rss_kb = 0;
+    std::string line, host, token;
 
 private:
     pid_t pid_ = -1;
+    Clock::time_point signalled_{};
 };
 
-std::string url_words(const std::string& words) {
-    std::string out;
-    for (const char c : words) out += c == ' ' ? "%20" : c == '+' ? "%2B" : std::string(1, c);
-    return out;
+int connect_to(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = {AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || fcntl(fd, F_SETFL, O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The status (0: no answer), the body, and the time until the server closed.
+struct Reply { int status = 0; std::string body; long ms = 0; };
+
+// Sends `start`, then `unit` `repeat` times (one every `pause_ms`, or as
+// fast as the server takes them), and reads until the server closes.
+Reply send_and_read(int port, const std::string& start, size_t repeat = 0, const std::string& unit = "",
+                    int pause_ms = 0) {
+    const auto started = Clock::now();
+    auto next_unit = started;
+    const int fd = connect_to(port);
+    std::string pending = start, got;
+    for (bool sending = true; fd >= 0 && ms_since(started) < 8000;) {
+        for (; pending.size() < 256 * 1024 && repeat > 0 && Clock::now() >= next_unit; --repeat) {
+            pending += unit;
+            next_unit = Clock::now() + std::chrono::milliseconds(pause_ms);
+        }
+        pollfd p = {fd, static_cast<short>(POLLIN | (sending && !pending.empty() ? POLLOUT : 0)), 0};
+        poll(&p, 1, 20);
+        const ssize_t sent = p.revents & POLLOUT ? send(fd, pending.data(), pending.size(), MSG_NOSIGNAL) : 0;
+        if (sent > 0) pending.erase(0, static_cast<size_t>(sent));
+        sending = sending && (sent >= 0 || errno == EAGAIN);
+        char buffer[65536];
+        const ssize_t n = p.revents & (POLLIN | POLLHUP | POLLERR) ? recv(fd, buffer, sizeof buffer, 0) : -2;
+        if (n > 0) got.append(buffer, static_cast<size_t>(n));
+        if (n == 0 || (n == -1 && errno != EAGAIN)) break;
+    }
+    close(fd);
+    const size_t body = got.find("\r\n\r\n");
+    return {got.compare(0, 9, "HTTP/1.1 ") == 0 ? std::atoi(got.c_str() + 9) : 0,
+            body == std::string::npos ? "" : got.substr(body + 4), ms_since(started)};
+}
+
+// A whole request with the given headers; a body gets its Content-Length.
+std::string request(const std::string& method, const std::string& target, const std::string& host,
+                    const std::string& headers = "", const std::string& body = "") {
+    return method + " " + target + " HTTP/1.1\r\nHost: " + host + "\r\n" + headers +
+           (method == "POST" ? "Content-Length: " + std::to_string(body.size()) + "\r\n" : "") +
+           "\r\n" + body;
+}
+
+const std::string words_type = "Content-Type: application/x-rururev-words\r\n";
+
+Reply render(const PreviewServer& server, const std::string& words, const std::string& query = "") {
+    return send_and_read(server.port, request("POST", "/render?token=" + server.token + query, server.host,
+                                              words_type, words));
+}
+
+Reply get(const PreviewServer& server, const std::string& target) {
+    return send_and_read(server.port, request("GET", target, server.host));
 }
 
 rururev::image::Raster decode(const std::string& png, const std::string& path) {
@@ -94,13 +196,13 @@ std::string listening_addresses(int port) {
 
 }  // namespace
 
-TEST(Preview, AnswersItsOwnPageOnlyAndGivesTheWordsOfApply) {
+TEST(Preview, ListensOnLoopbackAndGivesTheWordsOfApply) {
     ScratchDir dir;
     ASSERT_EQ(run_rururev({"gallery", dir / "g"}).status, 0);
     const std::string input = dir / "g/original.png";
     PreviewServer server(input);
-    ASSERT_GT(server.port, 0);
-    const std::string address = "127.0.0.1:" + std::to_string(server.port);
+    ASSERT_GT(server.port, 0) << server.line;
+    const std::string address = server.host, port = std::to_string(server.port);
 
     EXPECT_EQ(listening_addresses(server.port), "0100007F:" + [&] {
         char hex[8];
@@ -108,57 +210,166 @@ TEST(Preview, AnswersItsOwnPageOnlyAndGivesTheWordsOfApply) {
         return std::string(hex);
     }() + " ");
 
-    httplib::Client client("127.0.0.1", server.port);
-    const struct {
-        std::string target, host;
-        int status;
-        std::string fragment;
-    } cases[] = {
-        {"/", address, 200, "<title>rururev preview"},
-        {"/filters.json", address, 200, "\"tovoHSV\""},
-        {"/", "evil.example", 403, "answers only http://" + address},
-        {"/", "localhost:" + std::to_string(server.port), 403, "answers only"},
-        {"/../../etc/passwd", address, 404, ""},
-        {"/src/cli/preview.cpp", address, 404, ""},
-        {"/render?cmd=" + url_words("tovoHSV x 0 0 0"), address, 400, "must be a number"},
-        {"/render?cmd=" + url_words("tovoRGB 1 2 3 4 5"), address, 400, "tovoRGB"},
-        {"/render?cmd=" + url_words("nosuch 1"), address, 400, "nosuch"},
-        {"/render?cmd=" + url_words("--raw 4x4 tovoRGB 1"), address, 400, "no option '--raw'"},
-        {"/render?cmd=" + url_words("--curve 1:2 tovoInterRGB 1 0 0"), address, 400, "--curve"},
-        {"/render?cmd=" + std::string(20000, 'a'), address, 414, ""},
-        {"/", address, 200, "<title>rururev preview"},
-    };
-    for (const auto& c : cases) {
-        const auto reply = client.Get(c.target.c_str(), {{"Host", c.host}});
-        const std::string label = c.target.substr(0, 80) + " with Host " + c.host;
-        ASSERT_TRUE(reply) << label << ": no answer";
-        EXPECT_EQ(reply->status, c.status) << label;
-        EXPECT_NE(reply->body.find(c.fragment), std::string::npos)
-            << label << ": " << reply->body.substr(0, 200);
-    }
-
     // Each picture is the words of a fresh `rururev apply`, also when the
     // module's state (curve, frame store) was used by the request before.
     for (const std::string words :
          {"--curve 0:-10:1,100:-20:101 tovoInterRGB 100 0 256 + tovoHSV 10 20 0 0",
           "tovoFrameCBA 0 12 12 12 4 0xFF0000 true", "tovoHSV 10 20 0 0",
           "tovoFrameCBA 0 12 12 12 4 0xFF0000 true"}) {
-        const auto reply = client.Get(("/render?cmd=" + url_words(words)).c_str());
-        ASSERT_TRUE(reply && reply->status == 200) << words;
+        const Reply reply = render(server, words);
+        ASSERT_EQ(reply.status, 200) << words << ": " << reply.body.substr(0, 200);
         std::istringstream split(words);
         std::vector<std::string> args = {"apply"};
         for (std::string w; split >> w;) args.push_back(w);
         const size_t options = args[1] == "--curve" ? 2 : 0;
         args.insert(args.begin() + 1 + options, {input, dir / "apply.png"});
         ASSERT_EQ(run_rururev(args).status, 0) << words;
-        rururev::image::Raster expected, got = decode(reply->body, dir / "page.png");
+        rururev::image::Raster expected, got = decode(reply.body, dir / "page.png");
         std::string error;
         ASSERT_TRUE(rururev::image::load_png(dir / "apply.png", expected, error)) << error;
         EXPECT_EQ(got.width, expected.width);
         EXPECT_TRUE(got.words == expected.words) << words;
     }
+    EXPECT_NE(get(server, "/filters.json?token=" + server.token).body.find("\"renders\":4,"), std::string::npos);
+    EXPECT_EQ(run_rururev({"preview", "--port", port, input}).err,
+              "rururev: cannot listen on " + address + ": Address already in use\n");
 
     EXPECT_EQ(server.stop(), 0);
+}
+
+// Hostile clients: one by one, requests of another Host or site, without the
+// token, or with refused words; then all at once, more idle ones than the
+// server holds and those that send too much or too slowly. Meanwhile the
+// page is answered within a second, a newer render abandons a long one, a
+// stop ends one, and the process is no larger afterwards.
+TEST(Preview, HostileClientsAreRefusedAndBoundedAndThePageIsStillAnswered) {
+    ScratchDir dir;
+    write_file(dir / "big.lua", "require 'rururev_image'.new(2048, 2048, 0xFF336699):save(arg[1])");
+    ASSERT_EQ(run_rururev({"run", dir / "big.lua", dir / "big.png"}).status, 0);
+    PreviewServer server(dir / "big.png");
+    ASSERT_GT(server.port, 0);
+    ASSERT_EQ(render(server, "tovoHSV 1 0 0 0").status, 200);
+    const long rss_before = server.proc_status("VmRSS:");
+    const std::string address = server.host, token = "?token=" + server.token, port = std::to_string(server.port);
+    const std::string render_target = "/render" + token, other_site = "Origin: http://127.0.0.1:8701\r\n";
+    const std::string mib(1 << 20, 'a'), post = "POST " + render_target + " HTTP/1.1\r\nHost: " + address + "\r\n" + words_type;
+    const struct {
+        std::string start;
+        size_t repeat;
+        std::string unit;
+        int pause_ms, status;
+        std::string reason;
+        long within_ms;  // 0: asked alone, before the others come
+    } cases[] = {
+        {request("GET", "/", address), 0, "", 0, 200, "<title>rururev preview", 0},
+        {request("GET", "/filters.json" + token, address), 0, "", 0, 200, "\"tovoHSV\"", 0},
+        {request("GET", "/", "evil.example"), 0, "", 0, 403, "answers only http://" + address, 0},
+        {request("GET", "/", "localhost:" + port), 0, "", 0, 403, "answers only", 0},
+        {request("GET", "/filters.json" + token, address + "0"), 0, "", 0, 403, "answers only", 0},
+        {request("GET", "/filters.json" + token, address + ".evil.example"), 0, "", 0, 403, "answers only", 0},
+        {request("GET", "/filters.json" + token, "127.0.0.1:" + port.substr(0, port.size() - 1)), 0, "", 0, 403, "answers only", 0},
+        {request("GET", "/../../etc/passwd", address), 0, "", 0, 404, "", 0},
+        {request("GET", "/src/cli/preview.cpp", address), 0, "", 0, 404, "", 0},
+        {request("GET", "/filters.json", address), 0, "", 0, 403, "its token", 0},
+        {request("GET", "/original.png?token=" + server.token + "0", address), 0, "", 0, 403, "its token", 0},
+        {request("GET", render_target + "&cmd=tovoHSV%201%200%200%200", address), 0, "", 0, 405, "takes POST", 0},
+        {request("POST", render_target, address, "Content-Type: text/plain\r\n", "tovoHSV 1 0 0 0"), 0, "", 0, 415, "application/x-rururev-words", 0},
+        {request("POST", render_target, address, words_type + other_site, "tovoHSV 1 0 0 0"), 0, "", 0, 403, "another site", 0},
+        {request("POST", render_target, address, words_type + "Sec-Fetch-Site: cross-site\r\n", "tovoHSV 1 0 0 0"), 0, "", 0, 403, "another site", 0},
+        {request("GET", "/", address, "Sec-Fetch-Site: same-site\r\n"), 0, "", 0, 403, "another site", 0},
+        {request("OPTIONS", render_target, address, other_site), 0, "", 0, 405, "", 0},
+        {request("GET", "/original.png" + token + "&frame=1x", address), 0, "", 0, 400, "frame", 0},
+        {request("POST", render_target, address, words_type, "tovoHSV x 0 0 0"), 0, "", 0, 400, "must be a number", 0},
+        {request("POST", render_target, address, words_type, "tovoRGB 1 2 3 4 5"), 0, "", 0, 400, "tovoRGB", 0},
+        {request("POST", render_target, address, words_type, "nosuch 1"), 0, "", 0, 400, "nosuch", 0},
+        {request("POST", render_target, address, words_type, "--raw 4x4 tovoRGB 1"), 0, "", 0, 400, "no option '--raw'", 0},
+        {request("POST", render_target, address, words_type, "--curve 1:2 tovoInterRGB 1 0 0"), 0, "", 0, 400, "--curve", 0},
+        {request("POST", render_target, address, words_type, "--curve 1:0:-10 tovoInterRGB 100 0 256"), 0, "", 0, 400, "refused the --curve triple", 0},
+        {request("GET", "/", address), 0, "", 0, 200, "<title>rururev preview", 0},
+        {"GET /", 32, mib, 0, 414, "request line is longer than 8192 bytes", 2000},  // a request line of 32 MiB
+        {"GET / HTTP/1.1\r\nX: ", 32, mib, 0, 431, "headers are longer than 16384 bytes", 2000},  // a header line of 32 MiB
+        {"GET / HTTP/1.1\r\n", 200000, "X-A: b\r\n", 0, 431, "more than 64 headers", 2000},  // 200000 header lines
+        {"GET / HTTP/1.1\r\n", 65, "X: y\r\n", 0, 431, "more than 64 headers", 2000},  // 65 headers
+        {post + "Transfer-Encoding: chunked\r\n\r\n", 32, "100000\r\n" + mib + "\r\n", 0, 501, "transfer coding", 2000},  // a chunked body of 32 MiB
+        {post + "Content-Length: 100000000\r\n\r\n", 32, mib, 0, 413, "body is longer than 16384 bytes", 2000},  // a declared body of 100 MB
+        {post + "\r\n", 0, "", 0, 411, "needs Content-Length", 2000},  // a POST without a length
+        {"GET / HTTP/1.1\r\n", 1000, "X: y\r\n", 400, 408, "did not arrive in time", 3700},  // a header line every 400 ms
+        {post + "Content-Length: 100\r\n\r\n", 100, "a", 400, 408, "did not arrive in time", 3700},  // a body byte every 400 ms
+        {"GET /filt", 0, "", 0, 408, "did not arrive in time", 3700},  // half a request line, then silence
+    };
+    Reply replies[std::size(cases)];
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        if (cases[k].within_ms == 0) replies[k] = send_and_read(server.port, cases[k].start);
+    }
+    std::string chain = "tovoHSV 1";
+    while (chain.size() < 16000) chain += " + tovoHSV 1";  // many seconds of work
+    Reply long_one;
+    std::thread long_render([&] { long_one = render(server, chain); });
+    std::vector<int> idle;
+    for (int k = 0; k < 40; ++k) idle.push_back(connect_to(server.port));
+    std::vector<std::thread> clients;
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        const auto& c = cases[k];
+        if (c.within_ms > 0) clients.emplace_back([&, k] { replies[k] = send_and_read(server.port, c.start, c.repeat, c.unit, c.pause_ms); });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (const Reply& page : {get(server, "/filters.json?token=" + server.token), render(server, "tovoRGB 1")}) {
+        EXPECT_EQ(page.status, 200);
+        EXPECT_LT(page.ms, 1000) << "the page waited";
+    }
+    long_render.join();
+    EXPECT_EQ(long_one.status, 409) << long_one.body;
+    for (auto& c : clients) c.join();
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        const std::string what = cases[k].start.substr(0, cases[k].start.find("\r\n\r\n"));
+        EXPECT_EQ(replies[k].status, cases[k].status) << what;
+        EXPECT_NE(replies[k].body.find(cases[k].reason), std::string::npos) << what << ": " << replies[k].body.substr(0, 200);
+        EXPECT_LE(replies[k].ms, std::max(cases[k].within_ms, 1000L)) << what;
+    }
+    for (const int fd : idle) {
+        pollfd p = {fd, POLLIN, 0};
+        EXPECT_EQ(poll(&p, 1, 0), 1) << "an idle connection is still held";
+        close(fd);
+    }
+    if (!RURUREV_UNDER_ASAN) {  // which keeps freed memory for a while
+        EXPECT_LT(static_cast<long>(server.proc_status("VmRSS:")) - rss_before, 4096) << "kB grown";
+    }
+    long_render = std::thread([&] { long_one = render(server, chain); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(server.stop(), 0) << "not ended within a second of the signal, during a long render";
+    long_render.join();
+}
+
+// Pictures larger than the page works on are refused from their header,
+// before their pixels are decoded; and stopped by a signal at any moment
+// from its first line on (at once, as soon as the address is out, by two
+// signals), it ends with status 0 within a second.
+TEST(Preview, RefusesLargePicturesAndEndsWithZeroOnEveryStop) {
+    ScratchDir dir;
+    const struct {
+        uint32_t width, height;
+        int status;
+        std::string line;
+    } pictures[] = {
+        {8193, 4096, 1, "too large to preview: at most 33554432 pixels"},
+        {16384, 16383, 1, "too large to preview: at most 33554432 pixels"},
+        {2048, 2048, 1, "Not enough image data"},  // within the limit
+        {4, 2, 0, "http://127.0.0.1:"},
+    };
+    for (const auto& c : pictures) {
+        // Padded past its end, so that the file is long enough for what its
+        // header claims and the preview's own limit is what refuses it.
+        write_file(dir / "in.png", with_size(valid_png_bytes(), c.width, c.height) + std::string(1100000, '\0'));
+        PreviewServer server(dir / "in.png");
+        EXPECT_EQ(server.stop(), c.status) << c.width << "x" << c.height;
+        EXPECT_NE(server.line.find(c.line), std::string::npos) << server.line;
+        EXPECT_LT(server.max_rss_kb, 100 * 1024) << c.width << "x" << c.height;
+    }
+    for (int k = 0; k < 200; ++k) {
+        const int signal = k % 2 == 0 ? SIGINT : SIGTERM;
+        PreviewServer server(dir / "in.png", k % 4 < 2 ? signal : 0);
+        EXPECT_EQ(server.stop(signal, k % 4 < 2 ? k % 8 / 4 : 1 + k % 8 / 4), 0) << "start " << k;
+    }
 }
 
 TEST(Preview, ShowsTheChosenFrameOfAVideo) {
@@ -168,28 +379,26 @@ TEST(Preview, ShowsTheChosenFrameOfAVideo) {
                         "-pix_fmt yuv420p " + shell_quote(dir / "clip.mp4")).status, 0);
     PreviewServer server(dir / "clip.mp4");
     ASSERT_GT(server.port, 0);
-    httplib::Client client("127.0.0.1", server.port);
-    const auto info = client.Get("/filters.json");
-    ASSERT_TRUE(info);
-    EXPECT_NE(info->body.find("\"video\":true,\"frames\":20"), std::string::npos) << info->body;
+    const Reply info = get(server, "/filters.json?token=" + server.token);
+    EXPECT_NE(info.body.find("\"video\":true,\"frames\":20"), std::string::npos) << info.body;
 
     // Frame 5, then frame 2 (the decoder starts again), each filtered as
     // `rururev apply` filters that frame saved as a picture.
     std::string first;
-    for (const int frame : {5, 2}) {
-        const std::string at = "&frame=" + std::to_string(frame);
-        const auto original = client.Get(("/original.png?frame=" + std::to_string(frame)).c_str());
-        const auto shown = client.Get(("/render?cmd=" + url_words("tovoHSV 30 20 0 0") + at).c_str());
-        ASSERT_TRUE(original && shown && original->status == 200 && shown->status == 200);
-        if (first.empty()) first = original->body;
-        else EXPECT_NE(original->body, first) << "frames 5 and 2 look the same";
-        write_file(dir / "frame.png", original->body);
+    for (const int frame : {5, 2, 19}) {
+        const std::string at = "&frame=" + std::to_string(frame == 19 ? 1000000 : frame);
+        const Reply original = get(server, "/original.png?token=" + server.token + at);
+        const Reply shown = render(server, "tovoHSV 30 20 0 0", at);
+        ASSERT_TRUE(original.status == 200 && shown.status == 200) << frame;
+        if (first.empty()) first = original.body;
+        else EXPECT_NE(original.body, first) << "frames " << frame << " and 5 look the same";
+        write_file(dir / "frame.png", original.body);
         ASSERT_EQ(run_rururev({"apply", dir / "frame.png", dir / "out.png", "tovoHSV", "30", "20", "0",
                                "0"}).status, 0);
         std::string error;
         rururev::image::Raster expected;
         ASSERT_TRUE(rururev::image::load_png(dir / "out.png", expected, error)) << error;
-        EXPECT_TRUE(decode(shown->body, dir / "shown.png").words == expected.words) << frame;
+        EXPECT_TRUE(decode(shown.body, dir / "shown.png").words == expected.words) << frame;
     }
     EXPECT_EQ(server.stop(), 0);
 }

@@ -46,12 +46,30 @@ Outcome run_shell(const std::string& command);
 // Quotes a word for the shell.
 std::string shell_quote(const std::string& word);
 
+// From png_io_test.cpp: the bytes of a valid 4 x 2 PNG file, and those
+// bytes with another size in the header, as a file that lies about it.
+std::string valid_png_bytes();
+std::string with_size(std::string bytes, uint32_t width, uint32_t height);
+
 // The build folder, where librururev.so, rururev_image.so and rururev live.
 std::string build_dir();
 
 // True when the tests run in CI (CI=true), where a test that needs a missing
 // tool fails instead of skipping.
 bool running_in_ci();
+
+// True in a build under AddressSanitizer, which changes what a process's
+// memory and address space say.
+#define RURUREV_UNDER_ASAN false
+#if defined(__SANITIZE_ADDRESS__)
+#undef RURUREV_UNDER_ASAN
+#define RURUREV_UNDER_ASAN true
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#undef RURUREV_UNDER_ASAN
+#define RURUREV_UNDER_ASAN true
+#endif
+#endif
 
 // Skips the test, saying why, or in CI fails it: what it needs must be there.
 #define SKIP_UNLESS_CI(reason)                                        \

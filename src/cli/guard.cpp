@@ -51,6 +51,14 @@ void guard_standard_descriptors() {
 
 bool was_closed_at_start(int fd) { return fd >= 0 && fd <= 2 && closed_at_start[fd]; }
 
+void hold_stop_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
 void remove_temporaries_on_signals(bool on_pipe) {
     catch_unless_ignored(SIGINT);
     catch_unless_ignored(SIGTERM);

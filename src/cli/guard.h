@@ -11,6 +11,12 @@ void guard_standard_descriptors();
 // True when descriptor `fd` (0, 1 or 2) was closed when the program started.
 bool was_closed_at_start(int fd);
 
+// Blocks SIGINT and SIGTERM in the calling thread and every thread it
+// starts, for a program that reads them from a descriptor (the preview):
+// called first in main, so that no stop request can come before it is
+// ready and be lost or end it half-way.
+void hold_stop_signals();
+
 // On SIGINT and SIGTERM (and SIGPIPE when `on_pipe` is set) removes the
 // temporary files being written, then ends by the signal, so that a shell
 // sees status 130, 143 (or 141). A signal ignored at start stays ignored.

@@ -5,7 +5,8 @@
 //
 // Exit status: 0 done, 1 failed (a file, a stream or a Lua error), 2 the
 // command line was wrong (the usage message follows the reason). Stopped by
-// SIGINT or SIGTERM it removes the file it was writing and ends by the signal.
+// SIGINT or SIGTERM it removes the file it was writing and ends by the signal;
+// the preview, writing nothing, ends with 0.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -199,6 +200,7 @@ int main_program(const std::vector<std::string>& words) {
 
 int main(int argc, char** argv) {
     using namespace rururev::cli;
+    if (argc > 1 && std::strcmp(argv[1], "preview") == 0) hold_stop_signals();
     guard_standard_descriptors();
     remove_temporaries_on_signals(argc > 1 && std::strcmp(argv[1], "run") == 0);
     try {

@@ -1,32 +1,42 @@
 #include "cli/preview.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
+#include <new>
 #include <sstream>
 #include <thread>
 
+#include <malloc.h>
 #include <pthread.h>
+#include <sys/random.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
-
-#include <httplib.h>
 
 #include "cli/chain.h"
 #include "cli/embedded.h"
+#include "cli/http_server.h"
 #include "image/picture_file.h"
+#include "image/raster_load.h"
 #include "image/video_io.h"
 
 namespace rururev::cli {
 namespace {
 
-// The largest picture the page works on, and the longest request body it
-// reads (requests carry their words in the address, which the server
-// limits to 8 KiB: a chain of dozens of filters).
+// The largest picture the page works on.
 constexpr uint64_t max_preview_pixels = uint64_t{1} << 25;
-constexpr size_t max_request_bytes = 16 * 1024;
+// The type of a render request's body, the words of the chain: one that a
+// page of another site cannot send without asking first.
+constexpr char render_type[] = "application/x-rururev-words";
+// How long a stop waits for a filter that is running on a large picture.
+constexpr int stop_wait_ms = 500;
 
 // The table of filters as the page needs it, in JSON, from rururev_filters.
 constexpr char filters_json_lua[] = R"lua(
@@ -106,14 +116,13 @@ struct Session {
     std::string filters_json;
     bool is_video = false;
     VideoSource video;
-    std::mutex lua;
 };
 
 // Makes frame n of a video the original; pictures have frame 0 only.
 bool select_frame(Session& s, uint64_t n, std::string& error) {
     VideoSource& v = s.video;
-    if (!s.is_video || (v.open && n == v.current)) return true;
     if (v.info.frames > 0 && n >= v.info.frames) n = v.info.frames - 1;
+    if (!s.is_video || (v.open && n == v.current)) return true;
     if (!v.open || n < v.next) {
         v.reader.stop();
         if (!v.reader.open(v.tools, s.input_label, v.info, 0, error)) return false;
@@ -136,24 +145,12 @@ bool select_frame(Session& s, uint64_t n, std::string& error) {
     return encode_png(s.original, s.original_png, error);
 }
 
-uint64_t frame_of(const httplib::Request& req) {
-    return std::strtoull(req.get_param_value("frame").c_str(), nullptr, 10);
-}
-
-bool render(Session& s, const ApplyCommand& cmd, uint64_t frame, std::string& png,
-            std::string& error) {
-    std::lock_guard<std::mutex> hold(s.lua);
-    if (!select_frame(s, frame, error)) return false;
-    const std::vector<std::string> size = {std::to_string(s.original.width),
-                                           std::to_string(s.original.height)};
-    if (!s.host.run_chunk(fresh_state_lua, "=preview", size, error) ||
-        !set_curve(s.host, cmd.curve, error)) {
-        return false;
-    }
-    image::Raster picture = s.original;
-    return run_chain(s.host, cmd.steps, picture.words.data(), picture.width, picture.height,
-                     error) &&
-           encode_png(picture, png, error);
+// A frame number of the query: digits only, 0 when absent.
+bool parse_frame(const std::string& text, uint64_t& frame) {
+    frame = 0;
+    if (text.size() > 18 || !std::all_of(text.begin(), text.end(), ::isdigit)) return false;
+    for (const char c : text) frame = frame * 10 + static_cast<uint64_t>(c - '0');
+    return true;
 }
 
 std::string json_string(const std::string& text) {
@@ -170,85 +167,246 @@ std::string json_string(const std::string& text) {
     return out + "\"";
 }
 
-void serve(httplib::Server& server, Session& s, const std::string& host_header) {
-    server.set_payload_max_length(max_request_bytes);
-    // Only the address the program printed: a page of another site that
-    // resolves its own name to 127.0.0.1 sends its own Host and is refused.
-    server.set_pre_routing_handler([host_header](const httplib::Request& req,
-                                                 httplib::Response& res) {
-        if (req.get_header_value("Host") == host_header) {
-            return httplib::Server::HandlerResponse::Unhandled;
-        }
-        res.status = 403;
-        res.set_content("this server answers only http://" + host_header + "/\n", "text/plain");
-        return httplib::Server::HandlerResponse::Handled;
-    });
-    server.Get("/", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(embedded::preview_html, sizeof embedded::preview_html - 1,
-                        "text/html; charset=utf-8");
-    });
-    server.Get("/filters.json", [&s](const httplib::Request&, httplib::Response& res) {
-        res.set_content("{\"input\":" + json_string(s.input_label) +
-                            ",\"video\":" + (s.is_video ? "true" : "false") +
-                            ",\"frames\":" + std::to_string(s.video.info.frames) +
-                            ",\"width\":" + std::to_string(s.original.width) +
-                            ",\"height\":" + std::to_string(s.original.height) +
-                            ",\"filters\":" + s.filters_json + "}",
-                        "application/json");
-    });
-    server.Get("/original.png", [&s](const httplib::Request& req, httplib::Response& res) {
-        std::lock_guard<std::mutex> hold(s.lua);
-        std::string error;
-        if (!select_frame(s, frame_of(req), error)) {
-            res.status = 500;
-            res.set_content(error + "\n", "text/plain");
-            return;
-        }
-        res.set_header("Cache-Control", "no-store");
-        res.set_content(s.original_png, "image/png");
-    });
-    server.Get("/render", [&s](const httplib::Request& req, httplib::Response& res) {
-        ApplyCommand cmd;
-        std::string error, png;
-        if (!parse_preview_request(req.get_param_value("cmd"), s.filters, cmd, error)) {
-            res.status = 400;
-            res.set_content(error + "\n", "text/plain");
-        } else if (!render(s, cmd, frame_of(req), png, error)) {
-            res.status = 500;
-            res.set_content(error + "\n", "text/plain");
-        } else {
-            res.set_header("Cache-Control", "no-store");
-            res.set_content(png, "image/png");
-        }
-    });
+HttpResponse png_response(std::string png) {
+    HttpResponse r;
+    r.content_type = "image/png";
+    r.body = std::move(png);
+    return r;
 }
 
-// Ctrl-C and SIGTERM stop the server from a thread of their own; the
-// handlers' threads never see them.
-class StopOnSignal {
+// The work that needs the Lua state or the video's decoder, done on one
+// thread of its own in the order asked, so that the server's loop never
+// waits for it. A newer render replaces a render still waiting and stops
+// one that is running before its next filter.
+class Worker {
 public:
-    explicit StopOnSignal(httplib::Server& server) {
-        sigemptyset(&signals_);
-        sigaddset(&signals_, SIGINT);
-        sigaddset(&signals_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
-        waiter_ = std::thread([this, &server] {
-            int signal = 0;
-            sigwait(&signals_, &signal);
-            server.stop();
-        });
+    Worker(Session& s, HttpServer& server) : s_(s), server_(server), thread_([this] { loop(); }) {}
+    ~Worker() {
+        stop(0);
+        thread_.join();
     }
-    ~StopOnSignal() {
-        // Wakes the waiter when the server ended by itself.
-        pthread_kill(waiter_.native_handle(), SIGTERM);
-        waiter_.join();
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+
+    void original(uint64_t connection, uint64_t frame) { add({connection, false, {}, frame, 0}); }
+
+    void render(uint64_t connection, ApplyCommand cmd, uint64_t frame) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        for (auto at = jobs_.begin(); at != jobs_.end();) {
+            if (!at->is_render) {
+                ++at;
+                continue;
+            }
+            server_.answer(at->connection, text_response(409, "replaced by a newer request"));
+            at = jobs_.erase(at);
+        }
+        jobs_.push_back({connection, true, std::move(cmd), frame, ++generation_});
+        wake_.notify_all();
+    }
+
+    // The chains run since the start.
+    uint64_t renders() const { return renders_; }
+
+    // Abandons the work in hand; true when the thread ended within `ms`.
+    bool stop(int ms) {
+        std::unique_lock<std::mutex> hold(mutex_);
+        stopping_ = true;
+        ++generation_;
+        wake_.notify_all();
+        return wake_.wait_for(hold, std::chrono::milliseconds(ms), [this] { return ended_; });
     }
 
 private:
-    sigset_t signals_, previous_;
-    std::thread waiter_;
+    struct Job {
+        uint64_t connection;
+        bool is_render;
+        ApplyCommand cmd;
+        uint64_t frame;
+        uint64_t generation;
+    };
+
+    void add(Job job) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        jobs_.push_back(std::move(job));
+        wake_.notify_all();
+    }
+
+    void loop() {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock<std::mutex> hold(mutex_);
+                wake_.wait(hold, [this] { return stopping_ || !jobs_.empty(); });
+                if (stopping_) break;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            HttpResponse answer;
+            try {
+                answer = run(job);
+            } catch (const std::bad_alloc&) {
+                answer = text_response(500, "out of memory");
+            }
+            server_.answer(job.connection, answer);
+            // A picture's buffers are large: give them back to the system
+            // rather than keep them for the next request.
+            malloc_trim(0);
+        }
+        std::lock_guard<std::mutex> hold(mutex_);
+        ended_ = true;
+        wake_.notify_all();
+    }
+
+    HttpResponse run(const Job& job) {
+        std::string error;
+        if (!select_frame(s_, job.frame, error)) return text_response(500, error);
+        if (!job.is_render) return png_response(s_.original_png);
+        const std::vector<std::string> size = {std::to_string(s_.original.width),
+                                               std::to_string(s_.original.height)};
+        if (!s_.host.run_chunk(fresh_state_lua, "=preview", size, error)) {
+            return text_response(500, error);
+        }
+        if (!set_curve(s_.host, job.cmd.curve, error)) return text_response(400, error);
+        ++renders_;
+        image::Raster picture = s_.original;
+        for (const Step& step : job.cmd.steps) {
+            if (job.generation != generation_) return text_response(409, "abandoned for a newer request");
+            if (!run_chain(s_.host, {step}, picture.words.data(), picture.width, picture.height, error)) {
+                return text_response(500, error);
+            }
+        }
+        std::string png;
+        if (!encode_png(picture, png, error)) return text_response(500, error);
+        return png_response(std::move(png));
+    }
+
+    Session& s_;
+    HttpServer& server_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> jobs_;
+    std::atomic<uint64_t> generation_{0};
+    std::atomic<uint64_t> renders_{0};
+    bool stopping_ = false, ended_ = false;
+    std::thread thread_;
 };
+
+// Equal texts, compared in a time that does not tell where they differ.
+bool same_secret(const std::string& a, const std::string& b) {
+    if (a.size() != b.size() || b.empty()) return false;
+    unsigned char differ = 0;
+    for (size_t k = 0; k < a.size(); ++k) differ |= static_cast<unsigned char>(a[k] ^ b[k]);
+    return differ == 0;
+}
+
+std::string lower_media_type(const std::string& value) {
+    std::string type = value.substr(0, value.find(';'));
+    while (!type.empty() && type.back() == ' ') type.pop_back();
+    for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return type;
+}
+
+// Who may ask: requests to the printed address only (a page of another
+// site that resolves its own name to 127.0.0.1 sends its own Host), never
+// from another site's page, and, but for the page itself, with the token.
+struct Router {
+    Session& s;
+    Worker& worker;
+    HttpServer& server;
+    std::string address, token;
+
+    HttpResponse refusal(const HttpRequest& req) const {
+        if (req.header("host") != address) {
+            return text_response(403, "this server answers only http://" + address + "/");
+        }
+        const std::string site = req.header("sec-fetch-site");
+        if ((req.has_header("origin") && req.header("origin") != "http://" + address) ||
+            (!site.empty() && site != "same-origin" && site != "none")) {
+            return text_response(403, "requests from another site's page are refused");
+        }
+        return {};
+    }
+
+    void operator()(const HttpRequest& req, uint64_t connection) const {
+        HttpResponse refused = refusal(req);
+        const bool known = req.path == "/" || req.path == "/filters.json" ||
+                           req.path == "/original.png" || req.path == "/render";
+        const char* method = req.path == "/render" ? "POST" : "GET";
+        if (refused.status == 200 && !known) refused = text_response(404, "no such page");
+        if (refused.status == 200 && req.path != "/" && !same_secret(req.param("token"), token)) {
+            refused = text_response(403, "open the address rururev preview printed, with its token");
+        }
+        if (refused.status == 200 && req.method != method) {
+            refused = text_response(405, req.path + " takes " + method);
+            refused.allow = method;
+        }
+        if (refused.status != 200) return server.answer(connection, refused);
+
+        if (req.path == "/") {
+            HttpResponse page;
+            page.content_type = "text/html; charset=utf-8";
+            page.body.assign(embedded::preview_html, sizeof embedded::preview_html - 1);
+            return server.answer(connection, page);
+        }
+        if (req.path == "/filters.json") return server.answer(connection, table());
+        uint64_t frame = 0;
+        if (!parse_frame(req.param("frame"), frame)) {
+            return server.answer(connection, text_response(400, "frame must be a number"));
+        }
+        if (req.path == "/original.png") return worker.original(connection, frame);
+        if (lower_media_type(req.header("content-type")) != render_type) {
+            return server.answer(connection,
+                                 text_response(415, std::string("/render takes ") + render_type));
+        }
+        ApplyCommand cmd;
+        std::string error;
+        if (!parse_preview_request(req.body, s.filters, cmd, error)) {
+            return server.answer(connection, text_response(400, error));
+        }
+        worker.render(connection, std::move(cmd), frame);
+    }
+
+    HttpResponse table() const {
+        HttpResponse r;
+        r.content_type = "application/json";
+        r.body = "{\"input\":" + json_string(s.input_label) +
+                 ",\"video\":" + (s.is_video ? "true" : "false") +
+                 ",\"frames\":" + std::to_string(s.video.info.frames) +
+                 ",\"width\":" + std::to_string(s.original.width) +
+                 ",\"height\":" + std::to_string(s.original.height) +
+                 ",\"renders\":" + std::to_string(worker.renders()) +
+                 ",\"filters\":" + s.filters_json + "}";
+        return r;
+    }
+};
+
+// A token no other page can guess: 128 random bits in hexadecimal.
+bool make_token(std::string& token, std::string& error) {
+    unsigned char bytes[16];
+    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+        error = std::string("cannot make a token: ") + std::strerror(errno);
+        return false;
+    }
+    token.clear();
+    for (const unsigned char b : bytes) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", b);
+        token += hex;
+    }
+    return true;
+}
+
+// Opens a picture file and refuses it, from its header, before its pixels
+// are decoded when it is larger than the page works on.
+image::PictureReader* open_within_limit(const char* path, uint32_t* width, uint32_t* height,
+                                        char* error, size_t error_size) {
+    image::PictureReader* reader = image::picture_open(path, width, height, error, error_size);
+    if (reader != nullptr && uint64_t{*width} * *height > max_preview_pixels) {
+        image::picture_close(reader);
+        std::snprintf(error, error_size, "'%s' is too large to preview: at most %llu pixels", path,
+                      static_cast<unsigned long long>(max_preview_pixels));
+        return nullptr;
+    }
+    return reader;
+}
 
 // The built-in test card, drawn by its Lua source into a file of a private
 // folder and read back.
@@ -271,9 +429,12 @@ bool load_test_card(Session& s, std::string& error) {
 // A picture file, or else a video file whose frames the page can choose.
 bool load_input(Session& s, const std::string& input, std::string& error) {
     s.input_label = input;
+    const std::string too_large = "'" + input + "' is too large to preview: at most " +
+                                  std::to_string(max_preview_pixels) + " pixels";
     if (input.empty()) {
         if (!load_test_card(s, error)) return false;
-    } else if (!image::load_picture(input, s.original, error)) {
+    } else if (!image::load_raster(input, s.original, error, open_within_limit,
+                                   image::picture_read_pixels, image::picture_close)) {
         std::string why;
         VideoSource& v = s.video;
         if (image::picture_type_of_name(input) != image::PictureType::none ||
@@ -281,15 +442,27 @@ bool load_input(Session& s, const std::string& input, std::string& error) {
             !image::probe_video(v.tools, input, v.info, why)) {
             return false;  // the picture's reason
         }
+        if (uint64_t{v.info.width} * v.info.height > max_preview_pixels) {
+            error = too_large;
+            return false;
+        }
         s.is_video = true;
         if (!select_frame(s, 0, error)) return false;
     }
     if (uint64_t{s.original.width} * s.original.height > max_preview_pixels) {
-        error = "'" + input + "' is too large to preview: at most " +
-                std::to_string(max_preview_pixels) + " pixels";
+        error = too_large;
         return false;
     }
     return s.is_video || encode_png(s.original, s.original_png, error);
+}
+
+// --port: 0 to 65535 in plain digits.
+bool parse_port(const std::string& text, int& port) {
+    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), ::isdigit)) {
+        return false;
+    }
+    port = std::stoi(text);
+    return port <= 65535;
 }
 
 }  // namespace
@@ -327,12 +500,9 @@ int preview(LuaHost& host, const std::vector<FilterSpec>& filters,
     std::string input;
     for (size_t at = 0; at < words.size(); ++at) {
         if (words[at] == "--port" && at + 1 < words.size()) {
-            char* end = nullptr;
-            const long value = std::strtol(words[++at].c_str(), &end, 10);
-            if (*end != '\0' || value < 0 || value > 65535) {
+            if (!parse_port(words[++at], port)) {
                 return usage_error("--port takes a number from 0 (any free port) to 65535", filters);
             }
-            port = static_cast<int>(value);
         } else if (words[at].compare(0, 2, "--") == 0 || !input.empty()) {
             return usage_error("preview takes [--port N] [IN]", filters);
         } else {
@@ -340,10 +510,28 @@ int preview(LuaHost& host, const std::vector<FilterSpec>& filters,
         }
     }
 
-    Session s{host, filters, {}, {}, {}, {}, false, {}, {}};
-    std::string error;
-    if (!load_input(s, input, error) ||
-        !host.run_chunk(filters_json_lua, "=preview", {}, error)) {
+    // Ctrl-C and SIGTERM, held since the program started (hold_stop_signals),
+    // are read from a descriptor by the server's loop: one that came early
+    // stops the server as soon as it runs, and any number of them end it
+    // with status 0.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+    const int stop_fd = signalfd(-1, &stop_signals, SFD_NONBLOCK | SFD_CLOEXEC);
+    struct Closer {
+        int fd;
+        ~Closer() { if (fd >= 0) close(fd); }
+    } closer{stop_fd};
+
+    Session s{host, filters, {}, {}, {}, {}, false, {}};
+    HttpServer server;
+    std::string error, token;
+    if (stop_fd < 0) error = std::string("cannot wait for signals: ") + std::strerror(errno);
+    if (stop_fd < 0 || !load_input(s, input, error) ||
+        !host.run_chunk(filters_json_lua, "=preview", {}, error) || !server.listen(port, error) ||
+        !make_token(token, error)) {
         std::fprintf(stderr, "rururev: %s\n", error.c_str());
         return 1;
     }
@@ -351,23 +539,21 @@ int preview(LuaHost& host, const std::vector<FilterSpec>& filters,
     s.filters_json = lua_tostring(host.state(), -1);
     lua_pop(host.state(), 1);
 
-    httplib::Server server;
-    const char* loopback = "127.0.0.1";
-    const int bound = port == 0 ? server.bind_to_any_port(loopback)
-                                : (server.bind_to_port(loopback, port) ? port : -1);
-    if (bound <= 0) {
-        std::fprintf(stderr, "rururev: cannot listen on %s:%d\n", loopback, port);
-        return 1;
-    }
-    const std::string address = std::string(loopback) + ":" + std::to_string(bound);
-    serve(server, s, address);
-    std::printf("rururev preview: http://%s/  (Ctrl-C stops it)\n", address.c_str());
+    const std::string address = "127.0.0.1:" + std::to_string(server.port());
+    Worker worker(s, server);
+    const Router router{s, worker, server, address, token};
+    std::printf("rururev preview: http://%s/?token=%s  (Ctrl-C stops it)\n", address.c_str(),
+                token.c_str());
     std::fflush(stdout);
-    {
-        StopOnSignal stop(server);
-        server.listen_after_bind();
+    const bool served = server.run(stop_fd, std::ref(router), error);
+    if (!served) std::fprintf(stderr, "rururev: %s\n", error.c_str());
+    if (!worker.stop(stop_wait_ms)) {
+        // A filter cannot be interrupted inside one call on a large
+        // picture: the process ends without waiting for it.
+        std::fflush(nullptr);
+        _exit(served ? 0 : 1);
     }
-    return 0;
+    return served ? 0 : 1;
 }
 
 }  // namespace rururev::cli

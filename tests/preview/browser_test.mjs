@@ -1,11 +1,14 @@
-// rururev preview in a real browser: choose tovoHSV, set its parameters
-// through the page's controls, and the picture the page shows must be, word
-// for word, what the command line it displays writes.
+// rururev preview in a real browser. Another site's page tries an image, a
+// fetch, a form and a frame with the token: none may start a render. Then
+// choose tovoHSV, set its parameters through the page's controls, and the
+// picture the page shows must be, word for word, what the command line it
+// displays writes.
 //
 //   node browser_test.mjs RURUREV NODE_MODULES WORKDIR [SCREENSHOT.png]
 import { spawn, execFileSync } from "node:child_process";
 import { createRequire } from "node:module";
 import { writeFileSync } from "node:fs";
+import http from "node:http";
 import path from "node:path";
 
 const [rururev, playwrightDir, work, screenshot] = process.argv.slice(2);
@@ -23,11 +26,37 @@ const address = await new Promise((resolve, reject) => {
   let text = "";
   server.stdout.on("data", (chunk) => {
     text += chunk;
-    const found = text.match(/http:\/\/127\.0\.0\.1:\d+\//);
+    const found = text.match(/http:\/\/127\.0\.0\.1:\d+\/\?token=[0-9a-f]+/);
     if (found) resolve(found[0]);
   });
   server.on("exit", () => reject(new Error("the server ended: " + text)));
 });
+
+const preview = new URL(address), token = preview.searchParams.get("token");
+// The number of renders the preview has run.
+const renders = async () => (await (await fetch(`${preview.origin}/filters.json?token=${token}`)).json()).renders;
+
+// Another site on this machine, which knows even the token.
+const words = "tovoHSV 40 0 0 0";
+const target = `${preview.origin}/render?token=${token}`;
+const elsewhere = http.createServer((request, reply) => {
+  reply.writeHead(200, { "Content-Type": "text/html" });
+  const seen = (what) => `onload="seen.push('${what} loaded')" onerror="seen.push('${what} refused')"`;
+  reply.end(`<!DOCTYPE html><title>elsewhere</title><script>window.seen = [];</script>
+<img ${seen("rendered")} src="${target}&cmd=${encodeURIComponent(words)}">
+<img ${seen("original")} src="${preview.origin}/original.png?token=${token}">
+<iframe src="${address}"></iframe><iframe name="sink"></iframe>
+<form id="form" method="POST" action="${target}" enctype="text/plain" target="sink">
+<input name="${words}" value=""></form>
+<script>
+const post = (mode) => fetch("${target}", { method: "POST", mode, body: "${words}",
+                                            headers: { "Content-Type": "application/x-rururev-words" } });
+post("no-cors").then(() => seen.push("no-cors fetch sent"), () => seen.push("no-cors fetch refused"));
+post("cors").then(() => seen.push("cors fetch answered"), () => seen.push("cors fetch refused"));
+document.getElementById("form").submit();
+</script>`);
+});
+await new Promise((resolve) => elsewhere.listen(0, "127.0.0.1", resolve));
 
 const browser = await chromium.launch({
   executablePath: "/usr/bin/chromium",
@@ -35,6 +64,20 @@ const browser = await chromium.launch({
          "--disable-background-networking", "--disable-component-update", "--disable-sync"],
 });
 try {
+  const other = await browser.newPage();
+  await other.goto(`http://127.0.0.1:${elsewhere.address().port}/`);
+  await other.waitForFunction(() => window.seen.length === 4, null, { timeout: 10000 });
+  await other.waitForTimeout(500);  // the form's answer and the frame
+  const outcomes = await other.evaluate(() => window.seen);
+  console.log("another site's page: " + outcomes.join(", "));
+  if (outcomes.some((o) => / loaded| answered/.test(o))) fail("another site's page read an answer");
+  for (const frame of other.frames()) {
+    const title = await frame.title().catch(() => "");
+    if (title.includes("rururev preview")) fail("another site's page framed the preview");
+  }
+  if (await renders() !== 0) fail("another site's page made the preview render");
+  await other.close();
+
   const page = await browser.newPage({ viewport: { width: 1280, height: 640 } });
   await page.goto(address);
   await page.selectOption("#add-filter", "tovoHSV");
@@ -72,10 +115,12 @@ try {
       print(("the page's picture equals rururev apply's: %d x %d words"):format(w, h))`);
     execFileSync(rururev, ["run", compare, shown, path.join(work, "cli.png")], { stdio: "inherit" });
     if (!command.includes("tovoHSV 40 -30 25 0")) fail("unexpected command: " + command);
+    if (!(await renders() > 0)) fail("the page's renders were not counted");
   }
 } catch (error) {
   fail(error.message);
 } finally {
   await browser.close();
+  elsewhere.close();
   server.kill("SIGINT");
 }
