@@ -224,6 +224,11 @@ const SaveCase save_cases[] = {
      PNG_COLOR_TYPE_RGB, {0x10, 0x20, 0x30, 0x10, 0x20, 0x30, 0x10, 0x20, 0x30}},
     {"grey", {0xFF000000, 0xFFFFFFFF, 0xFF7F7F7F, 0xFF010101, 0xFF010101, 0xFF808080},
      PNG_COLOR_TYPE_GRAY, {0, 255, 0x7F}},
+    // One word away from the smaller types: blue alone off grey, alpha 254.
+    {"RGB, blue off grey", {0xFF808081, 0xFF000000, 0xFFFFFFFF, 0xFF010101, 0xFF7F7F7F, 0xFF808080},
+     PNG_COLOR_TYPE_RGB, {0x80, 0x80, 0x81, 0, 0, 0, 255, 255, 255}},
+    {"RGBA, alpha 254", {0xFE102030, 0xFF102030, 0xFFFFFFFF, 0xFF010101, 0xFF7F7F7F, 0xFF808080},
+     PNG_COLOR_TYPE_RGB_ALPHA, {0x10, 0x20, 0x30, 0xFE, 0x10, 0x20, 0x30, 0xFF, 255, 255, 255, 255}},
     {"grey and alpha", {0x00000000, 0x80FFFFFF, 0xFE7F7F7F, 0xFF010101, 0x01010101, 0xFF808080},
      PNG_COLOR_TYPE_GRAY_ALPHA, {0, 0, 255, 0x80, 0x7F, 0xFE}},
 };
@@ -323,6 +328,8 @@ TEST(PngLoad, DamagedFilesAreRejectedWithTheFileAndTheReason) {
          "2147483647 x 2147483647 pixels is more than the limit of 268435456"},
         {"one pixel over", with_size(good, 16385, 16384),
          "16385 x 16384 pixels is more than the limit of 268435456"},
+        {"header larger than the file", with_size(good, 16384, 16384),
+         "the header claims 16384 x 16384 pixels, more than the file can hold"},
         {"zero width", with_size(good, 0, 2), "Invalid IHDR data"},
         {"short image data", with_size(good, 4, 3), "Not enough image data"},
     };
@@ -359,7 +366,7 @@ TEST(PngSave, FailuresLeaveNoFileBehind) {
     one.words = {0xFF112233};
     Raster empty;
     const struct { std::string path; const Raster* picture; const char* reason; int level; } cases[] = {
-        {dir / "no/such/folder.png", &one, "No such file or directory", 1},
+        {dir / "no/such/folder.png", &one, "does not exist", 1},
         {dir.path(), &one, "Is a directory", 1},
         {dir / "empty.png", &empty, "cannot write a picture of 0 x 0 pixels", 1},
         {dir / "level.png", &one, "the level 10 is not from 0 to 9", 10},
@@ -537,10 +544,23 @@ TEST(JpegFiles, DamagedFilesAndBadSavesAreRejected) {
     const size_t sof = good.find("\xFF\xC0");
     huge[sof + 5] = huge[sof + 7] = '\x75';  // 30000 x 30000
     huge[sof + 6] = huge[sof + 8] = '\x30';
+    // 16384 x 16384 claimed by the 16 x 16 file, baseline and progressive.
+    const auto lying = [](std::string bytes, const char* sof_marker) {
+        const size_t at = bytes.find(sof_marker);
+        bytes[at + 5] = bytes[at + 7] = '\x40';
+        bytes[at + 6] = bytes[at + 8] = '\x00';
+        return bytes;
+    };
+    ASSERT_TRUE(save_picture(dir / "bad.jpg", gradient(16, 16, false), {90, true}, error)) << error;
+    const std::string progressive = read_file(dir / "bad.jpg");
     const struct { const char* name; std::string bytes; const char* reason; } loads[] = {
         {"start only", good.substr(0, 3), "cannot load '$': "},
         {"cut in the scan", good.substr(0, good.size() - 40), "cannot load '$': Premature end of JPEG file"},
         {"over the pixel limit", huge, "cannot load '$': 30000 x 30000 pixels is more than the limit of 268435456"},
+        {"header larger than the file", lying(good, "\xFF\xC0"),
+         "cannot load '$': the header claims 16384 x 16384 pixels, more than the file can hold"},
+        {"progressive, header larger than the file", lying(progressive, "\xFF\xC2"),
+         "cannot load '$': the header claims 16384 x 16384 pixels, more than the file can hold"},
     };
     for (const auto& c : loads) {
         write_file(dir / "bad.jpg", c.bytes);

@@ -357,7 +357,9 @@ TEST(Preview, RefusesLargePicturesAndEndsWithZeroOnEveryStop) {
         {4, 2, 0, "http://127.0.0.1:"},
     };
     for (const auto& c : pictures) {
-        write_file(dir / "in.png", with_size(valid_png_bytes(), c.width, c.height));
+        // Padded past its end, so that the file is long enough for what its
+        // header claims and the preview's own limit is what refuses it.
+        write_file(dir / "in.png", with_size(valid_png_bytes(), c.width, c.height) + std::string(1100000, '\0'));
         PreviewServer server(dir / "in.png");
         EXPECT_EQ(server.stop(), c.status) << c.width << "x" << c.height;
         EXPECT_NE(server.line.find(c.line), std::string::npos) << server.line;

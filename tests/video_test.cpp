@@ -157,7 +157,8 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         command += std::string(" -- ") + shell_quote(c.in) + " " + shell_quote(c.out) + " tovoRGB 0 0 0 0";
         const Outcome o = run_shell(command);
         ASSERT_EQ(o.status, 0) << name << ": " << o.err;
-        EXPECT_EQ(o.err, c.err) << name;
+        const size_t summary = o.err.find(" frames in ");  // the last line: "rururev: 45 frames in 0.1 s"
+        EXPECT_EQ(o.err.substr(0, summary == std::string::npos ? summary : o.err.rfind("rururev: ", summary)), c.err) << name;
         EXPECT_EQ(streams_of(dir / c.out), c.streams) << name;
         if (c.colour_bound > 0) {
             EXPECT_LE(mean_difference(decoded_bgra(dir / c.in), decoded_bgra(dir / c.out)), c.colour_bound) << name;

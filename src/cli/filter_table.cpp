@@ -77,6 +77,7 @@ std::string usage_text(const std::vector<FilterSpec>& filters) {
            "       rururev run SCRIPT.lua [ARGS...]\n"
            "       rururev gallery OUTDIR [IN.png]\n"
            "       rururev preview [--port N] [IN]\n"
+           "       rururev --version\n"
            "\n"
            "IN and OUT are PNG or JPEG files, folders of frames, printf patterns such as\n"
            "frames/%04d.png, or video files (OUT .mp4, .m4v, .mov, .mkv or .webm; IN any\n"
@@ -87,6 +88,8 @@ std::string usage_text(const std::vector<FilterSpec>& filters) {
            "per core); video: --crf N, --lossless (.mkv), --encoder-options \"...\" (passed\n"
            "to ffmpeg), --frames N, --sound auto|copy|encode|none. -- ends the options.\n"
            "preview serves a page on 127.0.0.1 to try filters on IN (or the test card).\n"
+           "-h or --help after any command prints this; --version, the version and the\n"
+           "SIMD targets of this processor.\n"
            "\n"
            "Functions and their arguments after data, w, h (bool: true or false):\n";
     for (const FilterSpec& f : filters) {

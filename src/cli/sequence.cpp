@@ -60,7 +60,7 @@ bool apply_sequence(LuaHost& host, const ApplyCommand& cmd, const std::vector<Fr
     };
     size_t written = 0;
     const bool ok = run_pipeline(stages, frames.size(), jobs_of(cmd), written, error);
-    progress.finish();
+    progress.finish(ok);
     return ok;
 }
 

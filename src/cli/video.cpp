@@ -89,8 +89,7 @@ int parse_output_option(const std::string& option, const std::vector<std::string
     const std::string& value = words[at++];
     long long n = 0;
     if (option == "--encoder-options") {
-        std::istringstream in(value);
-        for (std::string word; in >> word;) out.encoder_options.push_back(word);
+        if (!split_shell_words(value, out.encoder_options)) error = "--encoder-options has an unclosed quote";
     } else if (option == "--quality") {
         if (!parse_whole(value, 1, 100, n)) error = "--quality takes a whole number from 1 to 100";
         out.quality = static_cast<int>(n);
@@ -254,17 +253,17 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
             words.swap(frame.words);
         }
         if (!ok) {
-            progress.finish();
+            progress.finish(false);
             writer.abort();
             input.video.stop();
             return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
         }
         progress.update(++done);
     }
-    progress.finish();
-    if (to_video && !writer.close(error)) {
-        return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
-    }
+    // The summary says the run succeeded: only once the file is in place.
+    const bool closed = !to_video || writer.close(error);
+    progress.finish(closed);
+    if (!closed) return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
     return 0;
 }
 

@@ -133,12 +133,15 @@ int next_frame(lua_State* L) {
     return 2;
 }
 
-// A whole number from 1, or 0 when absent.
+// A whole number from 1, or 0 when absent: 0 given is refused, as the
+// command line's --frames 0 is, rather than read as "every frame".
 lua_Number opt_count(lua_State* L, int table, const char* field) {
     lua_getfield(L, table, field);
-    const lua_Number n = luaL_optnumber(L, -1, 0);
+    const bool absent = lua_isnil(L, -1);
+    const lua_Number n = absent ? 0 : lua_isnumber(L, -1) ? lua_tonumber(L, -1) : -1;
     lua_pop(L, 1);
-    if (!(n >= 0 && n <= 1e15) || std::floor(n) != n) {
+    if (absent) return 0;
+    if (!(n >= 1 && n <= 1e15) || std::floor(n) != n) {
         luaL_error(L, "option %s must be a whole number from 1", field);
     }
     return n;

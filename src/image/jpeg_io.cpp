@@ -82,6 +82,24 @@ static std::string exif_of(const jpeg_decompress_struct& info) {
     return "";
 }
 
+// A Huffman-coded block takes at least a bit in a scan that holds its DC
+// coefficient: a DC code, and in a sequential scan an end-of-block or AC
+// code too (a lossless file's sample, at least one bit). A sequential file
+// codes every component; of a progressive one only the first scan, read
+// with the header, is known here, and it bounds the file when it is a DC
+// scan (encoders start with one). Arithmetic coding can take less.
+static bool claims_fit_file(JpegReader* r) {
+    const jpeg_decompress_struct& info = r->info;
+    if (info.arith_code || (info.progressive_mode && info.Ss != 0)) return true;
+    const int count = info.progressive_mode ? info.comps_in_scan : info.num_components;
+    uint64_t blocks = 0;
+    for (int i = 0; i < count; ++i) {
+        const jpeg_component_info& c = info.progressive_mode ? *info.cur_comp_info[i] : info.comp_info[i];
+        blocks += uint64_t{c.width_in_blocks} * c.height_in_blocks;
+    }
+    return can_hold(r->file, blocks / 8);
+}
+
 // Reads the header and starts decoding; false with trap.message on failure.
 static bool read_header(JpegReader* r) {
     if (setjmp(r->trap.jump)) return false;
@@ -101,6 +119,12 @@ static bool read_header(JpegReader* r) {
         std::snprintf(r->trap.message, sizeof r->trap.message,
                       "%u x %u pixels is more than the limit of %llu", r->info.image_width,
                       r->info.image_height, static_cast<unsigned long long>(max_pixels));
+        return false;
+    }
+    if (!claims_fit_file(r)) {
+        std::snprintf(r->trap.message, sizeof r->trap.message,
+                      "the header claims %u x %u pixels, more than the file can hold",
+                      r->info.image_width, r->info.image_height);
         return false;
     }
     r->info.out_color_space = JCS_EXT_BGRA;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/stat.h>
+
 #include <png.h>
 #include <zlib.h>
 
@@ -53,6 +55,21 @@ static void read_from_file(png_structp png, png_bytep data, size_t length) {
 
 static void fail(char* error, size_t size, const char* verb, const char* path, const char* reason) {
     std::snprintf(error, size, "cannot %s '%s': %s", verb, path, reason);
+}
+
+bool can_hold(std::FILE* file, uint64_t least_bytes) {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return true;
+    return static_cast<uint64_t>(st.st_size) >= least_bytes;
+}
+
+// Deflate unpacks at most 1032 bytes from each byte it reads (a 258-byte
+// match in two bits), so the samples the header claims need at least their
+// size over 1032 in the file.
+static bool claims_fit_file(PngReader* r) {
+    const uint64_t bits = uint64_t{png_get_channels(r->png, r->info)} * png_get_bit_depth(r->png, r->info);
+    const uint64_t sample_bytes = (uint64_t{r->width} * bits + 7) / 8 * r->height;
+    return can_hold(r->file, sample_bytes / 1032);
 }
 
 // Asks libpng for 8-bit RGBA rows whatever the file holds.
@@ -112,6 +129,12 @@ static const char* start_reading(PngReader* r) {
     if (uint64_t{r->width} * r->height > max_pixels) {
         std::snprintf(r->message, sizeof r->message, "%u x %u pixels is more than the limit of %llu",
                       r->width, r->height, static_cast<unsigned long long>(max_pixels));
+        return r->message;
+    }
+    if (!claims_fit_file(r)) {
+        std::snprintf(r->message, sizeof r->message,
+                      "the header claims %u x %u pixels, more than the file can hold", r->width,
+                      r->height);
         return r->message;
     }
     if (!prepare_rows(r)) return r->message;

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ namespace rururev::image {
 
 // The largest picture accepted: 2^28 pixels, 1 GiB of pixel words.
 constexpr uint64_t max_pixels = uint64_t{1} << 28;
+
+// False when `file` is a regular file shorter than `least_bytes`: the
+// size its header claims cannot be in it, and nothing should be allocated
+// for it. Other files (pipes) cannot be measured and pass.
+bool can_hold(std::FILE* file, uint64_t least_bytes);
 
 // Loading is split in two so that the caller can allocate the pixels itself
 // once the size is known. png_open reads the header and checks the size;
