@@ -1,5 +1,6 @@
--- Builds the module with its own CMake project and installs it where the
--- rock's C modules go:   luarocks make   (from the source directory, which
+-- Builds both modules and the rururev program with the project's own CMake
+-- files and installs them where the rock's C modules and programs go:
+--   luarocks make   (from the source directory, which
 -- it builds as it is; source.url is only read when building from the
 -- rockspec alone).
 package = "librururev"
@@ -29,5 +30,8 @@ build = {
       RURUREV_INSTALL_CMODDIR = "$(LIBDIR)",
       RURUREV_LUA_INCLUDE_DIR = "$(LUA_INCDIR)",
       RURUREV_TESTS = "OFF",
+      RURUREV_BENCH = "OFF",
+      RURUREV_PROGRAM = "ON",
+      RURUREV_ROCK = "ON",
    },
 }

@@ -103,6 +103,15 @@ TEST(CommandLine, ApplyChainsParseIntoSteps) {
     EXPECT_TRUE(cmd.steps[1].args[4].is_bool);
     EXPECT_TRUE(cmd.steps[1].args[4].truth);
     EXPECT_TRUE(cmd.steps[2].args.empty());
+
+    // Quoted encoder options stay whole words, as the shell would keep them.
+    ApplyCommand video;
+    ASSERT_TRUE(parse_apply({"--encoder-options", "-metadata title=\"My Film\" -x 'a \"b' c\\ d \"\"", "in.mp4",
+                             "out.mkv", "tovoRGB"},
+                            some_filters(), video, error))
+        << error;
+    EXPECT_EQ(video.output.encoder_options,
+              (std::vector<std::string>{"-metadata", "title=My Film", "-x", "a \"b", "c d", ""}));
 }
 
 TEST(CommandLine, BadApplyLinesSayWhatIsWrong) {
@@ -124,6 +133,8 @@ TEST(CommandLine, BadApplyLinesSayWhatIsWrong) {
         {"--jobs 0 a b tovoRGB", "--jobs takes 1 to 64; got '0'"},
         {"--jobs 2x a b tovoRGB", "--jobs takes 1 to 64; got '2x'"},
         {"--jobs", "--jobs needs a value"},
+        {"--encoder-options 'x a b tovoRGB", "--encoder-options has an unclosed quote; got ''x'"},
+        {"-x.png b tovoRGB", "unknown option '-x.png' (put -- before a file name that starts with -)"},
     };
     for (const auto& c : cases) {
         ApplyCommand cmd;
@@ -182,6 +193,16 @@ TEST(Progress, LinesShowDoneTotalRateAndTimeLeft) {
         {42, 0, 2, "42 frames  21.0 fps"},
     };
     for (const auto& c : cases) EXPECT_EQ(progress_line(c.done, c.total, c.seconds), c.line);
+    // Narrow terminals: the bar shrinks, then goes, then the words are cut.
+    const struct { size_t columns; const char* line; } narrow[] = {
+        {200, "[############............] 5/10 frames  2.5 fps  0:02 left"},
+        {40, "[##...] 5/10 frames  2.5 fps  0:02 left"},
+        {39, "[##..] 5/10 frames  2.5 fps  0:02 left"},
+        {38, "5/10 frames  2.5 fps  0:02 left"},
+        {12, "5/10 frames"},
+    };
+    for (const auto& c : narrow) EXPECT_EQ(progress_line(5, 10, 2, c.columns), c.line) << c.columns;
+    EXPECT_EQ(progress_line(42, 0, 2, 10), "42 frames");
 }
 
 TEST(RawVideo, BytesAreBlueGreenRedAlpha) {

@@ -139,11 +139,13 @@ TEST_F(ImageModule, BadCallsRaiseErrors) {
         {"image.load(dir .. '/text.png')", "cannot load '" + (dir / "text.png") + "': not a PNG or JPEG file"},
         {"image.new(1, 1):save(dir .. '/p.gif')",
          "cannot save '" + (dir / "p.gif") + "': unknown picture type '.gif' (use .png, .jpg or .jpeg)"},
+        {"image.frames(dir, {frames = 0})", "option frames must be a whole number from 1"},
+        {"image.frames(dir, {frames = '2x'})", "option frames must be a whole number from 1"},
         {"image.new(1,1):save('p.jpg',{quality=0})",
          "bad argument #2 to 'save' (quality must be a whole number from 1 to 100)"},
         {"image.new(1, 1):save(dir .. '/no/folder.png')",
          "cannot save '" + (dir / "no/folder.png") +
-             "': cannot create a temporary file: No such file or directory"},
+             "': the folder '" + (dir / "no") + "' does not exist"},
     };
     for (const auto& c : cases) EXPECT_EQ(error_of(c.code), c.message) << c.code;
 }

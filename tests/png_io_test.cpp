@@ -20,6 +20,7 @@ using rururev::image::Raster;
 using rururev::image::save_png;
 using rururev::image::load_picture;
 using rururev::image::save_picture;
+using rururev::image::exif_orientation;
 
 namespace {
 
@@ -223,6 +224,11 @@ const SaveCase save_cases[] = {
      PNG_COLOR_TYPE_RGB, {0x10, 0x20, 0x30, 0x10, 0x20, 0x30, 0x10, 0x20, 0x30}},
     {"grey", {0xFF000000, 0xFFFFFFFF, 0xFF7F7F7F, 0xFF010101, 0xFF010101, 0xFF808080},
      PNG_COLOR_TYPE_GRAY, {0, 255, 0x7F}},
+    // One word away from the smaller types: blue alone off grey, alpha 254.
+    {"RGB, blue off grey", {0xFF808081, 0xFF000000, 0xFFFFFFFF, 0xFF010101, 0xFF7F7F7F, 0xFF808080},
+     PNG_COLOR_TYPE_RGB, {0x80, 0x80, 0x81, 0, 0, 0, 255, 255, 255}},
+    {"RGBA, alpha 254", {0xFE102030, 0xFF102030, 0xFFFFFFFF, 0xFF010101, 0xFF7F7F7F, 0xFF808080},
+     PNG_COLOR_TYPE_RGB_ALPHA, {0x10, 0x20, 0x30, 0xFE, 0x10, 0x20, 0x30, 0xFF, 255, 255, 255, 255}},
     {"grey and alpha", {0x00000000, 0x80FFFFFF, 0xFE7F7F7F, 0xFF010101, 0x01010101, 0xFF808080},
      PNG_COLOR_TYPE_GRAY_ALPHA, {0, 0, 255, 0x80, 0x7F, 0xFE}},
 };
@@ -322,6 +328,8 @@ TEST(PngLoad, DamagedFilesAreRejectedWithTheFileAndTheReason) {
          "2147483647 x 2147483647 pixels is more than the limit of 268435456"},
         {"one pixel over", with_size(good, 16385, 16384),
          "16385 x 16384 pixels is more than the limit of 268435456"},
+        {"header larger than the file", with_size(good, 16384, 16384),
+         "the header claims 16384 x 16384 pixels, more than the file can hold"},
         {"zero width", with_size(good, 0, 2), "Invalid IHDR data"},
         {"short image data", with_size(good, 4, 3), "Not enough image data"},
     };
@@ -358,7 +366,7 @@ TEST(PngSave, FailuresLeaveNoFileBehind) {
     one.words = {0xFF112233};
     Raster empty;
     const struct { std::string path; const Raster* picture; const char* reason; int level; } cases[] = {
-        {dir / "no/such/folder.png", &one, "No such file or directory", 1},
+        {dir / "no/such/folder.png", &one, "does not exist", 1},
         {dir.path(), &one, "Is a directory", 1},
         {dir / "empty.png", &empty, "cannot write a picture of 0 x 0 pixels", 1},
         {dir / "level.png", &one, "the level 10 is not from 0 to 9", 10},
@@ -453,17 +461,41 @@ Raster gradient(uint32_t w, uint32_t h, bool grey) {
     return p;
 }
 
+// A picture with a camera's EXIF data (orientation and nothing else, little-
+// or big-endian) and a colour profile (the smallest valid RGB one).
+Raster with_meta(Raster p, int orientation, bool big_endian) {
+    const auto n16 = [&](int v) { return big_endian ? std::string{char(v >> 8), char(v)} : std::string{char(v), char(v >> 8)}; };
+    const auto n32 = [&](int v) { return big_endian ? n16(0) + n16(v) : n16(v) + n16(0); };
+    p.meta.exif = (big_endian ? std::string("MM\0*", 4) : std::string("II*\0", 4)) + n32(8) + n16(1) + n16(0x0112) +
+                  n16(3) + n32(1) + n16(orientation) + n16(0) + n32(0);
+    std::string icc(400, '\0');  // a header, no tags, and bytes zlib cannot squeeze much
+    icc[2] = char(400 >> 8);
+    icc[3] = char(400 & 0xFF);
+    for (size_t k = 132; k < icc.size(); ++k) icc[k] = char(k * k * 7 >> 3);
+    icc.replace(12, 12, "mntrRGB XYZ ");
+    icc.replace(36, 4, "acsp");
+    icc.replace(68, 12, std::string("\0\0\xF6\xD6\0\1\0\0\0\0\xD3\x2D", 12));  // D50
+    p.meta.icc = icc;
+    return p;
+}
+
 TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
     const struct {
         const char* name;
         Raster picture;
         rururev::image::SaveOptions options;
         int marker, components, tolerance;
+        int orientation = 1;  // of the EXIF data saved with the picture
     } cases[] = {
         {"colour", gradient(32, 16, false), {}, 0xC0, 3, 12},
         {"grey", gradient(32, 16, true), {}, 0xC0, 1, 3},
         {"progressive", gradient(32, 16, false), {90, true}, 0xC2, 3, 12},
         {"odd size, best quality", gradient(13, 7, false), {100, false}, 0xC0, 3, 16},
+        // Turned upright on loading; the profile and EXIF data kept, the
+        // orientation reset, through JPEG and then PNG.
+        {"turned right, profile", with_meta(gradient(32, 16, false), 6, false), {}, 0xC0, 3, 12, 6},
+        {"turned left, big-endian", with_meta(gradient(32, 16, false), 8, true), {}, 0xC0, 3, 12, 8},
+        {"upside down, grey kept in RGB", with_meta(gradient(32, 16, true), 3, false), {}, 0xC0, 3, 3, 3},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
@@ -476,18 +508,30 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
         EXPECT_EQ(frame.width, static_cast<int>(c.picture.width)) << c.name;
         Raster back;
         ASSERT_TRUE(load_picture(path, back, error)) << c.name << ": " << error;
-        ASSERT_EQ(back.width, c.picture.width) << c.name;
-        ASSERT_EQ(back.height, c.picture.height) << c.name;
+        const uint32_t w = c.picture.width, h = c.picture.height;
+        const bool turned = c.orientation >= 5;
+        ASSERT_EQ(back.width, turned ? h : w) << c.name;
+        ASSERT_EQ(back.height, turned ? w : h) << c.name;
         int worst = 0;
-        for (size_t i = 0; i < back.words.size(); ++i) {
-            EXPECT_EQ(back.words[i] >> 24, 255u) << c.name;  // alpha is not kept
-            for (int shift : {0, 8, 16}) {
-                const int a = c.picture.words[i] >> shift & 0xFF, b = back.words[i] >> shift & 0xFF;
-                worst = std::max(worst, std::abs(a - b));
+        for (uint32_t y = 0; y < back.height; ++y) {
+            for (uint32_t x = 0; x < back.width; ++x) {
+                // Where the upright pixel (x, y) is stored.
+                const uint32_t sx = c.orientation == 6 ? y : c.orientation == 8 ? w - 1 - y : c.orientation == 3 ? w - 1 - x : x;
+                const uint32_t sy = c.orientation == 6 ? h - 1 - x : c.orientation == 8 ? x : c.orientation == 3 ? h - 1 - y : y;
+                const uint32_t got = back.words[size_t{y} * back.width + x], was = c.picture.words[size_t{sy} * w + sx];
+                EXPECT_EQ(got >> 24, 255u) << c.name;  // alpha is not kept
+                for (int shift : {0, 8, 16}) worst = std::max(worst, std::abs(int(was >> shift & 0xFF) - int(got >> shift & 0xFF)));
             }
         }
         EXPECT_LE(worst, c.tolerance) << c.name;
-        EXPECT_EQ(dir.names(), std::vector<std::string>{"p.JPG"});
+        EXPECT_EQ(back.meta.icc, c.picture.meta.icc) << c.name;
+        EXPECT_EQ(exif_orientation(back.meta.exif), 1) << c.name;
+        Raster again;
+        ASSERT_TRUE(save_picture(dir / "p.png", back, {}, error) && load_picture(dir / "p.png", again, error)) << error;
+        EXPECT_EQ(again.meta.icc, c.picture.meta.icc) << c.name;
+        EXPECT_EQ(again.meta.exif, back.meta.exif) << c.name;
+        EXPECT_EQ(back.meta.exif.size(), c.picture.meta.exif.size()) << c.name;
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{"p.JPG", "p.png"}));
     }
 }
 
@@ -500,10 +544,23 @@ TEST(JpegFiles, DamagedFilesAndBadSavesAreRejected) {
     const size_t sof = good.find("\xFF\xC0");
     huge[sof + 5] = huge[sof + 7] = '\x75';  // 30000 x 30000
     huge[sof + 6] = huge[sof + 8] = '\x30';
+    // 16384 x 16384 claimed by the 16 x 16 file, baseline and progressive.
+    const auto lying = [](std::string bytes, const char* sof_marker) {
+        const size_t at = bytes.find(sof_marker);
+        bytes[at + 5] = bytes[at + 7] = '\x40';
+        bytes[at + 6] = bytes[at + 8] = '\x00';
+        return bytes;
+    };
+    ASSERT_TRUE(save_picture(dir / "bad.jpg", gradient(16, 16, false), {90, true}, error)) << error;
+    const std::string progressive = read_file(dir / "bad.jpg");
     const struct { const char* name; std::string bytes; const char* reason; } loads[] = {
         {"start only", good.substr(0, 3), "cannot load '$': "},
         {"cut in the scan", good.substr(0, good.size() - 40), "cannot load '$': Premature end of JPEG file"},
         {"over the pixel limit", huge, "cannot load '$': 30000 x 30000 pixels is more than the limit of 268435456"},
+        {"header larger than the file", lying(good, "\xFF\xC0"),
+         "cannot load '$': the header claims 16384 x 16384 pixels, more than the file can hold"},
+        {"progressive, header larger than the file", lying(progressive, "\xFF\xC2"),
+         "cannot load '$': the header claims 16384 x 16384 pixels, more than the file can hold"},
     };
     for (const auto& c : loads) {
         write_file(dir / "bad.jpg", c.bytes);

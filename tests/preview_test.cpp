@@ -357,7 +357,9 @@ TEST(Preview, RefusesLargePicturesAndEndsWithZeroOnEveryStop) {
         {4, 2, 0, "http://127.0.0.1:"},
     };
     for (const auto& c : pictures) {
-        write_file(dir / "in.png", with_size(valid_png_bytes(), c.width, c.height));
+        // Padded past its end, so that the file is long enough for what its
+        // header claims and the preview's own limit is what refuses it.
+        write_file(dir / "in.png", with_size(valid_png_bytes(), c.width, c.height) + std::string(1100000, '\0'));
         PreviewServer server(dir / "in.png");
         EXPECT_EQ(server.stop(), c.status) << c.width << "x" << c.height;
         EXPECT_NE(server.line.find(c.line), std::string::npos) << server.line;
@@ -373,24 +375,30 @@ TEST(Preview, RefusesLargePicturesAndEndsWithZeroOnEveryStop) {
 TEST(Preview, ShowsTheChosenFrameOfAVideo) {
     if (run_shell("command -v ffmpeg").status != 0) SKIP_UNLESS_CI("ffmpeg is not installed");
     ScratchDir dir;
-    ASSERT_EQ(run_shell("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=10 -t 2 "
+    ASSERT_EQ(run_shell("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=10 -t 6 -g 8 "
                         "-pix_fmt yuv420p " + shell_quote(dir / "clip.mp4")).status, 0);
+    // Every frame as apply writes it, to compare the chosen ones with.
+    ASSERT_EQ(run_rururev({"apply", dir / "clip.mp4", dir / "frames/", "tovoRGB", "0"}).status, 0);
     PreviewServer server(dir / "clip.mp4");
     ASSERT_GT(server.port, 0);
     const Reply info = get(server, "/filters.json?token=" + server.token);
-    EXPECT_NE(info.body.find("\"video\":true,\"frames\":20"), std::string::npos) << info.body;
+    EXPECT_NE(info.body.find("\"video\":true,\"frames\":60"), std::string::npos) << info.body;
 
-    // Frame 5, then frame 2 (the decoder starts again), each filtered as
-    // `rururev apply` filters that frame saved as a picture.
+    // Frame 5, then frame 2 (the decoder starts again), then frames far
+    // ahead and one back (it seeks), each that frame of the video, filtered
+    // as `rururev apply` filters that frame saved as a picture.
     std::string first;
-    for (const int frame : {5, 2, 19}) {
-        const std::string at = "&frame=" + std::to_string(frame == 19 ? 1000000 : frame);
+    for (const int frame : {5, 2, 50, 49, 17, 59}) {
+        const std::string at = "&frame=" + std::to_string(frame == 59 ? 1000000 : frame);
         const Reply original = get(server, "/original.png?token=" + server.token + at);
         const Reply shown = render(server, "tovoHSV 30 20 0 0", at);
         ASSERT_TRUE(original.status == 200 && shown.status == 200) << frame;
         if (first.empty()) first = original.body;
         else EXPECT_NE(original.body, first) << "frames " << frame << " and 5 look the same";
         write_file(dir / "frame.png", original.body);
+        const std::string number = std::to_string(frame + 1), name = "frames/" + std::string(6 - number.size(), '0') + number + ".png";
+        EXPECT_TRUE(decode(original.body, dir / "o.png").words == decode(read_file(dir / name), dir / "o.png").words)
+            << frame;
         ASSERT_EQ(run_rururev({"apply", dir / "frame.png", dir / "out.png", "tovoHSV", "30", "20", "0",
                                "0"}).status, 0);
         std::string error;

@@ -1,9 +1,14 @@
 #include "cli/chain.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
+#include <sys/stat.h>
+
+#include "cli/frames.h"
+#include "image/picture_file.h"
 #include "image/png_io.h"
 
 namespace rururev::cli {
@@ -134,6 +139,7 @@ static bool parse_options(const std::vector<std::string>& words, size_t& at, App
     while (at < words.size() && words[at].size() >= 2 && words[at].compare(0, 2, "--") == 0) {
         const std::string option = words[at++];
         if (option == "--") break;  // IN may then start with --
+        out.given.push_back(option);
         if (option == "--png-level" || option == "--jobs") {
             if (at == words.size()) {
                 error = option + " needs a value";
@@ -177,6 +183,14 @@ bool parse_apply(const std::vector<std::string>& words, const std::vector<Filter
         error = "apply needs IN, OUT and a FUNCTION";
         return false;
     }
+    // Past "--" a name may start with '-'; before it, only "-" (a stream) may.
+    const bool after_dashes = at > 0 && words[at - 1] == "--";
+    for (size_t i = at; i < at + 2 && !after_dashes; ++i) {
+        if (words[i].size() > 1 && words[i][0] == '-') {
+            error = "unknown option '" + words[i] + "' (put -- before a file name that starts with -)";
+            return false;
+        }
+    }
     out.in = words[at++];
     out.out = words[at++];
     if (!out.raw && (out.in == "-" || out.out == "-")) {
@@ -194,6 +208,92 @@ bool parse_apply(const std::vector<std::string>& words, const std::vector<Filter
         if (at == words.size()) return true;
         ++at;  // the "+"
     }
+}
+
+static bool is_given(const ApplyCommand& cmd, const char* option) {
+    return std::find(cmd.given.begin(), cmd.given.end(), option) != cmd.given.end();
+}
+
+static bool is_folder(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool check_option_use(const ApplyCommand& cmd, std::string& error) {
+    const bool video = writes_video(cmd);
+    const image::PictureType type = image::picture_type_to_save(cmd.out);
+    const bool in_sequence = is_frame_pattern(cmd.in) || is_folder(cmd.in);
+    const bool sequence = cmd.raw || video || in_sequence || reads_video(cmd);
+    // Into a folder, each file keeps its input's name and so its type: see
+    // check_saved_types.
+    const bool into_folder = is_folder(cmd.out) || (in_sequence && !is_frame_pattern(cmd.out));
+    const bool png = !into_folder && type == image::PictureType::png;
+    const bool jpeg = !into_folder && type == image::PictureType::jpeg;
+    const std::string out = "'" + cmd.out + "'";
+    for (const char* option : {"--crf", "--lossless", "--encoder-options", "--sound"}) {
+        if (is_given(cmd, option) && !video) {
+            error = std::string(option) + " is for a video OUT (.mp4, .m4v, .mov, .mkv or .webm), not " + out;
+            return false;
+        }
+    }
+    const struct { const char* option; bool useless; const char* what; } pictures[] = {
+        {"--quality", video || cmd.raw || png, "JPEG files"},
+        {"--png-level", video || cmd.raw || jpeg, "PNG files"},
+        {"--frames", !sequence, "a video, a frame sequence or --raw"},
+    };
+    for (const auto& p : pictures) {
+        if (is_given(cmd, p.option) && p.useless) {
+            error = std::string(p.option) + " is for " + p.what + "; it does nothing for " + out;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool check_saved_types(const ApplyCommand& cmd, const std::vector<FramePair>& frames, std::string& error) {
+    const struct { const char* option; image::PictureType type; const char* what; } options[] = {
+        {"--quality", image::PictureType::jpeg, "JPEG"},
+        {"--png-level", image::PictureType::png, "PNG"},
+    };
+    for (const auto& o : options) {
+        const bool used = std::any_of(frames.begin(), frames.end(), [&](const FramePair& f) {
+            return image::picture_type_to_save(f.out) == o.type;
+        });
+        if (is_given(cmd, o.option) && !used) {
+            error = std::string(o.option) + " is for " + o.what + " files, and '" + cmd.out + "' gets none";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool split_shell_words(const std::string& text, std::vector<std::string>& out) {
+    std::string word;
+    bool in_word = false;
+    char quote = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote != 0 && c == quote) {
+            quote = 0;
+        } else if (c == '\\' && quote != '\'' && i + 1 < text.size()) {
+            word += text[++i];
+            in_word = true;
+        } else if (quote != 0) {
+            word += c;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            in_word = true;
+        } else if (std::isspace(static_cast<unsigned char>(c))) {
+            if (in_word) out.push_back(word);
+            word.clear();
+            in_word = false;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (in_word) out.push_back(word);
+    return quote == 0;
 }
 
 // The reason of a Lua argument error without its traceback and without the

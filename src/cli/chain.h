@@ -43,6 +43,7 @@ struct ApplyCommand {
     std::string in, out;
     std::vector<Step> steps;
     OutputOptions output;
+    std::vector<std::string> given;  // the options named, for check_option_use
 };
 
 // Reads a number as Lua does: decimal or hexadecimal, surrounding spaces
@@ -60,6 +61,21 @@ bool parse_frame_size(const std::string& text, uint32_t& width, uint32_t& height
 // more. On failure returns false with the reason; it is a usage error.
 bool parse_apply(const std::vector<std::string>& words, const std::vector<FilterSpec>& filters,
                  ApplyCommand& out, std::string& error);
+
+// Refuses an option given for a job it does nothing for (--crf with a
+// picture OUT, --quality with a video, --frames on one picture, ...), with
+// the reason; checked before any file is read.
+bool check_option_use(const ApplyCommand& cmd, std::string& error);
+
+// The same for the files a sequence writes, once their names are known and
+// before any is read: --quality needs a JPEG among them, --png-level a PNG.
+struct FramePair;
+bool check_saved_types(const ApplyCommand& cmd, const std::vector<FramePair>& frames, std::string& error);
+
+// Splits --encoder-options as a shell would: words separated by spaces,
+// quotes ('...' or "...") keeping spaces in a word, backslash escaping the
+// next character outside single quotes. False for an unclosed quote.
+bool split_shell_words(const std::string& text, std::vector<std::string>& out);
 
 // Sets the curve points through tovoInterRGBset. A refused point is a
 // command-line mistake: the reason names the function and the triple.

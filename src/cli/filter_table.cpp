@@ -77,6 +77,7 @@ std::string usage_text(const std::vector<FilterSpec>& filters) {
            "       rururev run SCRIPT.lua [ARGS...]\n"
            "       rururev gallery OUTDIR [IN.png]\n"
            "       rururev preview [--port N] [IN]\n"
+           "       rururev --version\n"
            "\n"
            "IN and OUT are PNG or JPEG files, folders of frames, printf patterns such as\n"
            "frames/%04d.png, or video files (OUT .mp4, .m4v, .mov, .mkv or .webm; IN any\n"
@@ -85,8 +86,10 @@ std::string usage_text(const std::vector<FilterSpec>& filters) {
            "first call; --quality N (JPEG, default 90); --png-level N (0 none, 1 fast, the\n"
            "default, 9 smallest); --jobs N (threads that read and write frames, default one\n"
            "per core); video: --crf N, --lossless (.mkv), --encoder-options \"...\" (passed\n"
-           "to ffmpeg), --frames N. -- ends the options.\n"
+           "to ffmpeg), --frames N, --sound auto|copy|encode|none. -- ends the options.\n"
            "preview serves a page on 127.0.0.1 to try filters on IN (or the test card).\n"
+           "-h or --help after any command prints this; --version, the version and the\n"
+           "SIMD targets of this processor.\n"
            "\n"
            "Functions and their arguments after data, w, h (bool: true or false):\n";
     for (const FilterSpec& f : filters) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <dirent.h>
@@ -168,7 +169,44 @@ bool check_frame_patterns(const std::string& in, const std::string& out, std::st
         error = "'" + out + "' is not a frame pattern: use one %d, %4d or %04d, and %% for %";
         return false;
     }
+    if (sequence && !is_frame_pattern(out) && !is_directory(out) && has_picture_suffix(base_name(out))) {
+        error = "'" + in + "' is a sequence of frames and '" + out +
+                "' one picture's name: give a pattern such as 'frames/%04d.png', or a folder";
+        return false;
+    }
     return true;
+}
+
+std::string pattern_gap(const std::string& pattern) {
+    Conversion c;
+    const size_t slash = pattern.rfind('/');
+    const size_t name_at = slash == std::string::npos ? 0 : slash + 1;
+    if (!find_conversion(pattern, c) || c.begin < name_at) return "";
+    const std::vector<unsigned long> numbers = pattern_numbers(pattern);
+    const unsigned long next = numbers.empty() ? 1 : numbers.back() + 1;
+    const std::string prefix = unescape(pattern.substr(name_at, c.begin - name_at));
+    const std::string suffix = unescape(pattern.substr(c.end));
+    DIR* dir = opendir(folder_of(pattern).c_str());
+    if (dir == nullptr) return "";
+    unsigned long first_left = 0, left = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+            continue;
+        }
+        const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789 ") != std::string::npos) continue;
+        const unsigned long n = std::strtoul(digits.c_str(), nullptr, 10);
+        if (n <= next) continue;
+        first_left = left == 0 || n < first_left ? n : first_left;
+        ++left;
+    }
+    closedir(dir);
+    if (left == 0) return "";
+    return "the frames of '" + pattern + "' stop at '" + format_frame(pattern, next - 1) + "': '" +
+           format_frame(pattern, next) + "' is missing; " + std::to_string(left) +
+           " more from '" + format_frame(pattern, first_left) + "' on were left out";
 }
 
 bool plan_frames(const std::string& in, const std::string& out, std::vector<FramePair>& frames,
@@ -204,7 +242,7 @@ bool plan_frames(const std::string& in, const std::string& out, std::vector<Fram
     }
     const bool sequence = in_pattern || in_folder;
     bool out_folder = !out_pattern && is_directory(out);
-    bool new_folder = out_pattern;
+    bool new_folder = out_pattern || !sequence;  // a single file's folder too
     if (sequence && !out_pattern && !out_folder) {
         if (exists(out)) {
             error = "cannot use '" + out + "' as the output folder: it is a file";

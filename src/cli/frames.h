@@ -25,7 +25,9 @@ struct FramePair {
 };
 
 // False with the reason when IN or OUT holds a % but is no frame pattern
-// (an IN that exists under that name is a file); a command-line mistake.
+// (an IN that exists under that name is a file), or when IN is a sequence
+// and OUT, not an existing folder, has a picture's name; a command-line
+// mistake.
 bool check_frame_patterns(const std::string& in, const std::string& out, std::string& error);
 
 // Lists the frames of IN and the file each one is written to. A pattern IN
@@ -34,9 +36,15 @@ bool check_frame_patterns(const std::string& in, const std::string& out, std::st
 // links left out. OUT is a folder (the input's file name kept; created when
 // IN is a sequence and OUT does not exist), a pattern (numbered like a
 // pattern IN, or from 1 in folder order; its folder created when missing),
-// or, for a single IN, a file. Nothing is created here.
+// or, for a single IN, a file (its folder created when missing). Nothing is
+// created here.
 bool plan_frames(const std::string& in, const std::string& out, std::vector<FramePair>& frames,
                  std::string& error);
+
+// For a pattern IN whose numbering stops before frames that exist (f1, f2,
+// f3, f5, f6), says where it stops and which frames are left out; "" when
+// nothing is left out.
+std::string pattern_gap(const std::string& pattern);
 
 // Creates the folders of the frames marked new_folder that are missing.
 bool make_output_folders(const std::vector<FramePair>& frames, std::string& error);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "image/atomic_file.h"
+#include "image/child_process.h"
 
 namespace rururev::cli {
 
@@ -15,6 +16,7 @@ namespace {
 bool closed_at_start[3];
 
 void on_stop_signal(int signal_number) {
+    image::stop_listed_children();
     image::atomic_remove_temporaries();
     std::signal(signal_number, SIG_DFL);
     sigset_t set;
@@ -62,6 +64,7 @@ void hold_stop_signals() {
 void remove_temporaries_on_signals(bool on_pipe) {
     catch_unless_ignored(SIGINT);
     catch_unless_ignored(SIGTERM);
+    catch_unless_ignored(SIGHUP);  // a closed terminal
     if (on_pipe) {
         // A closed stdout ends a script that prints, as it ends any filter
         // in a pipeline.

@@ -17,9 +17,10 @@ bool was_closed_at_start(int fd);
 // ready and be lost or end it half-way.
 void hold_stop_signals();
 
-// On SIGINT and SIGTERM (and SIGPIPE when `on_pipe` is set) removes the
-// temporary files being written, then ends by the signal, so that a shell
-// sees status 130, 143 (or 141). A signal ignored at start stays ignored.
+// On SIGINT, SIGTERM and SIGHUP (and SIGPIPE when `on_pipe` is set) stops
+// the children still running and removes the temporary files being written,
+// then ends by the signal, so that a shell sees status 130, 143, 129 (or
+// 141). A signal ignored at start stays ignored.
 void remove_temporaries_on_signals(bool on_pipe);
 
 }  // namespace rururev::cli

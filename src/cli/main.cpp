@@ -7,6 +7,7 @@
 // command line was wrong (the usage message follows the reason). Stopped by
 // SIGINT or SIGTERM it removes the file it was writing and ends by the signal;
 // the preview, writing nothing, ends with 0.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -28,6 +29,7 @@
 #include "cli/progress.h"
 #include "cli/raw_video.h"
 #include "cli/sequence.h"
+#include "cli/simd_targets.h"
 #include "cli/video.h"
 #include "image/picture_file.h"
 #include "image/png_io.h"
@@ -52,7 +54,15 @@ int usage_error(const std::string& message, const std::vector<FilterSpec>& filte
 int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
     std::vector<FramePair> frames;
     std::string error;
-    if (!plan_frames(cmd.in, cmd.out, frames, error) || !check_frame_outputs(frames, error) ||
+    if (!plan_frames(cmd.in, cmd.out, frames, error)) return fail(error);
+    if (!check_saved_types(cmd, frames, error)) {
+        std::fprintf(stderr, "rururev: %s\n", error.c_str());
+        return exit_usage;
+    }
+    const std::string gap = pattern_gap(cmd.in);
+    if (!gap.empty()) std::fprintf(stderr, "rururev: %s\n", gap.c_str());
+    if (cmd.output.frames > 0 && cmd.output.frames < frames.size()) frames.resize(cmd.output.frames);
+    if (!check_frame_outputs(frames, error) ||
         !make_output_folders(frames, error) || !apply_sequence(host, cmd, frames, error)) {
         return fail(error);
     }
@@ -63,7 +73,9 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
           const std::vector<std::string>& words) {
     ApplyCommand cmd;
     std::string error;
-    if (!parse_apply(words, filters, cmd, error)) return usage_error(error, filters);
+    if (!parse_apply(words, filters, cmd, error) || !check_option_use(cmd, error)) {
+        return usage_error(error, filters);
+    }
     for (const Step& step : cmd.steps) {
         if (!find_filter(filters, step.function)->registered) {
             return usage_error(step.function + " is not in this librururev", filters);
@@ -75,13 +87,14 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
         return exit_usage;
     }
     if (!set_curve(host, cmd.curve, error)) return usage_error(error, filters);
-    if (writes_video(cmd)) return apply_video(host, cmd);
+    if (writes_video(cmd) || reads_video(cmd)) return apply_video(host, cmd);
     if (!cmd.raw) return apply_to_files(host, cmd);
     if (!check_raw_streams(cmd.in, cmd.out, error)) return fail(error);
     const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {
         return run_chain(host, cmd.steps, pixels, cmd.raw_width, cmd.raw_height, reason);
     };
-    if (!run_raw(cmd.in, cmd.out, cmd.raw_width, cmd.raw_height, filter, jobs_of(cmd), error)) {
+    if (!run_raw(cmd.in, cmd.out, cmd.raw_width, cmd.raw_height, filter, jobs_of(cmd),
+                 cmd.output.frames, error)) {
         return fail(error);
     }
     return 0;
@@ -117,7 +130,43 @@ int gallery(LuaHost& host, const std::vector<std::string>& words,
     return 0;
 }
 
+bool asks_for_help(const std::string& word) { return word == "-h" || word == "--help"; }
+
+bool looks_like_option(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
+
+// Reads a command's words up to "--" (for run only its first word: the rest
+// belong to the script): -h or --help asks for the usage. For run, gallery
+// and preview, any other word that starts with '-' is refused rather than
+// taken as a file name, and the "--" that lets one through is dropped;
+// apply's parser reads its own options and "--".
+enum class Words { ok, help, bad };
+Words read_option_words(const std::string& command, std::vector<std::string>& words,
+                        std::string& error) {
+    const size_t end = command == "run" ? std::min<size_t>(words.size(), 1) : words.size();
+    for (size_t at = 0; at < end && words[at] != "--"; ++at) {
+        if (asks_for_help(words[at])) return Words::help;
+        if (command == "apply") continue;
+        if (command == "preview" && words[at] == "--port") {
+            ++at;  // its value, checked by preview
+        } else if (looks_like_option(words[at])) {
+            error = "unknown option '" + words[at] + "' (put -- before a file name that starts with -)";
+            return Words::bad;
+        }
+    }
+    if (command == "apply") return Words::ok;
+    const auto dashes = std::find(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(end), "--");
+    if (dashes != words.begin() + static_cast<std::ptrdiff_t>(end)) words.erase(dashes);
+    return Words::ok;
+}
+
+// The version, and the SIMD targets the module's fast paths can take here.
+int print_version() {
+    std::printf("rururev %s\nSIMD: %s\n", RURUREV_VERSION, simd_targets_text().c_str());
+    return 0;
+}
+
 int main_program(const std::vector<std::string>& words) {
+    if (words.size() == 1 && words[0] == "--version") return print_version();
     LuaHost host;
     if (host.state() == nullptr) return fail("cannot create a Lua state: out of memory");
     std::string open_error;
@@ -126,15 +175,20 @@ int main_program(const std::vector<std::string>& words) {
     std::string error;
     if (!read_filter_table(host, filters, error)) return fail(error);
     const std::string command = words.empty() ? "" : words[0];
-    if (command == "help" || command == "--help" || command == "-h") {
+    if (command == "help" || asks_for_help(command)) {
         std::fputs(usage_text(filters).c_str(), stdout);
         return 0;
     }
     if (command != "apply" && command != "run" && command != "gallery" && command != "preview") {
         return usage_error(command.empty() ? "" : "unknown command '" + command + "'", filters);
     }
+    std::vector<std::string> rest(words.begin() + 1, words.end());
+    switch (read_option_words(command, rest, error)) {
+    case Words::help: std::fputs(usage_text(filters).c_str(), stdout); return 0;
+    case Words::bad: return usage_error(error, filters);
+    case Words::ok: break;
+    }
     if (!opened) return fail(open_error);
-    const std::vector<std::string> rest(words.begin() + 1, words.end());
     if (command == "apply") return apply(host, filters, rest);
     if (command == "run") return run_script(host, rest, filters);
     if (command == "preview") return preview(host, filters, rest, usage_error);

@@ -94,8 +94,8 @@ bool encode_png(const image::Raster& picture, std::string& png, std::string& err
     return true;
 }
 
-// A video's frames, decoded in order from the start: a later frame reads
-// on, an earlier one starts the decoder again.
+// A video's frames, decoded in order: a frame a little later reads on, any
+// other starts the decoder again near it.
 struct VideoSource {
     image::VideoTools tools;
     image::VideoInfo info;
@@ -123,11 +123,12 @@ bool select_frame(Session& s, uint64_t n, std::string& error) {
     VideoSource& v = s.video;
     if (v.info.frames > 0 && n >= v.info.frames) n = v.info.frames - 1;
     if (!s.is_video || (v.open && n == v.current)) return true;
-    if (!v.open || n < v.next) {
+    // A frame behind, or well ahead: decode from the key frame before it.
+    if (!v.open || n < v.next || n > v.next + 25) {
         v.reader.stop();
-        if (!v.reader.open(v.tools, s.input_label, v.info, 0, error)) return false;
+        if (!v.reader.open(v.tools, s.input_label, v.info, 0, error, n)) return false;
         v.open = true;
-        v.next = 0;
+        v.next = n;
     }
     s.original.width = v.info.width;
     s.original.height = v.info.height;
@@ -437,11 +438,12 @@ bool load_input(Session& s, const std::string& input, std::string& error) {
                                    image::picture_read_pixels, image::picture_close)) {
         std::string why;
         VideoSource& v = s.video;
-        if (image::picture_type_of_name(input) != image::PictureType::none ||
-            !image::find_video_tools(v.tools, why) ||
-            !image::probe_video(v.tools, input, v.info, why)) {
-            return false;  // the picture's reason
+        if (image::picture_type_of_name(input) != image::PictureType::none) return false;
+        if (!image::find_video_tools(v.tools, why)) {
+            error += "; if it is a video: " + why;
+            return false;
         }
+        if (!image::probe_video(v.tools, input, v.info, why)) return false;  // the picture's reason
         if (uint64_t{v.info.width} * v.info.height > max_preview_pixels) {
             error = too_large;
             return false;

@@ -115,7 +115,7 @@ bool close_output(Streams& s, const std::string& out, std::string& error) {
 }  // namespace
 
 bool run_raw(const std::string& in, const std::string& out, uint32_t width, uint32_t height,
-             const FrameFilter& filter, unsigned jobs, std::string& error) {
+             const FrameFilter& filter, unsigned jobs, uint64_t frames, std::string& error) {
     Streams s;
     if (!open_streams(in, out, s, error)) return false;
     const size_t count = size_t{width} * height;
@@ -154,8 +154,8 @@ bool run_raw(const std::string& in, const std::string& out, uint32_t width, uint
     ProgressBar progress(0);
     stages.progress = [&](size_t written) { progress.update(written); };
     size_t written = 0;
-    const bool ok = run_pipeline(stages, 0, jobs, written, error);
-    progress.finish();
+    const bool ok = run_pipeline(stages, static_cast<size_t>(frames), jobs, written, error);
+    progress.finish(ok);
     // The frames before a short last frame are kept, as a stream that ended.
     if (!ok && written != short_frame) return false;
     std::string close_error;

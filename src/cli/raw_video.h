@@ -21,8 +21,9 @@ using FrameFilter = std::function<bool(uint32_t* words, std::string& error)>;
 // stdin or stdout. An output file is replaced only when the stream ends. A
 // last frame shorter than a whole frame is an error, reported after every
 // full frame before it has been written. `jobs` threads read, convert and
-// write frames while the filter runs (see pipeline.h).
+// write frames while the filter runs (see pipeline.h). A `frames` limit
+// above 0 stops after that many frames.
 bool run_raw(const std::string& in, const std::string& out, uint32_t width, uint32_t height,
-             const FrameFilter& filter, unsigned jobs, std::string& error);
+             const FrameFilter& filter, unsigned jobs, uint64_t frames, std::string& error);
 
 }  // namespace rururev::cli

@@ -39,7 +39,7 @@ bool apply_sequence(LuaHost& host, const ApplyCommand& cmd, const std::vector<Fr
         const image::Raster& p = f.picture;
         char message[600];
         if (image::png_encode(frames[f.index].out.c_str(), p.width, p.height, p.words.data(),
-                              cmd.png_level, f.bytes, message, sizeof message)) {
+                              cmd.png_level, f.bytes, message, sizeof message, &p.meta)) {
             return true;
         }
         reason = message;
@@ -60,7 +60,7 @@ bool apply_sequence(LuaHost& host, const ApplyCommand& cmd, const std::vector<Fr
     };
     size_t written = 0;
     const bool ok = run_pipeline(stages, frames.size(), jobs_of(cmd), written, error);
-    progress.finish();
+    progress.finish(ok);
     return ok;
 }
 

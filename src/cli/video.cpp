@@ -78,7 +78,8 @@ int parse_output_option(const std::string& option, const std::vector<std::string
         out.lossless = true;
         return 1;
     }
-    if (option != "--quality" && option != "--crf" && option != "--encoder-options" && option != "--frames") {
+    if (option != "--quality" && option != "--crf" && option != "--encoder-options" && option != "--frames" &&
+        option != "--sound") {
         return 0;
     }
     if (at == words.size()) {
@@ -88,11 +89,16 @@ int parse_output_option(const std::string& option, const std::vector<std::string
     const std::string& value = words[at++];
     long long n = 0;
     if (option == "--encoder-options") {
-        std::istringstream in(value);
-        for (std::string word; in >> word;) out.encoder_options.push_back(word);
+        if (!split_shell_words(value, out.encoder_options)) error = "--encoder-options has an unclosed quote";
     } else if (option == "--quality") {
         if (!parse_whole(value, 1, 100, n)) error = "--quality takes a whole number from 1 to 100";
         out.quality = static_cast<int>(n);
+    } else if (option == "--sound") {
+        const char* const modes[] = {"auto", "copy", "encode", "none"};
+        size_t k = 0;
+        while (k < 4 && value != modes[k]) ++k;
+        if (k == 4) error = "--sound takes auto, copy, encode or none";
+        out.sound = static_cast<image::SoundMode>(k % 4);
     } else if (option == "--crf") {
         if (!parse_whole(value, 0, 63, n)) error = "--crf takes a whole number from 0 to 63";
         out.crf = static_cast<int>(n);
@@ -116,53 +122,148 @@ bool check_output_name(const ApplyCommand& cmd, std::string& error) {
     return false;
 }
 
+bool reads_video(const ApplyCommand& cmd) {
+    struct stat st;
+    return !cmd.raw && !is_frame_pattern(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str());
+}
+
+namespace {
+
+// The frames of a video IN, or the pictures of a folder, a pattern or one
+// picture, all of the first one's size.
+struct FrameInput {
+    image::VideoReader video;
+    std::vector<std::string> pictures;
+    size_t next = 0;
+
+    int read(const image::VideoInfo& info, std::vector<uint32_t>& words, std::string& error) {
+        if (pictures.empty()) return video.read(words.data(), error);
+        if (next == pictures.size()) return 0;
+        image::Raster picture;
+        if (!image::load_picture(pictures[next], picture, error)) return -1;
+        if (picture.width != info.width || picture.height != info.height) {
+            error = "cannot load '" + pictures[next] + "': it is " + std::to_string(picture.width) + " x " +
+                    std::to_string(picture.height) + " pixels, the frames before it " +
+                    std::to_string(info.width) + " x " + std::to_string(info.height);
+            return -1;
+        }
+        words.swap(picture.words);
+        ++next;
+        return 1;
+    }
+};
+
+// The pictures IN gives, the first one's size as the video's.
+bool plan_pictures(const std::string& in, FrameInput& input, image::VideoInfo& info, std::string& error) {
+    std::vector<FramePair> plan;
+    if (!plan_frames(in, "%d", plan, error)) return false;
+    for (const FramePair& f : plan) input.pictures.push_back(f.in);
+    image::Raster first;
+    if (!image::load_picture(input.pictures[0], first, error)) return false;
+    info.width = first.width;
+    info.height = first.height;
+    info.frames = input.pictures.size();
+    return true;
+}
+
+// The pattern a video's frames are written to: OUT itself, or numbered
+// PNG files in the folder OUT; "" with the reason for any other OUT.
+std::string frame_pattern_of(const std::string& out, std::string& error) {
+    if (is_frame_pattern(out)) return out;
+    if (!is_directory(out) && (out.empty() || out.back() != '/')) {
+        error = "cannot write '" + out + "': a video gives many frames: name a folder, a video or a pattern "
+                "such as out/%04d.png";
+        return "";
+    }
+    std::string folder;
+    for (char c : out) folder += c == '%' ? "%%" : std::string(1, c);
+    return folder + (folder.back() == '/' ? "" : "/") + "%06d.png";
+}
+
+std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+}  // namespace
+
 int apply_video(LuaHost& host, const ApplyCommand& cmd) {
+    const bool from_video = reads_video(cmd), to_video = writes_video(cmd);
     image::VideoTools tools;
     std::string error;
-    if (!image::find_video_tools(tools, error)) return report(error, exit_usage);
+    if ((from_video || to_video) && !image::find_video_tools(tools, error)) {
+        if (!to_video) error = "cannot load '" + cmd.in + "': not a PNG or JPEG file; if it is a video: " + error;
+        return report(error, exit_usage);
+    }
     image::EncodeOptions encode;
     encode.crf = cmd.output.crf;
     encode.lossless = cmd.output.lossless;
     encode.extra = cmd.output.encoder_options;
-    if (!image::check_encode_options(cmd.out, encode, error)) return report(error, exit_usage);
+    if (to_video && !image::check_encode_options(cmd.out, encode, error)) return report(error, exit_usage);
 
     caught_signal = 0;
     SignalGuard guard;
     image::VideoInfo info;
-    if (!image::probe_video(tools, cmd.in, info, error)) {
+    FrameInput input;
+    if (from_video ? !image::probe_video(tools, cmd.in, info, error) : !plan_pictures(cmd.in, input, info, error)) {
+        if (from_video && !to_video) {
+            error = "cannot load '" + cmd.in + "': not a PNG or JPEG file, nor a video (" +
+                    error.substr(error.find("': ") + 3) + ")";
+        }
         return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
     }
+    const std::string pattern = to_video ? "" : frame_pattern_of(cmd.out, error);
+    if (!to_video && pattern.empty()) return report(error, exit_usage);
     encode.rate = info.rate;
+    encode.colour = info.colour;
+    encode.start = info.start;
     if (info.has_sound) encode.sound_from = cmd.in;
-    encode.shortest = cmd.output.frames > 0;
-    image::VideoReader reader;
-    image::VideoWriter writer;
-    if (!reader.open(tools, cmd.in, info, cmd.output.frames, error) ||
-        !writer.open(tools, cmd.out, info.width, info.height, encode, error)) {
+    encode.sound_codec = info.sound_codec;
+    encode.sound = cmd.output.sound;
+    encode.frames = cmd.output.frames;
+    if (to_video && (!image::check_encode_options(cmd.out, encode, error) ||
+                     !image::check_frame_size(cmd.out, encode, info.width, info.height, error))) {
         return report(error, exit_failure);
     }
+    const std::string note = to_video ? image::sound_note(cmd.out, encode) : "";
+    if (!note.empty()) std::fprintf(stderr, "rururev: %s\n", note.c_str());
+    image::VideoWriter writer;
+    if ((from_video && !input.video.open(tools, cmd.in, info, cmd.output.frames, error)) ||
+        (to_video && !writer.open(tools, cmd.out, info.width, info.height, encode, error)) ||
+        (!to_video && !make_folders(folder_of(format_frame(pattern, 1)), error))) {
+        return report(error, exit_failure);
+    }
+    image::SaveOptions saving;
+    saving.quality = cmd.output.quality;
+    saving.png_level = cmd.png_level;
     uint64_t total = info.frames;
     if (cmd.output.frames > 0 && (total == 0 || cmd.output.frames < total)) total = cmd.output.frames;
     ProgressBar progress(static_cast<size_t>(total));
     std::vector<uint32_t> words(size_t{info.width} * info.height);
-    for (size_t done = 0;;) {
-        const int got = caught_signal != 0 ? -1 : reader.read(words.data(), error);
+    for (size_t done = 0; cmd.output.frames == 0 || done < cmd.output.frames;) {
+        const int got = caught_signal != 0 ? -1 : input.read(info, words, error);
         bool ok = got >= 0;
         if (got == 0) break;
-        ok = ok && run_chain(host, cmd.steps, words.data(), info.width, info.height, error) &&
-             caught_signal == 0 && writer.write(words.data(), error);
+        ok = ok && run_chain(host, cmd.steps, words.data(), info.width, info.height, error) && caught_signal == 0;
+        if (ok && to_video) ok = writer.write(words.data(), error);
+        if (ok && !to_video) {
+            image::Raster frame{info.width, info.height, std::move(words), {}};
+            ok = image::save_picture(format_frame(pattern, done + 1), frame, saving, error);
+            words.swap(frame.words);
+        }
         if (!ok) {
-            progress.finish();
+            progress.finish(false);
             writer.abort();
-            reader.stop();
+            input.video.stop();
             return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
         }
         progress.update(++done);
     }
-    progress.finish();
-    if (!writer.close(error)) {
-        return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
-    }
+    // The summary says the run succeeded: only once the file is in place.
+    const bool closed = !to_video || writer.close(error);
+    progress.finish(closed);
+    if (!closed) return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
     return 0;
 }
 

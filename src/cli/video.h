@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "image/video_io.h"
+
 namespace rururev::cli {
 
 class LuaHost;
@@ -17,6 +19,7 @@ struct OutputOptions {
     bool lossless = false;                     // --lossless: .mkv with every word kept
     std::vector<std::string> encoder_options;  // --encoder-options "...": passed to ffmpeg
     uint64_t frames = 0;                       // --frames: stop after this many, 0 for all
+    image::SoundMode sound = image::SoundMode::automatic;  // --sound: auto, copy, encode, none
 };
 
 // Reads one of the options above from words[at] on (at is past the option's
@@ -27,12 +30,16 @@ int parse_output_option(const std::string& option, const std::vector<std::string
 // Whether apply makes a video: OUT has a video name.
 bool writes_video(const ApplyCommand& cmd);
 
+// Whether apply reads a video: IN is a file, and not a picture.
+bool reads_video(const ApplyCommand& cmd);
+
 // Checks that OUT names something apply can write, before any work: a
 // picture type for a single picture or a pattern, a folder, or a video.
 bool check_output_name(const ApplyCommand& cmd, std::string& error);
 
-// Runs the chain over every frame of a video file into a new one; returns
-// the exit status, having printed any failure.
+// Runs the chain over every frame of a video file, or of the pictures of a
+// folder or a pattern, into a video file, or into the pictures of a folder
+// or a pattern; returns the exit status, having printed any failure.
 int apply_video(LuaHost& host, const ApplyCommand& cmd);
 
 }  // namespace rururev::cli

@@ -130,6 +130,14 @@ bool atomic_open(AtomicFile* out, const char* path, char* error, size_t error_si
     std::strcpy(out->final_path, target);
     if (exists && !S_ISREG(st.st_mode)) return open_direct(out, error, error_size);
     const int fd = create_listed_temporary(out);
+    if (fd < 0 && errno == ENOENT) {
+        // Only the folder can be missing: the temporary's name is new.
+        const char* slash = std::strrchr(target, '/');
+        const int length = slash == nullptr ? 1 : slash == target ? 1 : static_cast<int>(slash - target);
+        std::snprintf(error, error_size, "the folder '%.*s' does not exist", length,
+                      slash == nullptr ? "." : target);
+        return false;
+    }
     if (fd < 0) {
         set_error(error, error_size, "cannot create a temporary file", errno);
         return false;

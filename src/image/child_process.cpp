@@ -1,5 +1,6 @@
 #include "image/child_process.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -13,13 +14,54 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "image/atomic_file.h"
+
 namespace rururev::image {
 
 namespace {
 
 const volatile std::sig_atomic_t* interrupt_flag = nullptr;
 
+// The children running now, for a signal handler or the end of the process
+// to stop (0: a free slot). With every slot taken a child is not listed.
+constexpr int child_slots = 16;
+std::atomic<pid_t> listed_child[child_slots];
+
+void list_child(pid_t pid) {
+    for (std::atomic<pid_t>& slot : listed_child) {
+        pid_t expected = 0;
+        if (slot.compare_exchange_strong(expected, pid)) return;
+    }
+}
+
+void unlist_child(pid_t pid) {
+    for (std::atomic<pid_t>& slot : listed_child) {
+        pid_t expected = pid;
+        if (slot.compare_exchange_strong(expected, 0)) return;
+    }
+}
+
+// A process that ends by exit() (a script's os.exit, say) without closing
+// what it opened still leaves no child and no temporary file: the static
+// destructors of the program, or of the module, run then.
+struct EndOfProcess {
+    ~EndOfProcess() {
+        stop_listed_children();
+        atomic_remove_temporaries();
+    }
+} end_of_process;
+
 }  // namespace
+
+void stop_listed_children() {
+    for (std::atomic<pid_t>& slot : listed_child) {
+        const pid_t pid = slot.exchange(0);
+        if (pid <= 0) continue;
+        kill(pid, SIGKILL);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+}
 
 
 bool interrupted() { return interrupt_flag != nullptr && *interrupt_flag != 0; }
@@ -49,6 +91,13 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // Listing the child holds back SIGINT and SIGTERM, whose handler stops
+    // every listed child, so that no signal falls between fork and listing.
+    sigset_t held, old;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &held, &old);
     const pid_t pid = fork();
     if (pid == 0) {
         // Only async-signal-safe calls from here to exec.
@@ -64,6 +113,8 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
         _exit(127);
     }
     const int err = errno;
+    if (pid > 0) list_child(pid);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
     ::close(null_fd);
     if (pid < 0) {
         error = std::string("cannot start ") + argv[0] + ": " + std::strerror(err);
@@ -78,6 +129,7 @@ int wait_child(Child& child) {
     while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
         if (interrupted()) kill(child.pid, SIGKILL);
     }
+    unlist_child(child.pid);
     child.pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

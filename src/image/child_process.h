@@ -35,6 +35,10 @@ int wait_child(Child& child);
 void kill_child(Child& child);
 void close_log(Child& child);
 
+// Kills and waits for every child still running. Async-signal-safe: the
+// program's handlers of SIGINT and SIGTERM call it before ending.
+void stop_listed_children();
+
 // How a child ended, for messages: the last lines of its stderr on one line,
 // with the status unless it is the usual failure status 1.
 std::string ending(int status, const Child& child);

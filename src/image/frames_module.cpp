@@ -35,16 +35,6 @@ bool is_directory(const char* path) {
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Whether a single file is a picture, by its first bytes.
-bool is_picture_file(const char* path) {
-    FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
-    unsigned char head[8];
-    const size_t got = std::fread(head, 1, sizeof head, f);
-    std::fclose(f);
-    return picture_type_of_bytes(head, got) != PictureType::none;
-}
-
 // The picture the iterator last gave, when it has this size; else a new one,
 // which replaces it. Null when out of memory.
 Picture* frame_picture(lua_State* L, int slot, uint32_t width, uint32_t height) {
@@ -143,12 +133,15 @@ int next_frame(lua_State* L) {
     return 2;
 }
 
-// A whole number from 1, or 0 when absent.
+// A whole number from 1, or 0 when absent: 0 given is refused, as the
+// command line's --frames 0 is, rather than read as "every frame".
 lua_Number opt_count(lua_State* L, int table, const char* field) {
     lua_getfield(L, table, field);
-    const lua_Number n = luaL_optnumber(L, -1, 0);
+    const bool absent = lua_isnil(L, -1);
+    const lua_Number n = absent ? 0 : lua_isnumber(L, -1) ? lua_tonumber(L, -1) : -1;
     lua_pop(L, 1);
-    if (!(n >= 0 && n <= 1e15) || std::floor(n) != n) {
+    if (absent) return 0;
+    if (!(n >= 1 && n <= 1e15) || std::floor(n) != n) {
         luaL_error(L, "option %s must be a whole number from 1", field);
     }
     return n;

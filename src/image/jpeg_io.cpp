@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -65,7 +66,39 @@ struct JpegReader {
     jpeg_decompress_struct info;
     bool created = false;
     bool started = false;
+    std::string exif;             // from the APP1 marker, read with the header
+    int orientation = 1;          // from the EXIF data: how the stored pixels are turned
+    JOCTET* icc = nullptr;        // the ICC profile, malloc'd by the library
+    unsigned int icc_size = 0;
 };
+
+// The EXIF data of a file's APP1 marker, from its TIFF header on.
+static std::string exif_of(const jpeg_decompress_struct& info) {
+    for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+            return std::string(reinterpret_cast<const char*>(m->data) + 6, m->data_length - 6);
+        }
+    }
+    return "";
+}
+
+// A Huffman-coded block takes at least a bit in a scan that holds its DC
+// coefficient: a DC code, and in a sequential scan an end-of-block or AC
+// code too (a lossless file's sample, at least one bit). A sequential file
+// codes every component; of a progressive one only the first scan, read
+// with the header, is known here, and it bounds the file when it is a DC
+// scan (encoders start with one). Arithmetic coding can take less.
+static bool claims_fit_file(JpegReader* r) {
+    const jpeg_decompress_struct& info = r->info;
+    if (info.arith_code || (info.progressive_mode && info.Ss != 0)) return true;
+    const int count = info.progressive_mode ? info.comps_in_scan : info.num_components;
+    uint64_t blocks = 0;
+    for (int i = 0; i < count; ++i) {
+        const jpeg_component_info& c = info.progressive_mode ? *info.cur_comp_info[i] : info.comp_info[i];
+        blocks += uint64_t{c.width_in_blocks} * c.height_in_blocks;
+    }
+    return can_hold(r->file, blocks / 8);
+}
 
 // Reads the header and starts decoding; false with trap.message on failure.
 static bool read_header(JpegReader* r) {
@@ -74,7 +107,10 @@ static bool read_header(JpegReader* r) {
     r->created = true;
     r->info.mem->max_memory_to_use = max_library_memory;
     jpeg_stdio_src(&r->info, r->file);
+    jpeg_save_markers(&r->info, JPEG_APP0 + 1, 0xFFFF);  // EXIF
+    jpeg_save_markers(&r->info, JPEG_APP0 + 2, 0xFFFF);  // the ICC profile, in pieces
     jpeg_read_header(&r->info, TRUE);
+    if (!jpeg_read_icc_profile(&r->info, &r->icc, &r->icc_size)) r->icc_size = 0;
     if (r->info.jpeg_color_space == JCS_CMYK || r->info.jpeg_color_space == JCS_YCCK) {
         std::snprintf(r->trap.message, sizeof r->trap.message, "CMYK JPEG files are not supported");
         return false;
@@ -83,6 +119,12 @@ static bool read_header(JpegReader* r) {
         std::snprintf(r->trap.message, sizeof r->trap.message,
                       "%u x %u pixels is more than the limit of %llu", r->info.image_width,
                       r->info.image_height, static_cast<unsigned long long>(max_pixels));
+        return false;
+    }
+    if (!claims_fit_file(r)) {
+        std::snprintf(r->trap.message, sizeof r->trap.message,
+                      "the header claims %u x %u pixels, more than the file can hold",
+                      r->info.image_width, r->info.image_height);
         return false;
     }
     r->info.out_color_space = JCS_EXT_BGRA;
@@ -112,17 +154,46 @@ JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char*
         jpeg_close(r);
         return nullptr;
     }
-    *width = r->info.output_width;
-    *height = r->info.output_height;
+    try {
+        r->exif = exif_of(r->info);
+        r->orientation = exif_orientation(r->exif);
+    } catch (const std::bad_alloc&) {
+        r->orientation = 1;
+    }
+    const bool swap = swaps_sides(r->orientation);
+    *width = swap ? r->info.output_height : r->info.output_width;
+    *height = swap ? r->info.output_width : r->info.output_height;
     return r;
 }
 
-static bool read_rows(JpegReader* r, unsigned char* bytes) {
+bool jpeg_metadata(JpegReader* r, PhotoMeta& meta) {
+    try {
+        meta.exif = r->exif;
+        reset_orientation(meta.exif);
+        meta.icc.assign(reinterpret_cast<const char*>(r->icc), r->icc_size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+static uint32_t word_of(const unsigned char* p) {
+    return uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+}
+
+// Decodes every row into pixels. An upright picture's rows go in place; a
+// turned one's rows go through `row`, each pixel to where it shows, so that
+// turning takes no second picture's memory.
+static bool read_rows(JpegReader* r, uint32_t* pixels, unsigned char* row) {
     if (setjmp(r->trap.jump)) return false;
-    const size_t stride = size_t{r->info.output_width} * 4;
-    while (r->info.output_scanline < r->info.output_height) {
-        JSAMPROW row = bytes + stride * r->info.output_scanline;
-        jpeg_read_scanlines(&r->info, &row, 1);
+    const uint32_t width = r->info.output_width, height = r->info.output_height;
+    while (r->info.output_scanline < height) {
+        const uint32_t y = r->info.output_scanline;
+        JSAMPROW line = r->orientation == 1 ? reinterpret_cast<unsigned char*>(pixels + size_t{width} * y) : row;
+        jpeg_read_scanlines(&r->info, &line, 1);
+        for (uint32_t x = 0; x < width && r->orientation != 1; ++x) {
+            pixels[upright_index(x, y, width, height, r->orientation)] = word_of(row + 4 * size_t{x});
+        }
     }
     jpeg_finish_decompress(&r->info);
     r->started = false;
@@ -130,17 +201,21 @@ static bool read_rows(JpegReader* r, unsigned char* bytes) {
 }
 
 bool jpeg_read_pixels(JpegReader* r, uint32_t* pixels, char* error, size_t error_size) {
-    auto* bytes = reinterpret_cast<unsigned char*>(pixels);
-    if (!read_rows(r, bytes)) {
+    const size_t count = size_t{r->info.output_width} * r->info.output_height;
+    unsigned char* row = nullptr;
+    if (r->orientation != 1 && (row = static_cast<unsigned char*>(std::malloc(size_t{r->info.output_width} * 4))) == nullptr) {
+        fail(error, error_size, "load", r->path, "out of memory");
+        return false;
+    }
+    const bool ok = read_rows(r, pixels, row);
+    std::free(row);
+    if (!ok) {
         fail(error, error_size, "load", r->path, r->trap.message);
         return false;
     }
     // Blue, green, red, alpha bytes become one word each, in place.
-    const size_t count = size_t{r->info.output_width} * r->info.output_height;
-    for (size_t i = 0; i < count; ++i) {
-        const unsigned char* p = bytes + 4 * i;
-        pixels[i] = uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
-    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(pixels);
+    for (size_t i = 0; i < count && r->orientation == 1; ++i) pixels[i] = word_of(bytes + 4 * i);
     return true;
 }
 
@@ -148,6 +223,7 @@ void jpeg_close(JpegReader* r) {
     if (r == nullptr) return;
     if (r->created) jpeg_destroy_decompress(&r->info);
     if (r->file != nullptr) std::fclose(r->file);
+    std::free(r->icc);
     delete r;
 }
 
@@ -168,12 +244,12 @@ static bool all_grey(const uint32_t* pixels, size_t count) {
 }
 
 static bool write_image(JpegWriter* w, uint32_t width, uint32_t height, const uint32_t* pixels,
-                        const JpegOptions& options) {
+                        const JpegOptions& options, const PhotoMeta* meta) {
     if (setjmp(w->trap.jump)) return false;
     jpeg_create_compress(&w->info);
     w->created = true;
     jpeg_stdio_dest(&w->info, w->out.file);
-    const bool grey = all_grey(pixels, size_t{width} * height);
+    const bool grey = all_grey(pixels, size_t{width} * height) && (meta == nullptr || !is_rgb_profile(meta->icc));
     w->info.image_width = width;
     w->info.image_height = height;
     w->info.input_components = grey ? 1 : 3;
@@ -182,6 +258,15 @@ static bool write_image(JpegWriter* w, uint32_t width, uint32_t height, const ui
     jpeg_set_quality(&w->info, options.quality, TRUE);
     if (options.progressive) jpeg_simple_progression(&w->info);
     jpeg_start_compress(&w->info, TRUE);
+    if (meta != nullptr && !meta->exif.empty() && meta->exif.size() <= 65533 - 6) {
+        const std::string app1 = std::string("Exif\0\0", 6) + meta->exif;
+        jpeg_write_marker(&w->info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(app1.data()),
+                          static_cast<unsigned int>(app1.size()));
+    }
+    if (meta != nullptr && !meta->icc.empty()) {
+        jpeg_write_icc_profile(&w->info, reinterpret_cast<const JOCTET*>(meta->icc.data()),
+                               static_cast<unsigned int>(meta->icc.size()));
+    }
     for (uint32_t y = 0; y < height; ++y) {
         const uint32_t* line = pixels + size_t{width} * y;
         for (uint32_t x = 0; x < width; ++x) {
@@ -208,7 +293,7 @@ static void close_writer(JpegWriter* w) {
 }
 
 bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-               const JpegOptions& options, char* error, size_t error_size) {
+               const JpegOptions& options, char* error, size_t error_size, const PhotoMeta* meta) {
     char reason[300];
     // libjpeg's own limit on a side is 65500.
     if (width == 0 || height == 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION ||
@@ -236,7 +321,7 @@ bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t
         close_writer(w);
         return false;
     }
-    if (!write_image(w, width, height, pixels, options)) {
+    if (!write_image(w, width, height, pixels, options, meta)) {
         fail(error, error_size, "save", path, w->trap.message);
         atomic_abort(&w->out);
         close_writer(w);

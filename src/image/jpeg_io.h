@@ -1,7 +1,8 @@
 // JPEG files to pixel words and back, on libjpeg-turbo.
 //
 // Loading takes baseline and progressive files, grey or colour (YCbCr or
-// RGB); every pixel comes back opaque (alpha 255). CMYK files are refused.
+// RGB); every pixel comes back opaque (alpha 255), and the picture upright
+// as its EXIF orientation says. CMYK files are refused.
 // Saving drops alpha and writes grey when every pixel is grey, colour
 // otherwise. The calls mirror those of png_io.h, and like them never print,
 // exit or throw: every failure is a message naming the file and the reason.
@@ -10,12 +11,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/photo_meta.h"
+
 namespace rururev::image {
 
 struct JpegReader;
 JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char* error,
                       size_t error_size);
 bool jpeg_read_pixels(JpegReader* reader, uint32_t* pixels, char* error, size_t error_size);
+// The file's ICC profile and EXIF data (its orientation reset: the pixels
+// come upright); false when out of memory.
+bool jpeg_metadata(JpegReader* reader, PhotoMeta& meta);
 void jpeg_close(JpegReader* reader);
 
 struct JpegOptions {
@@ -23,8 +29,9 @@ struct JpegOptions {
     bool progressive = false;  // several scans, coarse to fine
 };
 
-// Writes width x height words; the file is replaced only once complete.
+// Writes width x height words, with the profile and EXIF data of `meta`
+// when given; the file is replaced only once complete.
 bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-               const JpegOptions& options, char* error, size_t error_size);
+               const JpegOptions& options, char* error, size_t error_size, const PhotoMeta* meta = nullptr);
 
 }  // namespace rururev::image

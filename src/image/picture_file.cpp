@@ -38,6 +38,15 @@ PictureType picture_type_of_bytes(const unsigned char* b, size_t size) {
     return PictureType::none;
 }
 
+bool is_picture_file(const char* path) {
+    FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return false;
+    unsigned char head[8];
+    const size_t got = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    return picture_type_of_bytes(head, got) != PictureType::none;
+}
+
 std::string unknown_type_reason(const std::string& path) {
     return "unknown picture type '" + lower_extension(path) + "' (use .png, .jpg or .jpeg)";
 }
@@ -99,6 +108,10 @@ bool picture_read_pixels(PictureReader* r, uint32_t* pixels, char* error, size_t
                              : jpeg_read_pixels(r->jpeg, pixels, error, error_size);
 }
 
+bool picture_metadata(PictureReader* r, PhotoMeta& meta) {
+    return r->png != nullptr ? png_metadata(r->png, meta) : jpeg_metadata(r->jpeg, meta);
+}
+
 void picture_close(PictureReader* r) {
     if (r == nullptr) return;
     png_close(r->png);
@@ -107,15 +120,15 @@ void picture_close(PictureReader* r) {
 }
 
 bool picture_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-                  const SaveOptions& options, char* error, size_t error_size) {
+                  const SaveOptions& options, char* error, size_t error_size, const PhotoMeta* meta) {
     switch (picture_type_to_save(path)) {
     case PictureType::png:
-        return png_save(path, width, height, pixels, error, error_size, options.png_level);
+        return png_save(path, width, height, pixels, error, error_size, options.png_level, meta);
     case PictureType::jpeg: {
         JpegOptions jpeg;
         jpeg.quality = options.quality;
         jpeg.progressive = options.progressive;
-        return jpeg_save(path, width, height, pixels, jpeg, error, error_size);
+        return jpeg_save(path, width, height, pixels, jpeg, error, error_size, meta);
     }
     case PictureType::none: break;
     }
@@ -124,7 +137,7 @@ bool picture_save(const char* path, uint32_t width, uint32_t height, const uint3
 }
 
 bool load_picture(const std::string& path, Raster& out, std::string& error) {
-    return load_raster(path, out, error, picture_open, picture_read_pixels, picture_close);
+    return load_raster(path, out, error, picture_open, picture_read_pixels, picture_close, picture_metadata);
 }
 
 bool save_picture(const std::string& path, const Raster& picture, const SaveOptions& options,
@@ -135,7 +148,7 @@ bool save_picture(const std::string& path, const Raster& picture, const SaveOpti
         return false;
     }
     if (!picture_save(path.c_str(), picture.width, picture.height, picture.words.data(), options,
-                      message, sizeof message)) {
+                      message, sizeof message, &picture.meta)) {
         error = message;
         return false;
     }

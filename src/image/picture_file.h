@@ -23,6 +23,9 @@ PictureType picture_type_to_save(const std::string& path);
 // The types from the first bytes of a file; none when they are neither.
 PictureType picture_type_of_bytes(const unsigned char* bytes, size_t size);
 
+// Whether a file is a picture, by its first bytes.
+bool is_picture_file(const char* path);
+
 // "unknown picture type '.gif' (use .png, .jpg or .jpeg)" or the like.
 std::string unknown_type_reason(const std::string& path);
 
@@ -38,12 +41,14 @@ struct PictureReader;
 PictureReader* picture_open(const char* path, uint32_t* width, uint32_t* height, char* error,
                             size_t error_size);
 bool picture_read_pixels(PictureReader* reader, uint32_t* pixels, char* error, size_t error_size);
+bool picture_metadata(PictureReader* reader, PhotoMeta& meta);
 void picture_close(PictureReader* reader);
 
 bool picture_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-                  const SaveOptions& options, char* error, size_t error_size);
+                  const SaveOptions& options, char* error, size_t error_size, const PhotoMeta* meta = nullptr);
 
-// Whole pictures for C++ callers.
+// Whole pictures for C++ callers; the colour profile and EXIF data of a
+// loaded picture are saved with it.
 bool load_picture(const std::string& path, Raster& out, std::string& error);
 bool save_picture(const std::string& path, const Raster& picture, const SaveOptions& options,
                   std::string& error);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/stat.h>
+
 #include <png.h>
 #include <zlib.h>
 
@@ -53,6 +55,21 @@ static void read_from_file(png_structp png, png_bytep data, size_t length) {
 
 static void fail(char* error, size_t size, const char* verb, const char* path, const char* reason) {
     std::snprintf(error, size, "cannot %s '%s': %s", verb, path, reason);
+}
+
+bool can_hold(std::FILE* file, uint64_t least_bytes) {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return true;
+    return static_cast<uint64_t>(st.st_size) >= least_bytes;
+}
+
+// Deflate unpacks at most 1032 bytes from each byte it reads (a 258-byte
+// match in two bits), so the samples the header claims need at least their
+// size over 1032 in the file.
+static bool claims_fit_file(PngReader* r) {
+    const uint64_t bits = uint64_t{png_get_channels(r->png, r->info)} * png_get_bit_depth(r->png, r->info);
+    const uint64_t sample_bytes = (uint64_t{r->width} * bits + 7) / 8 * r->height;
+    return can_hold(r->file, sample_bytes / 1032);
 }
 
 // Asks libpng for 8-bit RGBA rows whatever the file holds.
@@ -114,6 +131,12 @@ static const char* start_reading(PngReader* r) {
                       r->width, r->height, static_cast<unsigned long long>(max_pixels));
         return r->message;
     }
+    if (!claims_fit_file(r)) {
+        std::snprintf(r->message, sizeof r->message,
+                      "the header claims %u x %u pixels, more than the file can hold", r->width,
+                      r->height);
+        return r->message;
+    }
     if (!prepare_rows(r)) return r->message;
     return nullptr;
 }
@@ -138,6 +161,25 @@ PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
 
 // Reads every pass of every row straight into the pixel words as RGBA
 // bytes, then checks the chunks after the image data.
+bool png_metadata(PngReader* r, PhotoMeta& meta) {
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr, exif = nullptr;
+    png_uint_32 profile_size = 0, exif_size = 0;
+    try {
+        if (png_get_iCCP(r->png, r->info, &name, &compression, &profile, &profile_size) != 0) {
+            meta.icc.assign(reinterpret_cast<const char*>(profile), profile_size);
+        }
+        if (png_get_eXIf_1(r->png, r->info, &exif_size, &exif) != 0) {
+            meta.exif.assign(reinterpret_cast<const char*>(exif), exif_size);
+            reset_orientation(meta.exif);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 static bool read_rows(PngReader* r, unsigned char* bytes) {
     if (setjmp(png_jmpbuf(r->png))) return false;
     const size_t stride = size_t{r->width} * 4;
@@ -218,9 +260,9 @@ struct Layout {
     bool graphics = false;
 };
 
-static Layout survey(uint32_t width, uint32_t height, const uint32_t* pixels) {
+static Layout survey(uint32_t width, uint32_t height, const uint32_t* pixels, bool colour) {
     uint32_t alpha_and = 0xFF;
-    bool grey = true;
+    bool grey = !colour;
     size_t repeats = 0;
     for (uint32_t y = 0; y < height; ++y) {
         const uint32_t* line = pixels + size_t{width} * y;
@@ -278,13 +320,27 @@ static void pack_row(const uint32_t* line, uint32_t width, int channels, unsigne
     }
 }
 
+// An RGB profile keeps a grey picture in colour, where the profile is valid.
 static bool write_image(PngWriter* w, uint32_t width, uint32_t height, const uint32_t* pixels,
-                        int level) {
+                        int level, const PhotoMeta* meta) {
     if (setjmp(png_jmpbuf(w->png))) return false;
-    const Layout layout = survey(width, height, pixels);
+    const Layout layout = survey(width, height, pixels, meta != nullptr && is_rgb_profile(meta->icc));
     png_set_write_fn(w->png, w, write_to_file, flush_file);
     png_set_IHDR(w->png, w->info, width, height, 8, layout.color_type, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (meta != nullptr) {
+        // A profile libpng finds unfit for the picture is left out, not an error.
+        png_set_benign_errors(w->png, 1);
+        if (!meta->icc.empty()) {
+            png_set_iCCP(w->png, w->info, "ICC profile", PNG_COMPRESSION_TYPE_BASE,
+                         reinterpret_cast<png_const_bytep>(meta->icc.data()),
+                         static_cast<png_uint_32>(meta->icc.size()));
+        }
+        if (!meta->exif.empty()) {
+            png_set_eXIf_1(w->png, w->info, static_cast<png_uint_32>(meta->exif.size()),
+                           reinterpret_cast<png_bytep>(const_cast<char*>(meta->exif.data())));
+        }
+    }
     set_compression(w->png, level, layout);
     png_write_info(w->png, w->info);
     for (uint32_t y = 0; y < height; ++y) {
@@ -334,11 +390,12 @@ static PngWriter* open_writer(const char* path, uint32_t width, uint32_t height,
 }
 
 bool png_encode(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-                int level, std::vector<unsigned char>& out, char* error, size_t error_size) {
+                int level, std::vector<unsigned char>& out, char* error, size_t error_size,
+                const PhotoMeta* meta) {
     PngWriter* w = open_writer(path, width, height, level, error, error_size);
     if (w == nullptr) return false;
     w->to_memory = true;
-    bool ok = write_image(w, width, height, pixels, level);
+    bool ok = write_image(w, width, height, pixels, level, meta);
     if (!ok) fail(error, error_size, "save", path, w->message);
     if (ok) {
         try {
@@ -353,7 +410,7 @@ bool png_encode(const char* path, uint32_t width, uint32_t height, const uint32_
 }
 
 bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-              char* error, size_t error_size, int level) {
+              char* error, size_t error_size, int level, const PhotoMeta* meta) {
     char reason[256];
     PngWriter* w = open_writer(path, width, height, level, error, error_size);
     if (w == nullptr) return false;
@@ -362,7 +419,7 @@ bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t*
         close_writer(w);
         return false;
     }
-    if (!write_image(w, width, height, pixels, level)) {
+    if (!write_image(w, width, height, pixels, level, meta)) {
         fail(error, error_size, "save", path, w->message);
         atomic_abort(&w->out);
         close_writer(w);
@@ -375,7 +432,7 @@ bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t*
 }
 
 bool load_png(const std::string& path, Raster& out, std::string& error) {
-    return load_raster(path, out, error, png_open, png_read_pixels, png_close);
+    return load_raster(path, out, error, png_open, png_read_pixels, png_close, png_metadata);
 }
 
 bool save_png(const std::string& path, const Raster& picture, std::string& error, int level) {

@@ -14,13 +14,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "image/photo_meta.h"
 
 namespace rururev::image {
 
 // The largest picture accepted: 2^28 pixels, 1 GiB of pixel words.
 constexpr uint64_t max_pixels = uint64_t{1} << 28;
+
+// False when `file` is a regular file shorter than `least_bytes`: the
+// size its header claims cannot be in it, and nothing should be allocated
+// for it. Other files (pipes) cannot be measured and pass.
+bool can_hold(std::FILE* file, uint64_t least_bytes);
 
 // Loading is split in two so that the caller can allocate the pixels itself
 // once the size is known. png_open reads the header and checks the size;
@@ -31,6 +39,9 @@ struct PngReader;
 PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
                     char* error, size_t error_size);
 bool png_read_pixels(PngReader* reader, uint32_t* pixels, char* error, size_t error_size);
+// The file's ICC profile (iCCP) and EXIF data (eXIf), orientation reset;
+// false when out of memory.
+bool png_metadata(PngReader* reader, PhotoMeta& meta);
 void png_close(PngReader* reader);
 
 // The compression level of saves, 0 (none) to 9 (smallest, slowest). The
@@ -40,19 +51,22 @@ constexpr int png_default_level = 1;
 
 // Writes width x height words as an 8-bit PNG file. The file is replaced
 // only when it has been written completely; on failure nothing changes.
+// `meta`, when given, adds its profile and EXIF data.
 bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-              char* error, size_t error_size, int level = png_default_level);
+              char* error, size_t error_size, int level = png_default_level, const PhotoMeta* meta = nullptr);
 
 // Encodes as png_save does, into `out` instead of a file; `path` names the
 // file in messages. Threads may encode at once.
 bool png_encode(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
-                int level, std::vector<unsigned char>& out, char* error, size_t error_size);
+                int level, std::vector<unsigned char>& out, char* error, size_t error_size,
+                const PhotoMeta* meta = nullptr);
 
 // Whole pictures for C++ callers.
 struct Raster {
     uint32_t width = 0;
     uint32_t height = 0;
     std::vector<uint32_t> words;
+    PhotoMeta meta;  // kept from the file loaded to the file saved
 };
 bool load_png(const std::string& path, Raster& out, std::string& error);
 bool save_png(const std::string& path, const Raster& picture, std::string& error,

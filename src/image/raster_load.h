@@ -1,5 +1,5 @@
-// Loading a whole picture into a Raster through a reader's three calls
-// (open, read_pixels, close), for each file type's C++ loader.
+// Loading a whole picture into a Raster through a reader's calls (open,
+// read_pixels, metadata, close), for each file type's C++ loader.
 #pragma once
 
 #include <new>
@@ -13,7 +13,8 @@ namespace rururev::image {
 template <typename Reader>
 bool load_raster(const std::string& path, Raster& out, std::string& error,
                  Reader* (*open)(const char*, uint32_t*, uint32_t*, char*, size_t),
-                 bool (*read_pixels)(Reader*, uint32_t*, char*, size_t), void (*close)(Reader*)) {
+                 bool (*read_pixels)(Reader*, uint32_t*, char*, size_t), void (*close)(Reader*),
+                 bool (*metadata)(Reader*, PhotoMeta&) = nullptr) {
     char message[512];
     uint32_t width = 0, height = 0;
     Reader* reader = open(path.c_str(), &width, &height, message, sizeof message);
@@ -29,7 +30,9 @@ bool load_raster(const std::string& path, Raster& out, std::string& error,
         error = "cannot load '" + path + "': out of memory";
         return false;
     }
-    const bool ok = read_pixels(reader, words.data(), message, sizeof message);
+    PhotoMeta meta;
+    const bool ok = read_pixels(reader, words.data(), message, sizeof message) &&
+                    (metadata == nullptr || metadata(reader, meta));
     close(reader);
     if (!ok) {
         error = message;
@@ -38,6 +41,7 @@ bool load_raster(const std::string& path, Raster& out, std::string& error,
     out.width = width;
     out.height = height;
     out.words = std::move(words);
+    out.meta = std::move(meta);
     return true;
 }
 

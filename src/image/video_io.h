@@ -27,11 +27,21 @@ struct VideoTools {
 // Finds both programs on PATH; false with a message naming the package.
 bool find_video_tools(VideoTools& tools, std::string& error);
 
+// How a file's pixel values are to be read, in ffmpeg's names ("bt709",
+// "tv"); "" where the file does not say.
+struct ColourTags {
+    std::string matrix, range, primaries, transfer;
+};
+
 struct VideoInfo {
     uint32_t width = 0, height = 0;  // as decoded (turned when the file says so)
     std::string rate = "25";         // frames per second, exact: "30000/1001"
-    uint64_t frames = 0;             // 0 when unknown
+    uint64_t frames = 0;             // frames decoded at `rate`; 0 when unknown
+    uint64_t packets = 0;            // pictures stored in the file
+    double start = 0;                // seconds from the file's start to its first picture
+    ColourTags colour;
     bool has_sound = false;
+    std::string sound_codec;         // of the first sound stream
 };
 
 bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& info, std::string& error);
@@ -39,18 +49,36 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
 // Whether a name is one the writer can make: .mp4, .m4v, .mov, .mkv, .webm.
 bool is_video_name(const std::string& path);
 
+// What becomes of the input's sound: copied when the container holds its
+// codec and encoded to the container's usual one otherwise (automatic),
+// always copied (refused when it cannot be), always encoded, or left out.
+enum class SoundMode { automatic, copy, encode, none };
+
 struct EncodeOptions {
     std::string rate = "25";          // frames per second, "N" or "N/D"
     int crf = -1;                     // quality of the codec; -1 for its default here
     bool lossless = false;            // .mkv only: FFV1, every word kept, alpha too
     std::vector<std::string> extra;   // more encoder options, passed through
-    std::string sound_from;           // a file whose sound streams are copied
-    bool shortest = false;            // cut the sound where the frames end
+    ColourTags colour;                // how the words become the codec's pixels, written on the file
+    double start = 0;                 // seconds of sound before the first picture
+    std::string sound_from;           // a file whose sound streams are kept
+    std::string sound_codec;          // their codec, "" when unknown (then copied)
+    SoundMode sound = SoundMode::automatic;
+    uint64_t frames = 0;              // when not 0, the sound ends with this many frames
 };
 
 // Checks a destination name and options before any work: false with the
 // reason when the writer could not make that file.
 bool check_encode_options(const std::string& path, const EncodeOptions& options, std::string& error);
+
+// Checks the size of the frames against the destination's codec, before any
+// work: H.264 and VP9 in 4:2:0 need even sizes.
+bool check_frame_size(const std::string& path, const EncodeOptions& options, uint32_t width,
+                      uint32_t height, std::string& error);
+
+// The line that tells the user the sound is encoded, not copied, and why;
+// "" when it is copied or left out.
+std::string sound_note(const std::string& path, const EncodeOptions& options);
 
 class VideoReader {
 public:
@@ -59,9 +87,10 @@ public:
     VideoReader(const VideoReader&) = delete;
     VideoReader& operator=(const VideoReader&) = delete;
 
-    // Starts decoding; at most `max_frames` frames when not 0.
+    // Starts decoding at frame `first` (ffmpeg seeks to the key frame before
+    // it and decodes from there); at most `max_frames` frames when not 0.
     bool open(const VideoTools& tools, const std::string& path, const VideoInfo& info,
-              uint64_t max_frames, std::string& error);
+              uint64_t max_frames, std::string& error, uint64_t first = 0);
     // Fills width x height words: 1 a frame, 0 the end, -1 a failure.
     int read(uint32_t* words, std::string& error);
     // Kills the decoder, if it still runs, and waits for it.
@@ -92,8 +121,12 @@ public:
 
 private:
     bool fail_from_encoder(const std::string& what, std::string& error);
+    bool check_written(std::string& error);
+    std::string named_as_output(std::string text) const;
 
     std::string path_;
+    VideoTools tools_;
+    uint64_t frames_ = 0;    // frames given to the encoder
     AtomicFile out_;         // the temporary file the encoder writes
     size_t frame_bytes_ = 0;
     int pipe_ = -1;

@@ -27,6 +27,7 @@ struct FrameWriter {
     EncodeOptions encode;
     SaveOptions saving;
     VideoWriter video;
+    uint32_t width = 0, height = 0;  // of the first frame: every frame of a video has its size
     uint64_t written = 0;
 };
 
@@ -128,11 +129,16 @@ bool open_writer(FrameWriter* w, const WriterOptions& o, char* error, size_t siz
             return false;
         }
         w->encode.rate = info.rate;
+        w->encode.colour = info.colour;
+        w->encode.start = info.start;
+        w->encode.sound_codec = info.sound_codec;
         if (info.has_sound && o.sound == nullptr && !o.no_sound) w->encode.sound_from = o.like;
     }
     if (o.rate != nullptr) w->encode.rate = o.rate;
-    if (o.sound != nullptr) w->encode.sound_from = o.sound;
-    w->encode.shortest = !w->encode.sound_from.empty();
+    if (o.sound != nullptr) {
+        w->encode.sound_from = o.sound;
+        w->encode.sound_codec.clear();
+    }
     if (!check_encode_options(w->path, w->encode, message)) {
         copy_message(message, error, size);
         return false;
@@ -145,7 +151,16 @@ bool write_frame(FrameWriter* w, const Picture* pic, char* error, size_t size) {
     if (!w->is_video) {
         const std::string name = cli::format_frame(w->path, static_cast<unsigned long>(w->written + 1));
         if (!picture_save(name.c_str(), pic->width, pic->height, pic->pixels, w->saving, error, size)) return false;
+    } else if (w->written > 0 && (pic->width != w->width || pic->height != w->height)) {
+        copy_message("cannot write '" + w->path + "': frame " + std::to_string(w->written + 1) + " is " +
+                         std::to_string(pic->width) + " x " + std::to_string(pic->height) +
+                         " pixels, the frames before it " + std::to_string(w->width) + " x " +
+                         std::to_string(w->height),
+                     error, size);
+        return false;
     } else if (!w->video.is_open() && w->written == 0) {
+        w->width = pic->width;
+        w->height = pic->height;
         if (!w->video.open(w->tools, w->path, pic->width, pic->height, w->encode, message) ||
             !w->video.write(pic->pixels, message)) {
             copy_message(message, error, size);

@@ -64,13 +64,15 @@ if(RURUREV_SANITIZER_PRELOAD)
     ENVIRONMENT "LD_PRELOAD=${RURUREV_SANITIZER_PRELOAD};ASAN_OPTIONS=detect_leaks=0")
 endif()
 
-# luarocks builds the rock for this Lua and installs it.
+# luarocks builds the rock for this Lua, installs it and removes it.
 find_program(RURUREV_LUAROCKS_EXE luarocks)
 if(RURUREV_LUAROCKS_EXE)
   add_test(NAME luarocks_make_and_require
     COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/luarocks_test.sh ${RURUREV_LUAROCKS_EXE} ${RURUREV_LUA}
             ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/lua/require_test.lua
             ${RURUREV_INTERPRETERS})
+  # A whole build of its own: ./dev luas and CI run it, not the everyday ./dev test.
+  set_tests_properties(luarocks_make_and_require PROPERTIES LABELS rock TIMEOUT 600)
 else()
   rururev_missing_tool(luarocks)
 endif()

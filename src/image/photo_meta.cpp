@@ -1,0 +1,73 @@
+#include "image/photo_meta.h"
+
+namespace rururev::image {
+
+namespace {
+
+constexpr uint16_t orientation_tag = 0x0112;
+constexpr uint16_t short_type = 3;
+
+// Reads 2 or 4 bytes in the TIFF data's own byte order.
+uint32_t read_number(const std::string& d, size_t at, size_t bytes, bool big_endian) {
+    uint32_t n = 0;
+    for (size_t k = 0; k < bytes; ++k) {
+        const auto byte = static_cast<unsigned char>(d[at + (big_endian ? k : bytes - 1 - k)]);
+        n = n << 8 | byte;
+    }
+    return n;
+}
+
+// Where the value of the orientation entry of IFD0 is, or 0 when there is none.
+size_t orientation_at(const std::string& d, bool& big_endian) {
+    if (d.size() < 8) return 0;
+    if (d.compare(0, 4, std::string("II*\0", 4)) == 0) {
+        big_endian = false;
+    } else if (d.compare(0, 4, std::string("MM\0*", 4)) == 0) {
+        big_endian = true;
+    } else {
+        return 0;
+    }
+    const size_t ifd = read_number(d, 4, 4, big_endian);
+    if (ifd < 8 || ifd > d.size() - 2) return 0;
+    const size_t entries = read_number(d, ifd, 2, big_endian);
+    for (size_t k = 0; k < entries; ++k) {
+        const size_t entry = ifd + 2 + 12 * k;
+        if (entry > d.size() - 12) return 0;
+        if (read_number(d, entry, 2, big_endian) == orientation_tag &&
+            read_number(d, entry + 2, 2, big_endian) == short_type && read_number(d, entry + 4, 4, big_endian) == 1) {
+            return entry + 8;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int exif_orientation(const std::string& exif) {
+    bool big_endian = false;
+    const size_t at = orientation_at(exif, big_endian);
+    const uint32_t value = at == 0 ? 1 : read_number(exif, at, 2, big_endian);
+    return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+}
+
+void reset_orientation(std::string& exif) {
+    bool big_endian = false;
+    const size_t at = orientation_at(exif, big_endian);
+    if (at == 0) return;
+    exif[at] = static_cast<char>(big_endian ? 0 : 1);
+    exif[at + 1] = static_cast<char>(big_endian ? 1 : 0);
+}
+
+size_t upright_index(uint32_t x, uint32_t y, uint32_t width, uint32_t height, int orientation) {
+    // 2, 3 and 4 mirror across and down; 5 to 8 transpose, then mirror.
+    const bool across = orientation == 2 || orientation == 3 || orientation == 6 || orientation == 7;
+    const bool down = orientation == 3 || orientation == 4 || orientation == 7 || orientation == 8;
+    if (!swaps_sides(orientation)) {
+        return size_t{down ? height - 1 - y : y} * width + (across ? width - 1 - x : x);
+    }
+    return size_t{down ? width - 1 - x : x} * height + (across ? height - 1 - y : y);
+}
+
+bool is_rgb_profile(const std::string& icc) { return icc.size() >= 20 && icc.compare(16, 4, "RGB ") == 0; }
+
+}  // namespace rururev::image

@@ -1,0 +1,37 @@
+// What a photo says about itself besides its pixels: the colour profile
+// (ICC) and the camera's metadata (EXIF), kept from a loaded picture to the
+// one saved from it, and the EXIF orientation, by which a JPEG picture is
+// turned upright on loading as viewers show it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace rururev::image {
+
+struct PhotoMeta {
+    std::string icc;   // the ICC profile, whole
+    std::string exif;  // the EXIF data from its TIFF header on ("II*\0" or "MM\0*")
+};
+
+// The EXIF orientation, 1 to 8; 1 (upright) when there is none or it is
+// malformed.
+int exif_orientation(const std::string& exif);
+
+// Sets the orientation to 1, where there is one: the saved pixels are upright.
+void reset_orientation(std::string& exif);
+
+// Whether a picture of that orientation is turned a quarter: its width and
+// height swap.
+inline bool swaps_sides(int orientation) { return orientation >= 5 && orientation <= 8; }
+
+// Where the stored pixel (x, y) of a width x height picture shows in the
+// upright one (whose sides are swapped for orientations 5 to 8).
+size_t upright_index(uint32_t x, uint32_t y, uint32_t width, uint32_t height, int orientation);
+
+// Whether the ICC profile is for RGB pixels (a grey picture then keeps its
+// three channels, so that the profile stays valid for it).
+bool is_rgb_profile(const std::string& icc);
+
+}  // namespace rururev::image
