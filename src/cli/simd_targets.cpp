@@ -1,6 +1,6 @@
 #include "cli/simd_targets.h"
 
-#include "simd/dispatch.h"
+#include "engine/dispatch.h"
 
 #if RURUREV_HAVE_HWY
 #include <hwy/highway.h>
