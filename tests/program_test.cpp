@@ -173,9 +173,6 @@ TEST_F(Sequences, FramesAreFilteredInOrderLikeCallsFrameByFrame) {
 }
 
 TEST_F(Sequences, FrameChangeMarkingCarriesItsStoreAcrossFrames) {
-    if (eval_number("librururev.tovoFrameCBA and 1 or 0") == 0) {
-        GTEST_SKIP() << "tovoFrameCBA is not registered yet";
-    }
     check_sequence("tovoFrameCBA", {"0", "10", "10", "10", "2", "0xFF0000", "false"});
 }
 

@@ -1,3 +1,6 @@
+// The preview's server side: the page, its routes and who may ask, and the
+// worker thread that renders in the order asked. What it shows and the Lua
+// state it renders through are the session's (preview_session.cpp).
 #include "cli/preview.h"
 
 #include <algorithm>
@@ -7,7 +10,6 @@
 #include <csignal>
 #include <cstring>
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <new>
@@ -24,9 +26,6 @@
 #include "cli/embedded.h"
 #include "cli/http_server.h"
 #include "cli/preview_session.h"
-#include "image/picture_file.h"
-#include "image/raster_load.h"
-#include "image/video_io.h"
 
 namespace rururev::cli {
 namespace {
