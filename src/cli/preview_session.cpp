@@ -51,13 +51,8 @@ bool load_test_card(Session& s, std::string& error) {
     if (!s.host.run_chunk(test_card_lua, "=test card", {}, error)) return false;
     lua_State* L = s.host.state();
     lua_getglobal(L, "rururev_preview_card");
-    const auto* card = static_cast<const image::Picture*>(lua_touserdata(L, -1));
-    bool ok = card != nullptr && lua_getmetatable(L, -1) != 0;
-    if (ok) {
-        luaL_getmetatable(L, "rururev_image");
-        ok = lua_rawequal(L, -1, -2) != 0 && card->pixels != nullptr;
-        lua_pop(L, 2);
-    }
+    const image::Picture* card = image::to_picture(L, lua_gettop(L));
+    const bool ok = card != nullptr;
     if (ok) {
         s.original.width = card->width;
         s.original.height = card->height;

@@ -35,8 +35,8 @@ bool check_frame_patterns(const std::string& in, const std::string& out, std::st
 
 // Lists the frames of IN and the file each one is written to. A pattern IN
 // numbers its frames from 0 or from 1, whichever exists, up to the first
-// missing number. A folder IN gives its PNG and JPEG files, hidden ones and broken
-// links left out. OUT is a folder (the input's file name kept; created when
+// missing number. A folder IN gives its PNG and JPEG files, hidden ones and
+// broken links left out. OUT is a folder (the input's file name kept; created when
 // IN is a sequence and OUT does not exist), a pattern (numbered like a
 // pattern IN, or from 1 in folder order; its folder created when missing),
 // or, for a single IN, a file (its folder created when missing). Nothing is
