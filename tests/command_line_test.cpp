@@ -7,11 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "cli/chain.h"
-#include "cli/frames.h"
+#include "image/frames.h"
 #include "cli/progress.h"
 #include "cli/raw_video.h"
 
 using namespace rururev::cli;
+using namespace rururev::image;
 
 namespace {
 

@@ -21,9 +21,7 @@ std::vector<uint32_t> every_filter_words() {
         if (name == "tovoAlp0") continue;
         std::vector<uint32_t> px(67 * 5);
         for (uint32_t i = 0; i < px.size(); i++) px[i] = i * 0x9E3779B9u;
-        lua_pushlightuserdata(L, px.data());
-        lua_setglobal(L, "buf");
-        EXPECT_EQ(run_chunk(L, "librururev." + name + "(buf, 67, 5, 10, -20, 30, 2, 4278255360, 1, 2, 0, 1, true)"), "");
+        EXPECT_EQ(call_filter(L, name, px, 67, 5, "10, -20, 30, 2, 4278255360, 1, 2, 0, 1, true"), "") << name;
         words.insert(words.end(), px.begin(), px.end());
     }
     lua_close(L);

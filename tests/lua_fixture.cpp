@@ -35,9 +35,24 @@ void LuaTest::SetUp() { L = open_module_state(); }
 
 void LuaTest::TearDown() { lua_close(L); }
 
-void LuaTest::set_buffer(std::vector<uint32_t>& words, const char* name) {
-    lua_pushlightuserdata(L, words.data());
+void set_buffer(lua_State* L, uint32_t* words, const char* name) {
+    lua_pushlightuserdata(L, words);
     lua_setglobal(L, name);
+}
+
+std::string run_on_buffer(lua_State* L, uint32_t* words, const std::string& code, const char* name) {
+    set_buffer(L, words, name);
+    return run_chunk(L, code);
+}
+
+std::string call_filter(lua_State* L, const std::string& filter, std::vector<uint32_t>& words,
+                        uint32_t w, uint32_t h, const std::string& args) {
+    return run_on_buffer(L, words.data(), "librururev." + filter + "(buf, " + std::to_string(w) + ", " +
+                                              std::to_string(h) + ", " + args + ")");
+}
+
+void LuaTest::set_buffer(std::vector<uint32_t>& words, const char* name) {
+    ::set_buffer(L, words.data(), name);
 }
 
 std::string LuaTest::try_run(const std::string& code) { return run_chunk(L, code); }

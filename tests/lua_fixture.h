@@ -21,6 +21,19 @@ lua_State* open_module_state();
 // Runs a chunk in L and returns its error message, or "" when it succeeded.
 std::string run_chunk(lua_State* L, const std::string& code);
 
+// Makes `name` a global light userdata pointing at the words.
+void set_buffer(lua_State* L, uint32_t* words, const char* name = "buf");
+
+// Runs a chunk in L with `name` pointing at the words; its error message, or
+// "" when it succeeded.
+std::string run_on_buffer(lua_State* L, uint32_t* words, const std::string& code,
+                          const char* name = "buf");
+
+// Calls librururev.FILTER(buf, w, h, ARGS) on the words through L; its error
+// message, or "" when it succeeded.
+std::string call_filter(lua_State* L, const std::string& filter, std::vector<uint32_t>& words,
+                        uint32_t w, uint32_t h, const std::string& args);
+
 class LuaTest : public ::testing::Test {
 protected:
     lua_State* L = nullptr;

@@ -68,9 +68,7 @@ std::vector<std::vector<uint32_t>> run_script(Split split) {
         }
         lua_State* L = second != nullptr && i % 2 == 1 ? second : first;
         std::vector<uint32_t> px = *steps[i].frame;
-        lua_pushlightuserdata(L, px.data());
-        lua_setglobal(L, "buf");
-        EXPECT_EQ(run_chunk(L, steps[i].code), "") << steps[i].code;
+        EXPECT_EQ(run_on_buffer(L, px.data(), steps[i].code), "") << steps[i].code;
         words.push_back(px);
     }
     lua_close(first);
@@ -119,9 +117,7 @@ TEST(ModuleLifetime, RequireAgainAfterClearingPackageLoaded) {
         }
         // Functions from both loads work on a buffer alike.
         std::vector<uint32_t> px = {0x80102030, 0x80102030};
-        lua_pushlightuserdata(L, px.data());
-        lua_setglobal(L, "buf");
-        EXPECT_EQ(run_chunk(L, "old.tovoRGB(buf, 1, 1, 1, 2, 3, 4)\n"
+        EXPECT_EQ(run_on_buffer(L, px.data(), "old.tovoRGB(buf, 1, 1, 1, 2, 3, 4)\n"
                                "new.tovoRGB(buf, 2, 1, 1, 2, 3, 4)"), "");
         EXPECT_EQ(px, (std::vector<uint32_t>{0x88122436, 0x84112233})) << c.clear;
         lua_close(L);

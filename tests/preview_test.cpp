@@ -196,6 +196,21 @@ std::string listening_addresses(int port) {
 
 }  // namespace
 
+// Without IN the page shows the built-in test card: the gallery's original.
+TEST(Preview, WithoutAPictureShowsTheTestCard) {
+    ScratchDir dir;
+    ASSERT_EQ(run_rururev({"gallery", dir / "g"}).status, 0);
+    PreviewServer server("");
+    ASSERT_GT(server.port, 0) << server.line;
+    const Reply original = get(server, "/original.png?token=" + server.token);
+    ASSERT_EQ(original.status, 200) << original.body;
+    const rururev::image::Raster shown = decode(original.body, dir / "shown.png");
+    const rururev::image::Raster card = decode(read_file(dir / "g/original.png"), dir / "card.png");
+    EXPECT_EQ(shown.width, 256u);
+    EXPECT_EQ(shown.height, 192u);
+    EXPECT_TRUE(shown.words == card.words);
+}
+
 TEST(Preview, ListensOnLoopbackAndGivesTheWordsOfApply) {
     ScratchDir dir;
     ASSERT_EQ(run_rururev({"gallery", dir / "g"}).status, 0);

@@ -228,9 +228,7 @@ protected:
         RawClip clip;
         clip.in = bgra_bytes(words);
         for (int f = 0; f < 3; ++f) {
-            lua_pushlightuserdata(L, words.data() + 15 * f);
-            lua_setglobal(L, "frame");
-            run("librururev.tovoRGB(frame, 5, 3, 3, -4, 5, -6)");
+            EXPECT_EQ(run_on_buffer(L, words.data() + 15 * f, "librururev.tovoRGB(buf, 5, 3, 3, -4, 5, -6)"), "");
         }
         clip.out = bgra_bytes(words);
         return clip;

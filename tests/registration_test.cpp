@@ -59,10 +59,8 @@ int probe_reset(lua_State* L) {
     probe_b = probe_base;
     for (size_t i = 0; i < probe_b.size(); i++) probe_b[i] ^= (i * 0x01030507u) & 0x00FFFFFFu;
     rururev::reset_module_state();
-    lua_pushlightuserdata(L, probe_a.data());
-    lua_setglobal(L, "a");
-    lua_pushlightuserdata(L, probe_b.data());
-    lua_setglobal(L, "b");
+    set_buffer(L, probe_a.data(), "a");
+    set_buffer(L, probe_b.data(), "b");
     return 0;
 }
 

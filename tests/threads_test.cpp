@@ -32,11 +32,7 @@ std::vector<std::vector<uint32_t>> every_filter(lua_State* L, uint32_t w, uint32
     for (const std::string& name : filter_names()) {
         if (std::find(skip.begin(), skip.end(), name) != skip.end()) continue;
         std::vector<uint32_t> px = frame;
-        lua_pushlightuserdata(L, px.data());
-        lua_setglobal(L, "buf");
-        const std::string call = "librururev." + name + "(buf, " + std::to_string(w) + ", " +
-                                 std::to_string(h) + ", " + params + ")";
-        EXPECT_EQ(run_chunk(L, call), "") << call;
+        EXPECT_EQ(call_filter(L, name, px, w, h, params), "") << name << "(" << params << ")";
         words.push_back(std::move(px));
     }
     return words;

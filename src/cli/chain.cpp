@@ -5,9 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include <sys/stat.h>
 
-#include "cli/frames.h"
+#include "image/frames.h"
 #include "image/picture_file.h"
 #include "image/png_io.h"
 
@@ -214,19 +213,14 @@ static bool is_given(const ApplyCommand& cmd, const char* option) {
     return std::find(cmd.given.begin(), cmd.given.end(), option) != cmd.given.end();
 }
 
-static bool is_folder(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool check_option_use(const ApplyCommand& cmd, std::string& error) {
     const bool video = writes_video(cmd);
     const image::PictureType type = image::picture_type_to_save(cmd.out);
-    const bool in_sequence = is_frame_pattern(cmd.in) || is_folder(cmd.in);
+    const bool in_sequence = image::is_frame_pattern(cmd.in) || image::is_directory(cmd.in);
     const bool sequence = cmd.raw || video || in_sequence || reads_video(cmd);
     // Into a folder, each file keeps its input's name and so its type: see
     // check_saved_types.
-    const bool into_folder = is_folder(cmd.out) || (in_sequence && !is_frame_pattern(cmd.out));
+    const bool into_folder = image::is_directory(cmd.out) || (in_sequence && !image::is_frame_pattern(cmd.out));
     const bool png = !into_folder && type == image::PictureType::png;
     const bool jpeg = !into_folder && type == image::PictureType::jpeg;
     const std::string out = "'" + cmd.out + "'";
@@ -250,13 +244,13 @@ bool check_option_use(const ApplyCommand& cmd, std::string& error) {
     return true;
 }
 
-bool check_saved_types(const ApplyCommand& cmd, const std::vector<FramePair>& frames, std::string& error) {
+bool check_saved_types(const ApplyCommand& cmd, const std::vector<image::FramePair>& frames, std::string& error) {
     const struct { const char* option; image::PictureType type; const char* what; } options[] = {
         {"--quality", image::PictureType::jpeg, "JPEG"},
         {"--png-level", image::PictureType::png, "PNG"},
     };
     for (const auto& o : options) {
-        const bool used = std::any_of(frames.begin(), frames.end(), [&](const FramePair& f) {
+        const bool used = std::any_of(frames.begin(), frames.end(), [&](const image::FramePair& f) {
             return image::picture_type_to_save(f.out) == o.type;
         });
         if (is_given(cmd, o.option) && !used) {

@@ -9,6 +9,7 @@
 #include "cli/filter_table.h"
 #include "cli/host.h"
 #include "cli/video.h"
+#include "image/frames.h"
 #include "image/png_io.h"
 
 namespace rururev::cli {
@@ -69,8 +70,7 @@ bool check_option_use(const ApplyCommand& cmd, std::string& error);
 
 // The same for the files a sequence writes, once their names are known and
 // before any is read: --quality needs a JPEG among them, --png-level a PNG.
-struct FramePair;
-bool check_saved_types(const ApplyCommand& cmd, const std::vector<FramePair>& frames, std::string& error);
+bool check_saved_types(const ApplyCommand& cmd, const std::vector<image::FramePair>& frames, std::string& error);
 
 // Splits --encoder-options as a shell would: words separated by spaces,
 // quotes ('...' or "...") keeping spaces in a word, backslash escaping the

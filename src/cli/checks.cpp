@@ -33,7 +33,7 @@ constexpr size_t several = static_cast<size_t>(-1);  // a file that is more than
 
 }  // namespace
 
-bool check_frame_outputs(const std::vector<FramePair>& frames, std::string& error) {
+bool check_frame_outputs(const std::vector<image::FramePair>& frames, std::string& error) {
     std::map<FileId, size_t> inputs;
     for (size_t k = 0; k < frames.size(); ++k) {
         FileId id;

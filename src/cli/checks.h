@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/frames.h"
+#include "image/frames.h"
 
 namespace rururev::cli {
 
@@ -15,7 +15,7 @@ namespace rururev::cli {
 // to one output, and an output that cannot be replaced (a folder, or a file
 // the user may not write). A frame written over its own input is allowed:
 // it has been read by then.
-bool check_frame_outputs(const std::vector<FramePair>& frames, std::string& error);
+bool check_frame_outputs(const std::vector<image::FramePair>& frames, std::string& error);
 
 // Refuses stdin or stdout when it was closed at start, an OUT that cannot be
 // replaced, and a stdout that is the input file itself (it would read what

@@ -1,7 +1,7 @@
 // The Lua 5.1 state that rururev runs everything in, set up the way an
 // editor hosts its scripts: the standard libraries, librururev loaded by
-// require from the module directory, and three modules of the program's own
-// preloaded: rururev_image (pictures), rururev_filters (the table of
+// require from the module directory, and three modules preloaded:
+// rururev_image (the picture module, linked in), rururev_filters (the table of
 // buffer filters) and rururev_test_card (the built-in test card).
 #pragma once
 

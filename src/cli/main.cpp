@@ -1,5 +1,6 @@
 // rururev: librururev's filters from the command line. Applies filters or
-// chains of them to PNG files, folders of frames and raw video pipes, runs
+// chains of them to PNG and JPEG pictures, folders and numbered sequences of
+// frames, videos and raw video pipes, runs
 // filter scripts the way an editor hosts them, draws the gallery, and serves
 // a page that previews filters as their parameters move.
 //
@@ -22,7 +23,7 @@
 #include "cli/checks.h"
 #include "cli/embedded.h"
 #include "cli/filter_table.h"
-#include "cli/frames.h"
+#include "image/frames.h"
 #include "cli/guard.h"
 #include "cli/host.h"
 #include "cli/preview.h"
@@ -52,18 +53,18 @@ int usage_error(const std::string& message, const std::vector<FilterSpec>& filte
 }
 
 int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
-    std::vector<FramePair> frames;
+    std::vector<image::FramePair> frames;
     std::string error;
-    if (!plan_frames(cmd.in, cmd.out, frames, error)) return fail(error);
+    if (!image::plan_frames(cmd.in, cmd.out, frames, error)) return fail(error);
     if (!check_saved_types(cmd, frames, error)) {
         std::fprintf(stderr, "rururev: %s\n", error.c_str());
         return exit_usage;
     }
-    const std::string gap = pattern_gap(cmd.in);
+    const std::string gap = image::pattern_gap(cmd.in);
     if (!gap.empty()) std::fprintf(stderr, "rururev: %s\n", gap.c_str());
     if (cmd.output.frames > 0 && cmd.output.frames < frames.size()) frames.resize(cmd.output.frames);
     if (!check_frame_outputs(frames, error) ||
-        !make_output_folders(frames, error) || !apply_sequence(host, cmd, frames, error)) {
+        !image::make_output_folders(frames, error) || !apply_sequence(host, cmd, frames, error)) {
         return fail(error);
     }
     return 0;
@@ -81,7 +82,7 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
             return usage_error(step.function + " is not in this librururev", filters);
         }
     }
-    if (!cmd.raw && !check_frame_patterns(cmd.in, cmd.out, error)) return usage_error(error, filters);
+    if (!cmd.raw && !image::check_frame_patterns(cmd.in, cmd.out, error)) return usage_error(error, filters);
     if (!check_output_name(cmd, error)) {
         std::fprintf(stderr, "rururev: %s\n", error.c_str());
         return exit_usage;
@@ -122,7 +123,7 @@ int gallery(LuaHost& host, const std::vector<std::string>& words,
     if (words.size() == 2 && !image::load_picture(words[1], ignored, error)) return fail(error);
     struct stat st;
     const bool created = stat(words[0].c_str(), &st) != 0;
-    if (!make_folders(words[0], error)) return fail(error);
+    if (!image::make_folders(words[0], error)) return fail(error);
     if (!host.run_chunk(embedded::gallery_lua, "gallery", words, error)) {
         if (created) rmdir(words[0].c_str());  // only when still empty
         return fail(error);

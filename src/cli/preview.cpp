@@ -1,3 +1,6 @@
+// The preview's server side: the page, its routes and who may ask, and the
+// worker thread that renders in the order asked. What it shows and the Lua
+// state it renders through are the session's (preview_session.cpp).
 #include "cli/preview.h"
 
 #include <algorithm>
@@ -7,7 +10,6 @@
 #include <csignal>
 #include <cstring>
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <new>
@@ -23,15 +25,11 @@
 #include "cli/chain.h"
 #include "cli/embedded.h"
 #include "cli/http_server.h"
-#include "image/picture_file.h"
-#include "image/raster_load.h"
-#include "image/video_io.h"
+#include "cli/preview_session.h"
 
 namespace rururev::cli {
 namespace {
 
-// The largest picture the page works on.
-constexpr uint64_t max_preview_pixels = uint64_t{1} << 25;
 // The type of a render request's body, the words of the chain: one that a
 // page of another site cannot send without asking first.
 constexpr char render_type[] = "application/x-rururev-words";
@@ -57,94 +55,6 @@ for _, f in ipairs(filters) do
 end
 rururev_preview_json = "[" .. table.concat(out, ",") .. "]"
 )lua";
-
-// Brings the module back to the state a fresh process starts in, so that a
-// preview gives the words of a one-picture `rururev apply`: every curve
-// point at 0, and the frame store sized for another picture, which makes
-// the next tovoFrameCBA call a first frame.
-constexpr char fresh_state_lua[] = R"lua(
-local lib = require "librururev"
-local image = require "rururev_image"
-local w, h = ...
-local zero = 0
-if lib.tovoInterRGBset then
-  for i = 1, 361 do lib.tovoInterRGBset(0, -zero, i) end
-end
-if lib.tovoFrameCBA then
-  local other = image.new(w * h == 1 and 2 or 1, 1, 0)
-  other:apply(lib.tovoFrameCBA, 0, 0, 0, 0, 1, 0, false)
-end
-)lua";
-
-// Draws the built-in test card into a file.
-constexpr char test_card_lua[] = R"lua(
-local path = ...
-require "rururev_test_card"():save(path)
-)lua";
-
-bool encode_png(const image::Raster& picture, std::string& png, std::string& error) {
-    std::vector<unsigned char> bytes;
-    char message[300];
-    if (!image::png_encode("the preview", picture.width, picture.height, picture.words.data(),
-                           image::png_default_level, bytes, message, sizeof message)) {
-        error = message;
-        return false;
-    }
-    png.assign(bytes.begin(), bytes.end());
-    return true;
-}
-
-// A video's frames, decoded in order: a frame a little later reads on, any
-// other starts the decoder again near it.
-struct VideoSource {
-    image::VideoTools tools;
-    image::VideoInfo info;
-    image::VideoReader reader;
-    uint64_t next = 0;      // the frame the reader gives next
-    uint64_t current = 0;   // the frame in Session::original
-    bool open = false;
-};
-
-// The picture and the one Lua state every request works through, one
-// request at a time.
-struct Session {
-    LuaHost& host;
-    const std::vector<FilterSpec>& filters;
-    image::Raster original;
-    std::string original_png;
-    std::string input_label;
-    std::string filters_json;
-    bool is_video = false;
-    VideoSource video;
-};
-
-// Makes frame n of a video the original; pictures have frame 0 only.
-bool select_frame(Session& s, uint64_t n, std::string& error) {
-    VideoSource& v = s.video;
-    if (v.info.frames > 0 && n >= v.info.frames) n = v.info.frames - 1;
-    if (!s.is_video || (v.open && n == v.current)) return true;
-    // A frame behind, or well ahead: decode from the key frame before it.
-    if (!v.open || n < v.next || n > v.next + 25) {
-        v.reader.stop();
-        if (!v.reader.open(v.tools, s.input_label, v.info, 0, error, n)) return false;
-        v.open = true;
-        v.next = n;
-    }
-    s.original.width = v.info.width;
-    s.original.height = v.info.height;
-    s.original.words.resize(size_t{v.info.width} * v.info.height);
-    while (v.next <= n) {
-        const int got = v.reader.read(s.original.words.data(), error);
-        if (got != 1) {
-            if (got == 0) error = "'" + s.input_label + "' has no frame " + std::to_string(n);
-            v.open = false;
-            return false;
-        }
-        ++v.next;
-    }
-    v.current = n;
-    return encode_png(s.original, s.original_png, error);
-}
 
 // A frame number of the query: digits only, 0 when absent.
 bool parse_frame(const std::string& text, uint64_t& frame) {
@@ -260,11 +170,7 @@ private:
         std::string error;
         if (!select_frame(s_, job.frame, error)) return text_response(500, error);
         if (!job.is_render) return png_response(s_.original_png);
-        const std::vector<std::string> size = {std::to_string(s_.original.width),
-                                               std::to_string(s_.original.height)};
-        if (!s_.host.run_chunk(fresh_state_lua, "=preview", size, error)) {
-            return text_response(500, error);
-        }
+        if (!reset_module(s_, error)) return text_response(500, error);
         if (!set_curve(s_.host, job.cmd.curve, error)) return text_response(400, error);
         ++renders_;
         image::Raster picture = s_.original;
@@ -393,69 +299,6 @@ bool make_token(std::string& token, std::string& error) {
         token += hex;
     }
     return true;
-}
-
-// Opens a picture file and refuses it, from its header, before its pixels
-// are decoded when it is larger than the page works on.
-image::PictureReader* open_within_limit(const char* path, uint32_t* width, uint32_t* height,
-                                        char* error, size_t error_size) {
-    image::PictureReader* reader = image::picture_open(path, width, height, error, error_size);
-    if (reader != nullptr && uint64_t{*width} * *height > max_preview_pixels) {
-        image::picture_close(reader);
-        std::snprintf(error, error_size, "'%s' is too large to preview: at most %llu pixels", path,
-                      static_cast<unsigned long long>(max_preview_pixels));
-        return nullptr;
-    }
-    return reader;
-}
-
-// The built-in test card, drawn by its Lua source into a file of a private
-// folder and read back.
-bool load_test_card(Session& s, std::string& error) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                         "/rururev-preview-XXXXXX";
-    if (mkdtemp(folder.data()) == nullptr) {
-        error = "cannot make a temporary folder: " + std::string(std::strerror(errno));
-        return false;
-    }
-    const std::string path = folder + "/card.png";
-    const bool ok = s.host.run_chunk(test_card_lua, "=test card", {path}, error) &&
-                    image::load_picture(path, s.original, error);
-    unlink(path.c_str());
-    rmdir(folder.c_str());
-    return ok;
-}
-
-// A picture file, or else a video file whose frames the page can choose.
-bool load_input(Session& s, const std::string& input, std::string& error) {
-    s.input_label = input;
-    const std::string too_large = "'" + input + "' is too large to preview: at most " +
-                                  std::to_string(max_preview_pixels) + " pixels";
-    if (input.empty()) {
-        if (!load_test_card(s, error)) return false;
-    } else if (!image::load_raster(input, s.original, error, open_within_limit,
-                                   image::picture_read_pixels, image::picture_close)) {
-        std::string why;
-        VideoSource& v = s.video;
-        if (image::picture_type_of_name(input) != image::PictureType::none) return false;
-        if (!image::find_video_tools(v.tools, why)) {
-            error += "; if it is a video: " + why;
-            return false;
-        }
-        if (!image::probe_video(v.tools, input, v.info, why)) return false;  // the picture's reason
-        if (uint64_t{v.info.width} * v.info.height > max_preview_pixels) {
-            error = too_large;
-            return false;
-        }
-        s.is_video = true;
-        if (!select_frame(s, 0, error)) return false;
-    }
-    if (uint64_t{s.original.width} * s.original.height > max_preview_pixels) {
-        error = too_large;
-        return false;
-    }
-    return s.is_video || encode_png(s.original, s.original_png, error);
 }
 
 // --port: 0 to 65535 in plain digits.

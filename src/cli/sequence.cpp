@@ -13,7 +13,7 @@ unsigned jobs_of(const ApplyCommand& cmd) {
     return cmd.jobs != 0 ? cmd.jobs : std::min(default_jobs(), max_jobs);
 }
 
-bool apply_sequence(LuaHost& host, const ApplyCommand& cmd, const std::vector<FramePair>& frames,
+bool apply_sequence(LuaHost& host, const ApplyCommand& cmd, const std::vector<image::FramePair>& frames,
                     std::string& error) {
     const bool many = frames.size() > 1;
     ProgressBar progress(many ? frames.size() : 0);

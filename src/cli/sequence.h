@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/chain.h"
-#include "cli/frames.h"
+#include "image/frames.h"
 #include "cli/host.h"
 
 namespace rururev::cli {
@@ -17,7 +17,7 @@ unsigned jobs_of(const ApplyCommand& cmd);
 // Filters each picture of `frames` into its output file, in order. Stops at
 // the first picture that cannot be read, filtered or written, with its
 // error; the pictures before it are written.
-bool apply_sequence(LuaHost& host, const ApplyCommand& cmd, const std::vector<FramePair>& frames,
+bool apply_sequence(LuaHost& host, const ApplyCommand& cmd, const std::vector<image::FramePair>& frames,
                     std::string& error);
 
 }  // namespace rururev::cli

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 
 #include "cli/chain.h"
-#include "cli/frames.h"
+#include "image/frames.h"
 #include "cli/progress.h"
 #include "image/picture_file.h"
 #include "image/video_io.h"
@@ -32,11 +32,6 @@ bool parse_whole(const std::string& text, long long low, long long high, long lo
     }
     out = static_cast<long long>(value);
     return true;
-}
-
-bool is_directory(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // The signal that interrupted a video, or 0. While a video runs, SIGINT,
@@ -114,8 +109,8 @@ int parse_output_option(const std::string& option, const std::vector<std::string
 bool writes_video(const ApplyCommand& cmd) { return !cmd.raw && image::is_video_name(cmd.out); }
 
 bool check_output_name(const ApplyCommand& cmd, std::string& error) {
-    if (cmd.raw || writes_video(cmd) || is_directory(cmd.out)) return true;
-    if (!is_frame_pattern(cmd.out) && (is_frame_pattern(cmd.in) || is_directory(cmd.in))) return true;
+    if (cmd.raw || writes_video(cmd) || image::is_directory(cmd.out)) return true;
+    if (!image::is_frame_pattern(cmd.out) && (image::is_frame_pattern(cmd.in) || image::is_directory(cmd.in))) return true;
     if (image::picture_type_to_save(cmd.out) != image::PictureType::none) return true;
     error = "cannot write '" + cmd.out + "': " + image::unknown_type_reason(cmd.out) +
             "; or a video name: .mp4, .m4v, .mov, .mkv or .webm";
@@ -124,7 +119,7 @@ bool check_output_name(const ApplyCommand& cmd, std::string& error) {
 
 bool reads_video(const ApplyCommand& cmd) {
     struct stat st;
-    return !cmd.raw && !is_frame_pattern(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+    return !cmd.raw && !image::is_frame_pattern(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
            image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str());
 }
 
@@ -156,9 +151,9 @@ struct FrameInput {
 
 // The pictures IN gives, the first one's size as the video's.
 bool plan_pictures(const std::string& in, FrameInput& input, image::VideoInfo& info, std::string& error) {
-    std::vector<FramePair> plan;
-    if (!plan_frames(in, "%d", plan, error)) return false;
-    for (const FramePair& f : plan) input.pictures.push_back(f.in);
+    std::vector<image::FramePair> plan;
+    if (!image::plan_frames(in, "%d", plan, error)) return false;
+    for (const image::FramePair& f : plan) input.pictures.push_back(f.in);
     image::Raster first;
     if (!image::load_picture(input.pictures[0], first, error)) return false;
     info.width = first.width;
@@ -170,8 +165,8 @@ bool plan_pictures(const std::string& in, FrameInput& input, image::VideoInfo& i
 // The pattern a video's frames are written to: OUT itself, or numbered
 // PNG files in the folder OUT; "" with the reason for any other OUT.
 std::string frame_pattern_of(const std::string& out, std::string& error) {
-    if (is_frame_pattern(out)) return out;
-    if (!is_directory(out) && (out.empty() || out.back() != '/')) {
+    if (image::is_frame_pattern(out)) return out;
+    if (!image::is_directory(out) && (out.empty() || out.back() != '/')) {
         error = "cannot write '" + out + "': a video gives many frames: name a folder, a video or a pattern "
                 "such as out/%04d.png";
         return "";
@@ -231,7 +226,7 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
     image::VideoWriter writer;
     if ((from_video && !input.video.open(tools, cmd.in, info, cmd.output.frames, error)) ||
         (to_video && !writer.open(tools, cmd.out, info.width, info.height, encode, error)) ||
-        (!to_video && !make_folders(folder_of(format_frame(pattern, 1)), error))) {
+        (!to_video && !image::make_folders(folder_of(image::format_frame(pattern, 1)), error))) {
         return report(error, exit_failure);
     }
     image::SaveOptions saving;
@@ -249,7 +244,7 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
         if (ok && to_video) ok = writer.write(words.data(), error);
         if (ok && !to_video) {
             image::Raster frame{info.width, info.height, std::move(words), {}};
-            ok = image::save_picture(format_frame(pattern, done + 1), frame, saving, error);
+            ok = image::save_picture(image::format_frame(pattern, done + 1), frame, saving, error);
             words.swap(frame.words);
         }
         if (!ok) {

@@ -16,9 +16,8 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
 
-#include "cli/frames.h"
+#include "image/frames.h"
 #include "image/lua_objects.h"
 #include "image/picture_file.h"
 #include "image/picture_object.h"
@@ -29,11 +28,6 @@ namespace rururev::image {
 namespace {
 
 constexpr const char* source_type = "rururev_frames";
-
-bool is_directory(const char* path) {
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 // The picture the iterator last gave, when it has this size; else a new one,
 // which replaces it. Null when out of memory.
@@ -62,14 +56,14 @@ struct FrameSource {
 
 bool open_source(FrameSource* s, const char* source, uint64_t limit, char* error, size_t size) {
     std::string message;
-    if (cli::is_frame_pattern(source) || is_directory(source) || is_picture_file(source)) {
+    if (is_frame_pattern(source) || is_directory(source) || is_picture_file(source)) {
         // Only the inputs of the plan matter; a pattern as OUT creates nothing.
-        std::vector<cli::FramePair> plan;
-        if (!cli::plan_frames(source, "%d", plan, message)) {
+        std::vector<FramePair> plan;
+        if (!plan_frames(source, "%d", plan, message)) {
             copy_message(message, error, size);
             return false;
         }
-        for (const cli::FramePair& f : plan) s->files.push_back(f.in);
+        for (const FramePair& f : plan) s->files.push_back(f.in);
         if (limit > 0 && s->files.size() > limit) s->files.resize(limit);
         return true;
     }

@@ -36,6 +36,15 @@ Picture* check_picture(lua_State* L, int idx) {
     return pic;
 }
 
+Picture* to_picture(lua_State* L, int idx) {
+    auto* pic = static_cast<Picture*>(lua_touserdata(L, idx));
+    if (pic == nullptr || lua_getmetatable(L, idx) == 0) return nullptr;
+    luaL_getmetatable(L, type_name);
+    const bool same = lua_rawequal(L, -1, -2) != 0;
+    lua_pop(L, 2);
+    return same && pic->pixels != nullptr ? pic : nullptr;
+}
+
 // Pushes a picture object with no pixels yet, so that __gc can always run.
 Picture* push_empty_picture(lua_State* L, uint32_t width, uint32_t height) {
     auto* pic = static_cast<Picture*>(lua_newuserdata(L, sizeof(Picture)));

@@ -17,6 +17,10 @@ struct Picture {
 // The picture at idx, or a Lua error.
 Picture* check_picture(lua_State* L, int idx);
 
+// The picture at idx (not a pseudo-index), or null when that is no picture
+// or one already released; never raises an error.
+Picture* to_picture(lua_State* L, int idx);
+
 // Pushes a picture object with no pixels yet, so that __gc can always run.
 Picture* push_empty_picture(lua_State* L, uint32_t width, uint32_t height);
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "cli/frames.h"
+#include "image/frames.h"
 #include "image/lua_objects.h"
 #include "image/picture_file.h"
 #include "image/picture_object.h"
@@ -104,7 +104,7 @@ bool open_writer(FrameWriter* w, const WriterOptions& o, char* error, size_t siz
             at = end == std::string::npos ? words.size() : end;
         }
     }
-    if (cli::is_frame_pattern(w->path)) {
+    if (is_frame_pattern(w->path)) {
         if (picture_type_to_save(w->path) == PictureType::none) {
             copy_message("cannot write '" + w->path + "': " + unknown_type_reason(w->path), error, size);
             return false;
@@ -149,7 +149,7 @@ bool open_writer(FrameWriter* w, const WriterOptions& o, char* error, size_t siz
 bool write_frame(FrameWriter* w, const Picture* pic, char* error, size_t size) {
     std::string message;
     if (!w->is_video) {
-        const std::string name = cli::format_frame(w->path, static_cast<unsigned long>(w->written + 1));
+        const std::string name = format_frame(w->path, static_cast<unsigned long>(w->written + 1));
         if (!picture_save(name.c_str(), pic->width, pic->height, pic->pixels, w->saving, error, size)) return false;
     } else if (w->written > 0 && (pic->width != w->width || pic->height != w->height)) {
         copy_message("cannot write '" + w->path + "': frame " + std::to_string(w->written + 1) + " is " +

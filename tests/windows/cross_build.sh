@@ -68,7 +68,7 @@ for target in "win32 i686 pei-i386" "win64 x86_64 pei-x86-64"; do
 
   sh tests/windows/compare_frames.sh "$name" "$dir" "$build" "${FRAME_REPS:-3}" || status=1
 
-  sh tests/windows/package.sh "$dir/librururev.dll" "$name" dist || status=1
+  sh packaging/windows/package.sh "$dir/librururev.dll" "$name" dist || status=1
 done
 [ -x /usr/lib/wine/wineserver ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
 exit $status

@@ -1,12 +1,12 @@
-// Which pictures an apply command reads and writes: one file, every PNG of
-// a folder in natural order (frame2 before frame10), or the numbered files
+// Which pictures an apply command reads and writes: one file, every PNG and
+// JPEG of a folder in natural order (frame2 before frame10), or the numbered files
 // of a printf pattern such as frames/%04d.png.
 #pragma once
 
 #include <string>
 #include <vector>
 
-namespace rururev::cli {
+namespace rururev::image {
 
 // True when `pattern` holds exactly one number conversion, %d with an
 // optional 0 flag and width (%05d), and otherwise only %% escapes.
@@ -15,6 +15,9 @@ bool is_frame_pattern(const std::string& pattern);
 // The pattern with its conversion replaced by n; only patterns accepted by
 // is_frame_pattern are formatted, the user's text is never a printf format.
 std::string format_frame(const std::string& pattern, unsigned long n);
+
+// True when path names a folder, links followed.
+bool is_directory(const std::string& path);
 
 // Orders names with runs of digits compared as numbers.
 bool natural_less(const std::string& a, const std::string& b);
@@ -32,8 +35,8 @@ bool check_frame_patterns(const std::string& in, const std::string& out, std::st
 
 // Lists the frames of IN and the file each one is written to. A pattern IN
 // numbers its frames from 0 or from 1, whichever exists, up to the first
-// missing number. A folder IN gives its PNG files, hidden ones and broken
-// links left out. OUT is a folder (the input's file name kept; created when
+// missing number. A folder IN gives its PNG and JPEG files, hidden ones and
+// broken links left out. OUT is a folder (the input's file name kept; created when
 // IN is a sequence and OUT does not exist), a pattern (numbered like a
 // pattern IN, or from 1 in folder order; its folder created when missing),
 // or, for a single IN, a file (its folder created when missing). Nothing is
@@ -52,4 +55,4 @@ bool make_output_folders(const std::vector<FramePair>& frames, std::string& erro
 // Creates a folder and its missing parents.
 bool make_folders(const std::string& path, std::string& error);
 
-}  // namespace rururev::cli
+}  // namespace rururev::image

@@ -1,4 +1,4 @@
-#include "cli/frames.h"
+#include "image/frames.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,7 +11,7 @@
 
 #include "image/picture_file.h"
 
-namespace rururev::cli {
+namespace rururev::image {
 
 namespace {
 
@@ -54,11 +54,6 @@ std::string unescape(const std::string& text) {
         if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%') ++i;
     }
     return out;
-}
-
-bool is_directory(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // A regular file, links followed: a broken link is none.
@@ -114,6 +109,11 @@ std::vector<unsigned long> pattern_numbers(const std::string& pattern) {
 }
 
 }  // namespace
+
+bool is_directory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 bool is_frame_pattern(const std::string& pattern) {
     Conversion c;
@@ -284,4 +284,4 @@ bool make_folders(const std::string& path, std::string& error) {
     return true;
 }
 
-}  // namespace rururev::cli
+}  // namespace rururev::image
