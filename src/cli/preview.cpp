@@ -26,6 +26,7 @@
 #include "cli/embedded.h"
 #include "cli/http_server.h"
 #include "cli/preview_session.h"
+#include "image/child_process.h"
 
 namespace rururev::cli {
 namespace {
@@ -394,7 +395,9 @@ int preview(LuaHost& host, const std::vector<FilterSpec>& filters,
     if (!served) std::fprintf(stderr, "rururev: %s\n", error.c_str());
     if (!worker.stop(stop_wait_ms)) {
         // A filter cannot be interrupted inside one call on a large
-        // picture: the process ends without waiting for it.
+        // picture: the process ends without waiting for it, and without
+        // leaving a video decoder of the worker's behind.
+        image::stop_listed_children();
         std::fflush(nullptr);
         _exit(served ? 0 : 1);
     }
