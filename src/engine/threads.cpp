@@ -18,8 +18,8 @@ bool start(void (*run)(void*), void* arg, os::Thread* thread) {
 }
 
 // The workers and the call they work for, all under os::lock. A call hands
-// out its parts 1 to parts - 1 by `next`; each worker takes the next one
-// left whenever it wakes.
+// out every part but the first (which the calling thread runs) by `next`;
+// each worker takes the next one left whenever it wakes.
 struct Workers {
     unsigned holders = 0;  // Lua states holding the workers
     unsigned count = 0;
