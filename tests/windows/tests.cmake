@@ -30,7 +30,7 @@ set_target_properties(rururev_lua51 PROPERTIES
 file(GLOB RURUREV_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/windows/*_test.cpp)
 list(FILTER RURUREV_TEST_SOURCES EXCLUDE REGEX
-  "/(program|command_line|image_module|png_io|preview|video|threads)_test\\.cpp$")
+  "/(program|command_line|image_module|png_io|jpeg_io|preview|video|threads)_test\\.cpp$")
 add_executable(rururev_tests ${RURUREV_TEST_SOURCES}
   ${CMAKE_CURRENT_SOURCE_DIR}/lua_fixture.cpp ${CMAKE_CURRENT_SOURCE_DIR}/identity.cpp)
 target_include_directories(rururev_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
