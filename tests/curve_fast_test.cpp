@@ -25,6 +25,7 @@ Curve curve_of(double (*point)(int)) {
 const Curve flat = curve_of([](int) { return 0.0; });
 const Curve wave = curve_of([](int k) { return 37.5 * std::sin(k * 0.07) - 3.25; });
 const Curve saw = curve_of([](int k) { return (k % 7 - 3) * 123.456; });
+const Curve fine = curve_of([](int k) { return k % 2 ? (k % 9 - 4) / 256.0 : k % 9 - 4; });  // and 256ths
 const Curve huge = curve_of([](int k) { return k % 2 ? 1e12 : -1e12; });
 const Curve odd = curve_of([](int k) {
     const double inf = std::numeric_limits<double>::infinity();
@@ -70,6 +71,8 @@ const identity::Case hsv_cases[] = {
     IDENTITY_CASE(tovoInterHSV(d, w * h, flat.data(), 0, 3, 0)),
     IDENTITY_CASE(tovoInterHSV(d, w * h, huge.data(), 100, 1, 200)),
     IDENTITY_CASE(tovoInterHSV(d, w * h, odd.data(), 100, 2, 200)),
+    IDENTITY_CASE(tovoInterHSV(d, w * h, fine.data(), 100, 1, 256)),
+    IDENTITY_CASE(tovoInterHSV(d, w * h, fine.data(), 37, 1, 256)),
 };
 
 }  // namespace

@@ -46,6 +46,9 @@ const identity::Case levels_cases[] = {
     IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 300, -40, 7, 150, 400, -30)),
     IDENTITY_CASE(tovoHighShadowDoder(d, w * h, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MIN,
                                       INT32_MAX, INT32_MIN)),
+    IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 255, 0, 0, 1, 255, 0)),
+    IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 255, 0, 0, 101, 255, 0)),
+    IDENTITY_CASE(tovoHighShadowDoder(d, w * h, 200, 10, -3, 127, 250, 5)),
 };
 
 const identity::Case negative_cases[] = {

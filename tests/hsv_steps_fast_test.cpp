@@ -3,8 +3,9 @@
 // the forward conversions over all 2^24 colours, the raised saturation over
 // every (range, cmax) pair it can meet, and the back conversions over every
 // hue below the limit with every saturation and value, whole or in whole
-// hundredths.
+// hundredths, and with the saturation moved anywhere.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -69,7 +70,7 @@ int64_t CheckRaisedSaturation() {
 }
 
 // The colours the plain back conversions give whole H, S and V, packed.
-uint32_t PlainBack(int32_t h, int32_t s, double v) {
+uint32_t PlainBack(int32_t h, double s, double v) {
     int r = 0, g = 0, b = 0;
     HSV2RGB(h, s, v, &r, &g, &b);
     return pack(0, clamp255(r), clamp255(g), clamp255(b));
@@ -132,6 +133,31 @@ int64_t CheckHundredthsBack() {
     return -1;
 }
 
+// a << 18 | kind << 16 | h << 8 | v: saturations moved to each step a / D (kind 0) and to the least (1)
+// and greatest (2) doubles between two steps; levels fall as it grows, so right at both is right between.
+int64_t CheckSteppedSaturationBack() {
+    const WI di;
+    HWY_ALIGN uint32_t out[HWY_MAX_BYTES / 4];
+    for (int32_t a = 0, last = 255 * kSaturationSteps; a <= last; a++) {
+        const double step = double(a) / kSaturationSteps, next = double(a + 1) / kSaturationSteps;
+        const double kinds[3] = {step, std::nextafter(step, next), std::nextafter(next, step)};
+        for (int32_t kind = 0; kind < (a < last ? 3 : 1); kind++) {
+            const int32_t packed = a | (kind > 0 ? 1 << 16 : 0);
+            const double fraction = kinds[kind] / 255.0;
+            for (int32_t h = 0; h <= 60; h++) {
+                for (int32_t at = 0; at < 256; at += static_cast<int32_t>(hn::Lanes(di))) {
+                    hn::Store(SteppedSaturationBack(hn::Set(di, h), hn::Zero(di), hn::Iota(di, at), &packed, &fraction),
+                              WU(), out);
+                    for (int32_t v = at; v < at + static_cast<int32_t>(hn::Lanes(di)); v++) {
+                        if (PlainBack(h, kinds[kind], v) != out[v - at]) return int64_t{a} << 18 | kind << 16 | h << 8 | v;
+                    }
+                }
+            }
+        }
+    }
+    return -1;
+}
+
 }  // namespace rururev::simd::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -144,6 +170,7 @@ HWY_EXPORT(CheckForward);
 HWY_EXPORT(CheckRaisedSaturation);
 HWY_EXPORT(CheckBack);
 HWY_EXPORT(CheckHundredthsBack);
+HWY_EXPORT(CheckSteppedSaturationBack);
 }  // namespace rururev::simd
 
 namespace {
@@ -172,6 +199,7 @@ TEST(HsvStepsFast, BackEveryColourOfWholeHues) {
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckBack)(false); }), "");
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckBack)(true); }), "");
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckHundredthsBack)(); }), "");
+    EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckSteppedSaturationBack)(); }), "");
 }
 
 }  // namespace

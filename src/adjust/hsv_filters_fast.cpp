@@ -317,6 +317,8 @@ static void highlight_shadow(uint32_t* data, uint32_t count, bool value, int32_t
         }
         if (hundredths) return simd::hundredths_value_moved(data, count, packed, remap);
     }
+    // New saturations in range, fractions included (gains other than 100).
+    if (!value && in_range) return simd::saturation_moved(data, count, remap);
     HWY_DYNAMIC_DISPATCH(simd::LevelsWords)(data, count, remap, value, in_range);
 }
 

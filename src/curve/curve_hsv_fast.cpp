@@ -119,6 +119,8 @@ void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t 
                                             : simd::Moved::none;
         return simd::whole_moved(data, count, whole_moved, which);
     }
+    // Moved saturations, always 0 to 255, fractions included.
+    if (t3 == 1) return simd::saturation_moved(data, count, moved);
     // Finite moved hues of any size: each one's sector and fraction, as
     // HSV2RGB takes them from it, once per call.
     if (t3 == 0 && finite) {

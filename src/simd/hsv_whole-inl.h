@@ -108,11 +108,13 @@ HWY_INLINE VWI WholeClamp255(VWI x) {
 }
 
 // round((1 - s g) V) for every lane in double steps, as the back
-// conversions compute their levels p, q and t, with s = S / 255, g looked
-// up by index in `g` (1 when g is null: the level p) and V = values[level].
-// Taken by the lanes that need the double steps' own rounding.
+// conversions compute their levels p, q and t, with s = fractions[S] (S / 255
+// by default), g looked up by index in `g` (1 when g is null: the level p)
+// and V = values[level]. Taken by the lanes that need the double steps' own
+// rounding.
 static HWY_NOINLINE VWI DoubleLevelOf(VWI index, VWI s, VWI level, const double* HWY_RESTRICT g,
-                                      const double* HWY_RESTRICT values) {
+                                      const double* HWY_RESTRICT values,
+                                      const double* HWY_RESTRICT fractions = kSaturationFractions.data()) {
     const WI di;
     const D d;
     const DI dpart;
@@ -124,7 +126,7 @@ static HWY_NOINLINE VWI DoubleLevelOf(VWI index, VWI s, VWI level, const double*
     hn::StoreU(level, di, ll);
     const auto load = [&](const int32_t* from) { return hn::PromoteTo(d64, hn::LoadU(dpart, from)); };
     for (size_t part = 0; part < hn::Lanes(di); part += hn::Lanes(dpart)) {
-        const auto sd = hn::GatherIndex(d, kSaturationFractions.data(), load(ss + part));
+        const auto sd = hn::GatherIndex(d, fractions, load(ss + part));
         const auto sg = g == nullptr ? sd : hn::Mul(sd, hn::GatherIndex(d, g, load(at + part)));
         const auto c = hn::Mul(hn::Sub(hn::Set(d, 1.0), sg), hn::GatherIndex(d, values, load(ll + part)));
         hn::StoreU(hn::DemoteTo(dpart, RoundUpHalf(d, c)), dpart, out + part);
@@ -213,22 +215,22 @@ HWY_INLINE VWU WholeBack(VWI h, VWI s, VWI v) {
 
 // round(n / kDen) for n >= 0 with n + kDen / 2 below 2^31 and a quotient
 // below 2^22, kDen even, by a single-precision estimate set right by the
-// exact remainder; `half` holds the lanes where n / kDen is exactly a half.
+// exact remainder; `rest` gets (n + kDen / 2) mod kDen, which is 0 exactly
+// where n / kDen is a half.
 template <int32_t kDen>
-HWY_INLINE VWI RoundedQuotient(VWI n, hn::Mask<WI>* half) {
+HWY_INLINE VWI RoundedQuotient(VWI n, VWI* rest) {
     const WI di;
     const WF df;
     const auto den = hn::Set(di, kDen), one = hn::Set(di, 1);
     const auto y = hn::Add(n, hn::Set(di, kDen / 2));
     auto q = WholeToInt(hn::Floor(hn::Mul(hn::ConvertTo(df, y), hn::Set(df, 1.0f / kDen))));
-    auto rest = hn::Sub(y, hn::Mul(q, den));
-    const auto low = hn::Lt(rest, hn::Zero(di));
+    auto r = hn::Sub(y, hn::Mul(q, den));
+    const auto low = hn::Lt(r, hn::Zero(di));
     q = hn::IfThenElse(low, hn::Sub(q, one), q);
-    rest = hn::IfThenElse(low, hn::Add(rest, den), rest);
-    const auto high = hn::Gt(rest, hn::Set(di, kDen - 1));
+    r = hn::IfThenElse(low, hn::Add(r, den), r);
+    const auto high = hn::Gt(r, hn::Set(di, kDen - 1));
     q = hn::IfThenElse(high, hn::Add(q, one), q);
-    rest = hn::IfThenElse(high, hn::Sub(rest, den), rest);
-    *half = hn::Eq(rest, hn::Zero(di));
+    *rest = hn::IfThenElse(high, hn::Sub(r, den), r);
     return q;
 }
 
@@ -246,9 +248,10 @@ HWY_INLINE VWU HundredthsBack(VWI h, VWI s, VWI level, const int32_t* HWY_RESTRI
     const auto ii = SectorOf(h, &k);
     const auto entry = hn::GatherIndex(di, packed, level);
     const auto n = hn::And(entry, hn::Set(di, 0xFFFF));
-    hn::Mask<WI> p_half, x_half;
-    auto p = RoundedQuotient<25500>(hn::Mul(n, hn::Sub(hn::Set(di, 255), s)), &p_half);
-    auto x = RoundedQuotient<1530000>(hn::Mul(n, hn::Sub(hn::Set(di, 15300), hn::Mul(s, k))), &x_half);
+    VWI p_rest, x_rest;
+    auto p = RoundedQuotient<25500>(hn::Mul(n, hn::Sub(hn::Set(di, 255), s)), &p_rest);
+    auto x = RoundedQuotient<1530000>(hn::Mul(n, hn::Sub(hn::Set(di, 15300), hn::Mul(s, k))), &x_rest);
+    const auto p_half = hn::Eq(p_rest, hn::Zero(di)), x_half = hn::Eq(x_rest, hn::Zero(di));
     if (HWY_UNLIKELY(!hn::AllFalse(di, p_half))) {
         p = hn::IfThenElse(p_half, DoubleLevelOf(h, s, level, nullptr, values), p);
     }
@@ -256,6 +259,44 @@ HWY_INLINE VWU HundredthsBack(VWI h, VWI s, VWI level, const int32_t* HWY_RESTRI
         x = hn::IfThenElse(x_half, DoubleLevelOf(h, s, level, kHueFractions.data(), values), x);
     }
     return BySectorWords(ii, hn::ShiftRight<16>(entry), x, p);
+}
+
+// Moved saturations are held in steps of 1 / kSaturationSteps.
+constexpr int32_t kSaturationSteps = 128;
+
+// The back conversion of HSV2RGB for whole hues below kWholeHues and whole V
+// 0 to 255 with the saturation of level S moved to any S' in 0 to 255, held
+// as A = floor(S' D) (D = kSaturationSteps) and d, 1 when S' lies above A / D:
+// packed[S] is A | d << 16 and fractions[S] is S' / 255 as HSV2RGB takes it.
+// In exact integers at S' = A / D (k as in WholeBack),
+//   p = round(V (255 D - A) / 255 D)   and   x = round(V (15300 D - A k) / 15300 D);
+// at S' = (A + d) / D the numerators are smaller by V d and V k d. Each
+// level falls as S' grows, in exact numbers and in the double steps alike
+// (every rounded step is monotone in S'), so where both ends round alike and
+// neither is a half (the remainder of the rounded quotient exceeds that
+// decrease), every S' between them gets that level from the double steps too.
+// Other lanes take the double steps themselves.
+HWY_INLINE VWU SteppedSaturationBack(VWI h, VWI level, VWI v, const int32_t* HWY_RESTRICT packed,
+                                     const double* HWY_RESTRICT fractions) {
+    constexpr int32_t kP = 255 * kSaturationSteps, kX = 15300 * kSaturationSteps;
+    const WI di;
+    VWI k;
+    const auto ii = SectorOf(h, &k);
+    const auto entry = hn::GatherIndex(di, packed, level);
+    const auto a = hn::And(entry, hn::Set(di, 0xFFFF)), d = hn::ShiftRight<16>(entry);
+    const auto vk = hn::Mul(v, k);
+    VWI p_rest, x_rest;
+    auto p = RoundedQuotient<kP>(hn::Mul(v, hn::Sub(hn::Set(di, kP), a)), &p_rest);
+    auto x = RoundedQuotient<kX>(hn::Sub(hn::Mul(v, hn::Set(di, kX)), hn::Mul(a, vk)), &x_rest);
+    const auto p_double = hn::Not(hn::Gt(p_rest, hn::Mul(v, d))), x_double = hn::Not(hn::Gt(x_rest, hn::Mul(vk, d)));
+    if (HWY_UNLIKELY(!hn::AllFalse(di, p_double))) {
+        p = hn::IfThenElse(p_double, DoubleLevelOf(h, level, v, nullptr, kWholeLevels.data(), fractions), p);
+    }
+    if (HWY_UNLIKELY(!hn::AllFalse(di, x_double))) {
+        x = hn::IfThenElse(x_double,
+                           DoubleLevelOf(h, level, v, kHueFractions.data(), kWholeLevels.data(), fractions), x);
+    }
+    return BySectorWords(ii, v, x, p);
 }
 
 // Rewrites count words in place in full-width 32-bit vectors (TransformWords
@@ -277,7 +318,8 @@ HWY_INLINE hn::Mask<WU> WholeVisible(VWU words) {
 // kMode 4, hues moved anywhere: `moved` then holds each hue's sector (0 to
 // 5) and `fractions` its g as DoubleLevel takes it. Or, kMode 5, values
 // moved to whole hundredths: `moved` and `fractions` are HundredthsBack's
-// packed table and values.
+// packed table and values. Or, kMode 6, saturations moved anywhere in 0 to
+// 255: SteppedSaturationBack's packed table and fractions.
 template <int kMode>
 HWY_INLINE void WholeRoundTripWords(uint32_t* HWY_RESTRICT data, size_t count,
                                     const int32_t* HWY_RESTRICT moved,
@@ -289,7 +331,9 @@ HWY_INLINE void WholeRoundTripWords(uint32_t* HWY_RESTRICT data, size_t count,
         if (kMode == 1) hsv.s = hn::GatherIndex(di, moved, hsv.s);
         if (kMode == 2) hsv.v = hn::GatherIndex(di, moved, hsv.v);
         VWU colours;
-        if (kMode == 5) {
+        if (kMode == 6) {
+            colours = SteppedSaturationBack(hsv.h, hsv.s, hsv.v, moved, fractions);
+        } else if (kMode == 5) {
             colours = HundredthsBack(hsv.h, hsv.s, hsv.v, moved, fractions);
         } else if (kMode == 4) {
             const auto x = DoubleLevel(hsv.h, hsv.s, hsv.v, fractions);

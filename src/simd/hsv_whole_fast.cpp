@@ -1,6 +1,8 @@
 // The whole-number HSV round trip with one component moved by a table.
 #include "simd/hsv_whole.h"
 
+#include <cmath>
+
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "simd/hsv_whole_fast.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -12,6 +14,7 @@ HWY_BEFORE_NAMESPACE();
 namespace rururev::simd::HWY_NAMESPACE {
 
 static_assert(kWholeHues == whole_hue_limit, "one hue limit for the steps and their callers");
+static_assert(kSaturationSteps == saturation_steps, "one saturation step for the steps and their callers");
 
 void WholeMovedWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* HWY_RESTRICT moved,
                      Moved which) {
@@ -33,6 +36,11 @@ void HundredthsValueWords(uint32_t* HWY_RESTRICT data, size_t count, const int32
     WholeRoundTripWords<5>(data, count, packed, values);
 }
 
+void SteppedSaturationWords(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* HWY_RESTRICT packed,
+                            const double* HWY_RESTRICT fractions) {
+    WholeRoundTripWords<6>(data, count, packed, fractions);
+}
+
 }  // namespace rururev::simd::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -41,6 +49,7 @@ namespace rururev::simd {
 HWY_EXPORT(WholeMovedWords);
 HWY_EXPORT(HueTableWords);
 HWY_EXPORT(HundredthsValueWords);
+HWY_EXPORT(SteppedSaturationWords);
 
 void whole_moved(uint32_t* data, size_t count, const int32_t* moved, Moved which) {
     HWY_DYNAMIC_DISPATCH(WholeMovedWords)(data, count, moved, which);
@@ -52,6 +61,20 @@ void hue_table_moved(uint32_t* data, size_t count, const int32_t* sectors, const
 
 void hundredths_value_moved(uint32_t* data, size_t count, const int32_t* packed, const double* values) {
     HWY_DYNAMIC_DISPATCH(HundredthsValueWords)(data, count, packed, values);
+}
+
+void saturation_moved(uint32_t* data, size_t count, const double* moved) {
+    // Each moved saturation as its step below (scaling by a power of two is
+    // exact) and whether it lies above that step.
+    int32_t packed[256];
+    double fractions[256];
+    for (int level = 0; level < 256; level++) {
+        const double scaled = moved[level] * saturation_steps;
+        const double step = std::floor(scaled);
+        packed[level] = static_cast<int32_t>(step) | (scaled > step ? 1 << 16 : 0);
+        fractions[level] = moved[level] / 255.0;
+    }
+    HWY_DYNAMIC_DISPATCH(SteppedSaturationWords)(data, count, packed, fractions);
 }
 }  // namespace rururev::simd
 #endif  // HWY_ONCE
