@@ -76,6 +76,9 @@ std::vector<BenchFilter> bench_filters() {
               tovoFrameCBA(d, w * h, frame_store(), 10, 10, 10, 4, 0x00FF0000, true)),
         ENTRY("tovoInterRGB", "tovoInterRGB", "100, 0, 200", tovoInterRGB(d, w * h, pointy, 100, 0, 200)),
         ENTRY("tovoInterHSV", "tovoInterHSV", "100, 0, 200", tovoInterHSV(d, w * h, pointy, 100, 0, 200)),
+        // The saturation through the curve: moved by fractions, and not moved at all.
+        ENTRY("tovoInterHSV:saturation", "tovoInterHSV", "100, 1, 256", tovoInterHSV(d, w * h, pointy, 100, 1, 256)),
+        ENTRY("tovoInterHSV:still", "tovoInterHSV", "100, 1, 0", tovoInterHSV(d, w * h, pointy, 100, 1, 0)),
         COUNT_FILTER(tovoHighShadow, 230, 20, 0, 100, 255, 0),
         COUNT_FILTER(tovoHighShadowDoder, 230, 20, 0, 100, 255, 0),
         // Gains other than 100, as scripts pass them.

@@ -104,52 +104,37 @@ int64_t CheckBack(bool hsv8) {
 
 // n << 16 | h << 8 | s: the back conversion of values in whole hundredths
 // n / 100 (0 to 25500) with every saturation, for the hues 0 to 60, which
-// meet every k of both kinds of sector.
-int64_t CheckHundredthsBack() {
+// meet every k of both kinds of sector. Or, moved, of every value s with the
+// saturation moved to 0, or between steps a = n / 2 and a + 1 of 1 / D, to
+// the least double above a (n even) and to a + 1 (odd); levels fall as the
+// saturation grows, so right at both is right for all between.
+int64_t CheckHundredthsBack(bool moved) {
     const WI di;
     const size_t lanes = hn::Lanes(di);
     HWY_ALIGN uint32_t out[HWY_MAX_BYTES / 4];
     int32_t packed[256];
-    double values[256];
-    for (int32_t first = 0; first <= 25500; first += 256) {
+    double values[256], fractions[256];
+    const int32_t last = moved ? 2 * 255 * kSaturationSteps : 25500;
+    for (int32_t first = 0; first <= last; first += 256) {
         for (int32_t i = 0; i < 256; i++) {
             values[i] = std::min(first + i, 25500) / 100.0;
             packed[i] = std::min(first + i, 25500) | trunc_to_int(values[i]) << 16;
+            const int32_t n = std::min(first + i, last), a = n / 2 % (255 * kSaturationSteps);
+            const double step = double(a) / kSaturationSteps, next = double(a + 1) / kSaturationSteps;
+            if (moved) values[i] = n == last ? 0.0 : n % 2 ? next : std::nextafter(step, next);
+            if (moved) packed[i] = n == last ? 0 : a | ~0xFFFF;
+            fractions[i] = values[i] / 255.0;
         }
         for (int32_t h = 0; h <= 60; h++) {
             for (int32_t s = 0; s < 256; s++) {
                 for (int32_t at = 0; at < 256; at += static_cast<int32_t>(lanes)) {
-                    hn::Store(HundredthsBack(hn::Set(di, h), hn::Set(di, s), hn::Iota(di, at), packed, values),
-                              WU(), out);
+                    const auto hv = hn::Set(di, h), sv = hn::Set(di, s), at_v = hn::Iota(di, at);
+                    hn::Store(moved ? SteppedSaturationBack(hv, at_v, sv, packed, fractions)
+                                    : HundredthsBack(hv, sv, at_v, packed, values), WU(), out);
                     for (size_t i = 0; i < lanes; i++) {
-                        if (PlainBack(h, s, values[at + i]) != out[i]) {
+                        if ((moved ? PlainBack(h, values[at + i], s) : PlainBack(h, s, values[at + i])) != out[i]) {
                             return int64_t{packed[at + i] & 0xFFFF} << 16 | h << 8 | s;
                         }
-                    }
-                }
-            }
-        }
-    }
-    return -1;
-}
-
-// a << 18 | kind << 16 | h << 8 | v: saturations moved to each step a / D (kind 0) and to the least (1)
-// and greatest (2) doubles between two steps; levels fall as it grows, so right at both is right between.
-int64_t CheckSteppedSaturationBack() {
-    const WI di;
-    HWY_ALIGN uint32_t out[HWY_MAX_BYTES / 4];
-    for (int32_t a = 0, last = 255 * kSaturationSteps; a <= last; a++) {
-        const double step = double(a) / kSaturationSteps, next = double(a + 1) / kSaturationSteps;
-        const double kinds[3] = {step, std::nextafter(step, next), std::nextafter(next, step)};
-        for (int32_t kind = 0; kind < (a < last ? 3 : 1); kind++) {
-            const int32_t packed = a | (kind > 0 ? 1 << 16 : 0);
-            const double fraction = kinds[kind] / 255.0;
-            for (int32_t h = 0; h <= 60; h++) {
-                for (int32_t at = 0; at < 256; at += static_cast<int32_t>(hn::Lanes(di))) {
-                    hn::Store(SteppedSaturationBack(hn::Set(di, h), hn::Zero(di), hn::Iota(di, at), &packed, &fraction),
-                              WU(), out);
-                    for (int32_t v = at; v < at + static_cast<int32_t>(hn::Lanes(di)); v++) {
-                        if (PlainBack(h, kinds[kind], v) != out[v - at]) return int64_t{a} << 18 | kind << 16 | h << 8 | v;
                     }
                 }
             }
@@ -170,7 +155,6 @@ HWY_EXPORT(CheckForward);
 HWY_EXPORT(CheckRaisedSaturation);
 HWY_EXPORT(CheckBack);
 HWY_EXPORT(CheckHundredthsBack);
-HWY_EXPORT(CheckSteppedSaturationBack);
 }  // namespace rururev::simd
 
 namespace {
@@ -198,8 +182,11 @@ TEST(HsvStepsFast, ForwardEveryColour) {
 TEST(HsvStepsFast, BackEveryColourOfWholeHues) {
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckBack)(false); }), "");
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckBack)(true); }), "");
-    EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckHundredthsBack)(); }), "");
-    EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckSteppedSaturationBack)(); }), "");
+    EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckHundredthsBack)(false); }), "");
+}
+
+TEST(HsvStepsFast, BackOfMovedSaturationsEveryColour) {
+    EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckHundredthsBack)(true); }), "");
 }
 
 }  // namespace

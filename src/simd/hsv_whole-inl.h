@@ -215,22 +215,22 @@ HWY_INLINE VWU WholeBack(VWI h, VWI s, VWI v) {
 
 // round(n / kDen) for n >= 0 with n + kDen / 2 below 2^31 and a quotient
 // below 2^22, kDen even, by a single-precision estimate set right by the
-// exact remainder; `rest` gets (n + kDen / 2) mod kDen, which is 0 exactly
-// where n / kDen is a half.
+// exact remainder; `half` holds the lanes where n / kDen is exactly a half.
 template <int32_t kDen>
-HWY_INLINE VWI RoundedQuotient(VWI n, VWI* rest) {
+HWY_INLINE VWI RoundedQuotient(VWI n, hn::Mask<WI>* half) {
     const WI di;
     const WF df;
     const auto den = hn::Set(di, kDen), one = hn::Set(di, 1);
     const auto y = hn::Add(n, hn::Set(di, kDen / 2));
     auto q = WholeToInt(hn::Floor(hn::Mul(hn::ConvertTo(df, y), hn::Set(df, 1.0f / kDen))));
-    auto r = hn::Sub(y, hn::Mul(q, den));
-    const auto low = hn::Lt(r, hn::Zero(di));
+    auto rest = hn::Sub(y, hn::Mul(q, den));
+    const auto low = hn::Lt(rest, hn::Zero(di));
     q = hn::IfThenElse(low, hn::Sub(q, one), q);
-    r = hn::IfThenElse(low, hn::Add(r, den), r);
-    const auto high = hn::Gt(r, hn::Set(di, kDen - 1));
+    rest = hn::IfThenElse(low, hn::Add(rest, den), rest);
+    const auto high = hn::Gt(rest, hn::Set(di, kDen - 1));
     q = hn::IfThenElse(high, hn::Add(q, one), q);
-    *rest = hn::IfThenElse(high, hn::Sub(r, den), r);
+    rest = hn::IfThenElse(high, hn::Sub(rest, den), rest);
+    *half = hn::Eq(rest, hn::Zero(di));
     return q;
 }
 
@@ -248,10 +248,9 @@ HWY_INLINE VWU HundredthsBack(VWI h, VWI s, VWI level, const int32_t* HWY_RESTRI
     const auto ii = SectorOf(h, &k);
     const auto entry = hn::GatherIndex(di, packed, level);
     const auto n = hn::And(entry, hn::Set(di, 0xFFFF));
-    VWI p_rest, x_rest;
-    auto p = RoundedQuotient<25500>(hn::Mul(n, hn::Sub(hn::Set(di, 255), s)), &p_rest);
-    auto x = RoundedQuotient<1530000>(hn::Mul(n, hn::Sub(hn::Set(di, 15300), hn::Mul(s, k))), &x_rest);
-    const auto p_half = hn::Eq(p_rest, hn::Zero(di)), x_half = hn::Eq(x_rest, hn::Zero(di));
+    hn::Mask<WI> p_half, x_half;
+    auto p = RoundedQuotient<25500>(hn::Mul(n, hn::Sub(hn::Set(di, 255), s)), &p_half);
+    auto x = RoundedQuotient<1530000>(hn::Mul(n, hn::Sub(hn::Set(di, 15300), hn::Mul(s, k))), &x_half);
     if (HWY_UNLIKELY(!hn::AllFalse(di, p_half))) {
         p = hn::IfThenElse(p_half, DoubleLevelOf(h, s, level, nullptr, values), p);
     }
@@ -262,12 +261,14 @@ HWY_INLINE VWU HundredthsBack(VWI h, VWI s, VWI level, const int32_t* HWY_RESTRI
 }
 
 // Moved saturations are held in steps of 1 / kSaturationSteps.
-constexpr int32_t kSaturationSteps = 128;
+constexpr int kSaturationStepBits = 8;
+constexpr int32_t kSaturationSteps = 1 << kSaturationStepBits;
 
 // The back conversion of HSV2RGB for whole hues below kWholeHues and whole V
 // 0 to 255 with the saturation of level S moved to any S' in 0 to 255, held
-// as A = floor(S' D) (D = kSaturationSteps) and d, 1 when S' lies above A / D:
-// packed[S] is A | d << 16 and fractions[S] is S' / 255 as HSV2RGB takes it.
+// between A / D and (A + d) / D (D = kSaturationSteps, A whole, d 0 or 1,
+// S' above A / D when d is 1): packed[S] is A, with the high 16 bits set when
+// d is 1, and fractions[S] is S' / 255 as HSV2RGB takes it.
 // In exact integers at S' = A / D (k as in WholeBack),
 //   p = round(V (255 D - A) / 255 D)   and   x = round(V (15300 D - A k) / 15300 D);
 // at S' = (A + d) / D the numerators are smaller by V d and V k d. Each
@@ -280,21 +281,35 @@ HWY_INLINE VWU SteppedSaturationBack(VWI h, VWI level, VWI v, const int32_t* HWY
                                      const double* HWY_RESTRICT fractions) {
     constexpr int32_t kP = 255 * kSaturationSteps, kX = 15300 * kSaturationSteps;
     const WI di;
+    const WF df;
     VWI k;
     const auto ii = SectorOf(h, &k);
     const auto entry = hn::GatherIndex(di, packed, level);
-    const auto a = hn::And(entry, hn::Set(di, 0xFFFF)), d = hn::ShiftRight<16>(entry);
+    const auto a = hn::And(entry, hn::Set(di, 0xFFFF)), d = hn::ShiftRight<16>(entry);  // d: 0 or all ones
     const auto vk = hn::Mul(v, k);
-    VWI p_rest, x_rest;
-    auto p = RoundedQuotient<kP>(hn::Mul(v, hn::Sub(hn::Set(di, kP), a)), &p_rest);
-    auto x = RoundedQuotient<kX>(hn::Sub(hn::Mul(v, hn::Set(di, kX)), hn::Mul(a, vk)), &x_rest);
-    const auto p_double = hn::Not(hn::Gt(p_rest, hn::Mul(v, d))), x_double = hn::Not(hn::Gt(x_rest, hn::Mul(vk, d)));
-    if (HWY_UNLIKELY(!hn::AllFalse(di, p_double))) {
-        p = hn::IfThenElse(p_double, DoubleLevelOf(h, level, v, nullptr, kWholeLevels.data(), fractions), p);
+    // Each quotient floors n + den / 2 as (that / D) / 255 or / 15300. The
+    // first, below 65535, divides by 255 as shifts; the second, below 2^22,
+    // by a rounded reciprocal in single precision, which floors right but
+    // for whole quotients, where it may land one below.
+    const auto yp = hn::Add(hn::Mul(v, hn::Sub(hn::Set(di, kP), a)), hn::Set(di, kP / 2));
+    const auto wp = hn::ShiftRight<kSaturationStepBits>(yp);
+    auto p = hn::ShiftRight<8>(hn::Add(hn::Add(wp, hn::Set(di, 1)), hn::ShiftRight<8>(wp)));
+    const auto p_rest = hn::Sub(yp, hn::Mul(p, hn::Set(di, kP)));
+    const auto yx = hn::Add(hn::Sub(hn::Mul(v, hn::Set(di, kX)), hn::Mul(a, vk)), hn::Set(di, kX / 2));
+    const auto wx = hn::ConvertTo(df, hn::ShiftRight<kSaturationStepBits>(yx));
+    auto x = WholeToInt(hn::Floor(hn::Mul(wx, hn::Set(df, 1.0f / 15300.0f))));
+    auto x_rest = hn::Sub(yx, hn::Mul(x, hn::Set(di, kX)));
+    const auto below = hn::Gt(x_rest, hn::Set(di, kX - 1));
+    x = hn::IfThenElse(below, hn::Add(x, hn::Set(di, 1)), x);
+    x_rest = hn::IfThenElse(below, hn::Sub(x_rest, hn::Set(di, kX)), x_rest);
+    // A remainder of 0 is a half; one up to the decrease, a level that moves.
+    const auto p_whole = hn::Gt(p_rest, hn::And(v, d)), x_whole = hn::Gt(x_rest, hn::And(vk, d));
+    if (HWY_UNLIKELY(!hn::AllTrue(di, p_whole))) {
+        p = hn::IfThenElse(p_whole, p, DoubleLevelOf(h, level, v, nullptr, kWholeLevels.data(), fractions));
     }
-    if (HWY_UNLIKELY(!hn::AllFalse(di, x_double))) {
-        x = hn::IfThenElse(x_double,
-                           DoubleLevelOf(h, level, v, kHueFractions.data(), kWholeLevels.data(), fractions), x);
+    if (HWY_UNLIKELY(!hn::AllTrue(di, x_whole))) {
+        x = hn::IfThenElse(x_whole, x,
+                           DoubleLevelOf(h, level, v, kHueFractions.data(), kWholeLevels.data(), fractions));
     }
     return BySectorWords(ii, v, x, p);
 }

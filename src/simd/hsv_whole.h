@@ -31,6 +31,6 @@ void hundredths_value_moved(uint32_t* data, size_t count, const int32_t* packed,
 // The same with each saturation S (0 to 255) moved to moved[S], any number
 // from 0 to 255, fractions included. `moved` has 256 entries; it is only read.
 void saturation_moved(uint32_t* data, size_t count, const double* moved);
-constexpr int32_t saturation_steps = 128;  // steps of a whole saturation the vectors hold exactly
+constexpr int32_t saturation_steps = 256;  // steps of a whole saturation the vectors hold exactly
 
 }  // namespace rururev::simd

@@ -64,14 +64,13 @@ void hundredths_value_moved(uint32_t* data, size_t count, const int32_t* packed,
 }
 
 void saturation_moved(uint32_t* data, size_t count, const double* moved) {
-    // Each moved saturation as its step below (scaling by a power of two is
-    // exact) and whether it lies above that step.
+    // Each moved saturation above 0 as the step below it (scaling by a power
+    // of two is exact), one step up at most; 0 as itself.
     int32_t packed[256];
     double fractions[256];
     for (int level = 0; level < 256; level++) {
         const double scaled = moved[level] * saturation_steps;
-        const double step = std::floor(scaled);
-        packed[level] = static_cast<int32_t>(step) | (scaled > step ? 1 << 16 : 0);
+        packed[level] = scaled > 0 ? (static_cast<int32_t>(std::ceil(scaled)) - 1) | ~0xFFFF : 0;
         fractions[level] = moved[level] / 255.0;
     }
     HWY_DYNAMIC_DISPATCH(SteppedSaturationWords)(data, count, packed, fractions);
