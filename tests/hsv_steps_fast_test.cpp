@@ -105,9 +105,9 @@ int64_t CheckBack(bool hsv8) {
 // n << 16 | h << 8 | s: the back conversion of values in whole hundredths
 // n / 100 (0 to 25500) with every saturation, for the hues 0 to 60, which
 // meet every k of both kinds of sector. Or, moved, of every value s with the
-// saturation moved to 0, or between steps a = n / 2 and a + 1 of 1 / D, to
-// the least double above a (n even) and to a + 1 (odd); levels fall as the
-// saturation grows, so right at both is right for all between.
+// saturation moved to 0, or between steps a = n / 2 (reported for n) and a + 1
+// of 1 / D, to the least double above a (n even) and to a + 1 (n odd); levels
+// fall as it grows, so right at both is right for all between.
 int64_t CheckHundredthsBack(bool moved) {
     const WI di;
     const size_t lanes = hn::Lanes(di);
