@@ -30,6 +30,7 @@ struct PngReader {
     uint32_t width = 0;
     uint32_t height = 0;
     int passes = 1;
+    int orientation = 1;  // from an eXIf chunk before the pixels: how they are turned
     char message[256] = "";
 };
 
@@ -141,6 +142,20 @@ static const char* start_reading(PngReader* r) {
     return nullptr;
 }
 
+// The orientation of the eXIf chunk read with the header; 1 when there is
+// none (one after the pixels is not read at all), it is malformed or there is
+// no memory to look.
+static int stored_orientation(PngReader* r) {
+    png_bytep exif = nullptr;
+    png_uint_32 size = 0;
+    if (png_get_eXIf_1(r->png, r->info, &size, &exif) == 0) return 1;
+    try {
+        return exif_orientation(std::string(reinterpret_cast<const char*>(exif), size));
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
+}
+
 PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
                     char* error, size_t error_size) {
     auto* r = new (std::nothrow) PngReader;
@@ -154,13 +169,13 @@ PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
         png_close(r);
         return nullptr;
     }
-    *width = r->width;
-    *height = r->height;
+    r->orientation = stored_orientation(r);
+    const bool swap = swaps_sides(r->orientation);
+    *width = swap ? r->height : r->width;
+    *height = swap ? r->width : r->height;
     return r;
 }
 
-// Reads every pass of every row straight into the pixel words as RGBA
-// bytes, then checks the chunks after the image data.
 bool png_metadata(PngReader* r, PhotoMeta& meta) {
     png_charp name = nullptr;
     int compression = 0;
@@ -180,6 +195,8 @@ bool png_metadata(PngReader* r, PhotoMeta& meta) {
     return true;
 }
 
+// Reads every pass of every row straight into the pixel words as RGBA
+// bytes, then checks the chunks after the image data.
 static bool read_rows(PngReader* r, unsigned char* bytes) {
     if (setjmp(png_jmpbuf(r->png))) return false;
     const size_t stride = size_t{r->width} * 4;
@@ -204,6 +221,10 @@ bool png_read_pixels(PngReader* r, uint32_t* pixels, char* error, size_t error_s
         const unsigned char* p = bytes + 4 * i;
         const uint32_t word = uint32_t{p[3]} << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
         pixels[i] = word;
+    }
+    if (!turn_upright(pixels, r->width, r->height, r->orientation)) {
+        fail(error, error_size, "load", r->path, "out of memory");
+        return false;
     }
     return true;
 }
