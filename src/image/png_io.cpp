@@ -195,33 +195,49 @@ bool png_metadata(PngReader* r, PhotoMeta& meta) {
     return true;
 }
 
-// Reads every pass of every row straight into the pixel words as RGBA
-// bytes, then checks the chunks after the image data.
-static bool read_rows(PngReader* r, unsigned char* bytes) {
+static uint32_t rgba_word(const unsigned char* p) {
+    return uint32_t{p[3]} << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+}
+
+// Reads every pass of every row as RGBA bytes, then checks the chunks after
+// the image data. Rows go straight into the pixel words, or, given `row`,
+// through it to where each pixel shows upright.
+static bool read_rows(PngReader* r, uint32_t* pixels, unsigned char* row) {
     if (setjmp(png_jmpbuf(r->png))) return false;
+    auto* bytes = reinterpret_cast<unsigned char*>(pixels);
     const size_t stride = size_t{r->width} * 4;
     for (int pass = 0; pass < r->passes; ++pass) {
         for (uint32_t y = 0; y < r->height; ++y) {
-            png_read_row(r->png, bytes + stride * y, nullptr);
+            png_read_row(r->png, row != nullptr ? row : bytes + stride * y, nullptr);
+            if (row != nullptr) {
+                place_row(pixels, row, y, r->width, r->height, r->orientation, rgba_word);
+            }
         }
     }
     png_read_end(r->png, nullptr);
     return true;
 }
 
+// A turned picture is placed row by row as it is read; an interlaced one
+// needs its stored rows whole until the last pass, so it is turned after.
 bool png_read_pixels(PngReader* r, uint32_t* pixels, char* error, size_t error_size) {
-    auto* bytes = reinterpret_cast<unsigned char*>(pixels);
-    if (!read_rows(r, bytes)) {
+    const bool by_row = r->orientation != 1 && r->passes == 1;
+    unsigned char* row = nullptr;
+    if (by_row && (row = static_cast<unsigned char*>(std::malloc(size_t{r->width} * 4))) == nullptr) {
+        fail(error, error_size, "load", r->path, "out of memory");
+        return false;
+    }
+    const bool ok = read_rows(r, pixels, row);
+    std::free(row);
+    if (!ok) {
         fail(error, error_size, "load", r->path, r->message);
         return false;
     }
+    if (by_row) return true;
     // Red, green, blue, alpha bytes become one word each, in place.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(pixels);
     const size_t count = size_t{r->width} * r->height;
-    for (size_t i = 0; i < count; ++i) {
-        const unsigned char* p = bytes + 4 * i;
-        const uint32_t word = uint32_t{p[3]} << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
-        pixels[i] = word;
-    }
+    for (size_t i = 0; i < count; ++i) pixels[i] = rgba_word(bytes + 4 * i);
     if (!turn_upright(pixels, r->width, r->height, r->orientation)) {
         fail(error, error_size, "load", r->path, "out of memory");
         return false;
