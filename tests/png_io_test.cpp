@@ -77,10 +77,7 @@ void write_png(const std::string& path, const PngFile& f) {
         png_set_tRNS(png, info, f.palette_alpha.data(), static_cast<int>(f.palette_alpha.size()), nullptr);
     }
     if (f.key) png_set_tRNS(png, info, nullptr, 0, const_cast<png_color_16*>(&f.key_colour));
-    if (!f.exif.empty()) {
-        png_set_eXIf_1(png, info, static_cast<png_uint_32>(f.exif.size()),
-                       reinterpret_cast<png_bytep>(const_cast<char*>(f.exif.data())));
-    }
+    if (!f.exif.empty()) png_set_eXIf_1(png, info, f.exif.size(), reinterpret_cast<png_bytep>(const_cast<char*>(f.exif.data())));
     png_write_info(png, info);
     const int passes = f.interlaced ? png_set_interlace_handling(png) : 1;
     for (int pass = 0; pass < passes; ++pass) {
@@ -184,8 +181,7 @@ TEST(PngLoad, EveryColourTypeAndDepthGivesStraightAlphaWords) {
     }
 }
 
-// An interlaced file arrives in seven passes; every pixel must land once,
-// where it shows when EXIF orientation 6 turns the picture right.
+// An interlaced file arrives in seven passes; every pixel must land once, turned right by EXIF at (6 - y, x).
 TEST(PngLoad, InterlacedFilesAreAssembledFromAllPasses) {
     const std::string turned_right("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 26);
     for (const auto& [depth, exif] : {std::pair{8, std::string()}, {16, std::string()}, {8, turned_right}}) {
@@ -199,7 +195,6 @@ TEST(PngLoad, InterlacedFilesAreAssembledFromAllPasses) {
             const uint16_t r = static_cast<uint16_t>(i * 3), g = static_cast<uint16_t>(255 - i),
                            b = static_cast<uint16_t>(i * 7 % 256), a = static_cast<uint16_t>(i % 2 ? 255 : i);
             for (uint16_t v : {r, g, b, a}) f.samples.push_back(depth == 16 ? v * 257 : v);
-            // Stored at (i % 11, i / 11); turned right, at (6 - i / 11, i % 11) of a 7 x 11 picture.
             expected[exif.empty() ? i : i % 11 * 7 + 6 - i / 11] = uint32_t{a} << 24 | uint32_t{r} << 16 | uint32_t{g} << 8 | b;
         }
         ScratchDir dir;
