@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "hsv_steps_fast_test.cpp"
@@ -108,34 +109,41 @@ int64_t CheckBack(bool hsv8) {
 // saturation moved to 0, or between steps a = n / 2 (reported for n) and a + 1
 // of 1 / D, to the least double above a (n even) and to a + 1 (n odd); levels
 // fall as it grows, so right at both is right for all between.
-int64_t CheckHundredthsBack(bool moved) {
+// One block of those inputs, the values first to first + 255, as one table
+// of h, s and value: with reference, writes the plain colours into expected;
+// else compares this target's with them. -2 when the block is past the last.
+int64_t CheckHundredthsBlock(bool moved, int32_t first, uint32_t* expected, bool reference) {
     const WI di;
     const size_t lanes = hn::Lanes(di);
     HWY_ALIGN uint32_t out[HWY_MAX_BYTES / 4];
     int32_t packed[256];
     double values[256], fractions[256];
     const int32_t last = moved ? 2 * 255 * kSaturationSteps : 25500;
-    for (int32_t first = 0; first <= last; first += 256) {
-        for (int32_t i = 0; i < 256; i++) {
-            values[i] = std::min(first + i, 25500) / 100.0;
-            packed[i] = std::min(first + i, 25500) | trunc_to_int(values[i]) << 16;
-            const int32_t n = std::min(first + i, last), a = n / 2 % (255 * kSaturationSteps);
-            const double step = double(a) / kSaturationSteps, next = double(a + 1) / kSaturationSteps;
-            if (moved) values[i] = n == last ? 0.0 : n % 2 ? next : std::nextafter(step, next);
-            if (moved) packed[i] = n == last ? 0 : a | ~0xFFFF;
-            fractions[i] = values[i] / 255.0;
-        }
-        for (int32_t h = 0; h <= 60; h++) {
-            for (int32_t s = 0; s < 256; s++) {
-                for (int32_t at = 0; at < 256; at += static_cast<int32_t>(lanes)) {
-                    const auto hv = hn::Set(di, h), sv = hn::Set(di, s), at_v = hn::Iota(di, at);
-                    hn::Store(moved ? SteppedSaturationBack(hv, at_v, sv, packed, fractions)
-                                    : HundredthsBack(hv, sv, at_v, packed, values), WU(), out);
-                    for (size_t i = 0; i < lanes; i++) {
-                        if ((moved ? PlainBack(h, values[at + i], s) : PlainBack(h, s, values[at + i])) != out[i]) {
-                            return int64_t{packed[at + i] & 0xFFFF} << 16 | h << 8 | s;
-                        }
-                    }
+    if (first > last) return -2;
+    for (int32_t i = 0; i < 256; i++) {
+        values[i] = std::min(first + i, 25500) / 100.0;
+        packed[i] = std::min(first + i, 25500) | trunc_to_int(values[i]) << 16;
+        const int32_t n = std::min(first + i, last), a = n / 2 % (255 * kSaturationSteps);
+        const double step = double(a) / kSaturationSteps, next = double(a + 1) / kSaturationSteps;
+        if (moved) values[i] = n == last ? 0.0 : n % 2 ? next : std::nextafter(step, next);
+        if (moved) packed[i] = n == last ? 0 : a | ~0xFFFF;
+        fractions[i] = values[i] / 255.0;
+    }
+    for (int32_t h = 0; h <= 60; h++) {
+        for (int32_t s = 0; s < 256; s++) {
+            uint32_t* row = expected + (h * 256 + s) * 256;
+            if (reference) {
+                for (int32_t at = 0; at < 256; at++) {
+                    row[at] = moved ? PlainBack(h, values[at], s) : PlainBack(h, s, values[at]);
+                }
+                continue;
+            }
+            for (int32_t at = 0; at < 256; at += static_cast<int32_t>(lanes)) {
+                const auto hv = hn::Set(di, h), sv = hn::Set(di, s), at_v = hn::Iota(di, at);
+                hn::Store(moved ? SteppedSaturationBack(hv, at_v, sv, packed, fractions)
+                                : HundredthsBack(hv, sv, at_v, packed, values), WU(), out);
+                for (size_t i = 0; i < lanes; i++) {
+                    if (row[at + i] != out[i]) return int64_t{packed[at + i] & 0xFFFF} << 16 | h << 8 | s;
                 }
             }
         }
@@ -154,7 +162,7 @@ namespace rururev::simd {
 HWY_EXPORT(CheckForward);
 HWY_EXPORT(CheckRaisedSaturation);
 HWY_EXPORT(CheckBack);
-HWY_EXPORT(CheckHundredthsBack);
+HWY_EXPORT(CheckHundredthsBlock);
 }  // namespace rururev::simd
 
 namespace {
@@ -174,6 +182,19 @@ std::string on_every_target(Check check) {
 
 using namespace rururev::simd;
 
+// CheckHundredthsBlock over every block: the plain colours of a block once,
+// then each target's against them (the plain steps cost the most).
+std::string hundredths_on_every_target(bool moved) {
+    std::vector<uint32_t> expected(61 * 256 * 256);
+    for (int32_t first = 0;; first += 256) {
+        if (HWY_STATIC_DISPATCH(CheckHundredthsBlock)(moved, first, expected.data(), true) == -2) return "";
+        const std::string diff = on_every_target([&] {
+            return HWY_DYNAMIC_DISPATCH(CheckHundredthsBlock)(moved, first, expected.data(), false);
+        });
+        if (!diff.empty()) return diff;
+    }
+}
+
 TEST(HsvStepsFast, ForwardEveryColour) {
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckForward)(); }), "");
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckRaisedSaturation)(); }), "");
@@ -182,11 +203,11 @@ TEST(HsvStepsFast, ForwardEveryColour) {
 TEST(HsvStepsFast, BackEveryColourOfWholeHues) {
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckBack)(false); }), "");
     EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckBack)(true); }), "");
-    EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckHundredthsBack)(false); }), "");
+    EXPECT_EQ(hundredths_on_every_target(false), "");
 }
 
 TEST(HsvStepsFast, BackOfMovedSaturationsEveryColour) {
-    EXPECT_EQ(on_every_target([] { return HWY_DYNAMIC_DISPATCH(CheckHundredthsBack)(true); }), "");
+    EXPECT_EQ(hundredths_on_every_target(true), "");
 }
 
 }  // namespace
