@@ -1,8 +1,36 @@
-// Per-channel level tables. With AVX-512 VBMI, a 256-byte table is four
+// Level tables per channel. With AVX-512 VBMI, a 256-byte table is four
 // vectors and one two-table byte permute per half looks up 64 channels at
-// once; elsewhere each channel is gathered from a table of words.
+// once. The other x86 targets look every byte of a vector up at once in the
+// one shared table: sixteen 16-byte shuffles, one per sixteenth of the
+// table, by the low four bits, then the high four bits pick among them. The
+// portable code gathers each channel from a table of words.
 #include "core/pixel.h"
 #include "simd/channel_tables.h"
+
+#ifndef RURUREV_CHANNEL_TABLES_ONCE
+#define RURUREV_CHANNEL_TABLES_ONCE
+namespace rururev::simd {
+namespace {
+
+// The table each channel goes through, its offset and whether it moves
+// folded in.
+struct ChannelTables {
+    uint8_t red[256], green[256], blue[256];
+    ChannelTables(const uint8_t* levels, ChannelMoves moves) {
+        const auto fill = [&](uint8_t* table, bool moved, uint8_t offset) {
+            for (uint32_t c = 0; c < 256; c++) {
+                table[c] = moved ? levels[(c + offset) & 255u] : static_cast<uint8_t>(c);
+            }
+        };
+        fill(red, moves.red, moves.red_offset);
+        fill(green, moves.green, moves.green_offset);
+        fill(blue, moves.blue, moves.blue_offset);
+    }
+};
+
+}  // namespace
+}  // namespace rururev::simd
+#endif
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "simd/channel_tables_fast.cpp"
@@ -32,11 +60,12 @@ struct ByteTable {
     }
 };
 
-void ApplyChannelTables(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* red,
-                        const uint8_t* green, const uint8_t* blue, uint32_t cut_below) {
+void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* levels,
+                        ChannelMoves moves, uint32_t cut_below) {
     using DW = hn::ScalableTag<uint32_t>;
     const DW d32;
-    const ByteTable red_table(red), green_table(green), blue_table(blue);
+    const ChannelTables tables(levels, moves);
+    const ByteTable red_table(tables.red), green_table(tables.green), blue_table(tables.blue);
     // Byte k of a word is blue, green, red, alpha for k = 0, 1, 2, 3.
     const __mmask64 blue_bytes = 0x1111111111111111ull, green_bytes = blue_bytes << 1,
                     red_bytes = blue_bytes << 2;
@@ -59,18 +88,86 @@ void ApplyChannelTables(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t
     });
 }
 
+#elif HWY_ARCH_X86 && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
+
+// Whole vectors of words, and of their bytes.
+using DW = hn::ScalableTag<uint32_t>;
+using D8 = hn::Repartition<uint8_t, DW>;
+using V8 = hn::Vec<D8>;
+
+// The shared table as sixteen 16-byte parts, each repeated in every 128-bit
+// block of a vector (a byte shuffle looks up within its own block).
+struct SixteenthTable {
+    V8 part[16];
+    explicit SixteenthTable(const uint8_t* table) {
+        for (size_t k = 0; k < 16; k++) part[k] = hn::LoadDup128(D8(), table + 16 * k);
+    }
+    // table[index] for each byte: the part each low four bits pick, then
+    // bits 4, 5, 6 and 7 halve the sixteen candidates in turn (a blend on
+    // each byte's top bit, where a 16-bit shift brings the bit).
+    V8 operator()(V8 index) const {
+        const D8 d8;
+        const hn::Repartition<int8_t, D8> di8;
+        const hn::Repartition<uint16_t, D8> d16;
+        const auto low = hn::And(index, hn::Set(d8, 15));
+        V8 level[16];
+        for (size_t k = 0; k < 16; k++) level[k] = hn::TableLookupBytes(part[k], low);
+        const auto pick = [&](V8 top_bit, size_t pairs) {
+            for (size_t k = 0; k < pairs; k++) {
+                level[k] = hn::BitCast(d8, hn::IfNegativeThenElse(hn::BitCast(di8, top_bit),
+                                                                  hn::BitCast(di8, level[2 * k + 1]),
+                                                                  hn::BitCast(di8, level[2 * k])));
+            }
+        };
+        pick(hn::BitCast(d8, hn::ShiftLeft<3>(hn::BitCast(d16, index))), 8);
+        pick(hn::BitCast(d8, hn::ShiftLeft<2>(hn::BitCast(d16, index))), 4);
+        pick(hn::BitCast(d8, hn::ShiftLeft<1>(hn::BitCast(d16, index))), 2);
+        pick(index, 1);
+        return level[0];
+    }
+};
+
+void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* levels,
+                        ChannelMoves moves, uint32_t cut_below) {
+    const DW d32;
+    const D8 d8;
+    const SixteenthTable table(levels);
+    const auto offsets = hn::BitCast(d8, hn::Set(d32, uint32_t{moves.red_offset} << 16 |
+                                                          uint32_t{moves.green_offset} << 8 |
+                                                          moves.blue_offset));
+    // The bytes that take their level: the moving channels'.
+    const auto moved = hn::MaskFromVec(hn::BitCast(
+        d8, hn::Set(d32, (moves.red ? 0xFF0000u : 0u) | (moves.green ? 0xFF00u : 0u) | (moves.blue ? 0xFFu : 0u))));
+    const auto colour = hn::BitCast(d8, hn::Set(d32, kColourBits));
+    const auto last_cut = hn::Set(d8, static_cast<uint8_t>(cut_below == 0 ? 0 : cut_below - 1));
+    TransformWords(d32, data, count, [&](hn::Vec<DW> words) {
+        const auto in = hn::BitCast(d8, words);
+        auto out = hn::IfThenElse(moved, table(hn::Add(in, offsets)), in);
+        if (cut_below != 0) {
+            // Colour bytes at or below the last level that cuts, then words
+            // with any such byte lose their alpha byte.
+            const auto low = hn::And(hn::VecFromMask(d8, hn::Eq(hn::Min(out, last_cut), out)), colour);
+            const auto cut = hn::Ne(hn::BitCast(d32, low), hn::Zero(d32));
+            out = hn::BitCast(d8, hn::IfThenElse(cut, hn::And(hn::BitCast(d32, out), hn::Set(d32, kColourBits)),
+                                                 hn::BitCast(d32, out)));
+        }
+        return hn::IfThenElse(Visible(d32, words), hn::BitCast(d32, out), words);
+    });
+}
+
 #else
 
-void ApplyChannelTables(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* red,
-                        const uint8_t* green, const uint8_t* blue, uint32_t cut_below) {
+void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* levels,
+                        ChannelMoves moves, uint32_t cut_below) {
     const D32 d32;
     const DI di;
+    const ChannelTables tables(levels, moves);
     // Word tables with each level already in its channel's bits.
     uint32_t red_bits[256], green_bits[256], blue_bits[256];
     for (uint32_t c = 0; c < 256; c++) {
-        red_bits[c] = uint32_t{red[c]} << 16;
-        green_bits[c] = uint32_t{green[c]} << 8;
-        blue_bits[c] = blue[c];
+        red_bits[c] = uint32_t{tables.red[c]} << 16;
+        green_bits[c] = uint32_t{tables.green[c]} << 8;
+        blue_bits[c] = tables.blue[c];
     }
     const auto byte = hn::Set(d32, 255u);
     const auto below = hn::Set(di, static_cast<int32_t>(cut_below));
@@ -97,11 +194,11 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace rururev::simd {
 
-HWY_EXPORT(ApplyChannelTables);
+HWY_EXPORT(ApplyChannelLevels);
 
-void apply_channel_tables(uint32_t* data, uint32_t count, const uint8_t* red,
-                          const uint8_t* green, const uint8_t* blue, uint32_t cut_below) {
-    HWY_DYNAMIC_DISPATCH(ApplyChannelTables)(data, count, red, green, blue, cut_below);
+void apply_channel_levels(uint32_t* data, uint32_t count, const uint8_t* levels,
+                          ChannelMoves moves, uint32_t cut_below) {
+    HWY_DYNAMIC_DISPATCH(ApplyChannelLevels)(data, count, levels, moves, cut_below);
 }
 
 }  // namespace rururev::simd
