@@ -1,9 +1,12 @@
 // Level tables per channel. With AVX-512 VBMI, a 256-byte table is four
 // vectors and one two-table byte permute per half looks up 64 channels at
 // once. The other x86 targets look every byte of a vector up at once in the
-// one shared table: sixteen 16-byte shuffles, one per sixteenth of the
-// table, by the low four bits, then the high four bits pick among them. The
-// portable code gathers each channel from a table of words.
+// one shared table: a table of few steps (a posterisation) as a sum of
+// compares, one per step; any other through sixteen 16-byte shuffles, one
+// per sixteenth of the table, by the low four bits, the high four bits then
+// picking among them, but with AVX2, whose word gathers take about as long,
+// by gathering each channel from a table of words, as the portable code
+// does.
 #include "core/pixel.h"
 #include "simd/channel_tables.h"
 
@@ -25,6 +28,32 @@ struct ChannelTables {
         fill(red, moves.red, moves.red_offset);
         fill(green, moves.green, moves.green_offset);
         fill(blue, moves.blue, moves.blue_offset);
+    }
+};
+
+// A table as its first level and the steps where it changes: from level
+// from[k] on, every entry is step[k] more (modulo 256) than the one before,
+// until the next step. Made only for tables of at most kMaxSteps steps: on
+// the development machine (AVX2, Intel) the compares of 12 steps took as
+// long as the gathers.
+struct TableSteps {
+    static constexpr uint32_t kMaxSteps = 12;
+    uint8_t first = 0;
+    uint32_t count = 0;
+    uint8_t from[kMaxSteps] = {}, step[kMaxSteps] = {};
+
+    // False when the table has more steps.
+    bool read(const uint8_t* levels) {
+        first = levels[0];
+        count = 0;
+        for (uint32_t c = 1; c < 256; c++) {
+            if (levels[c] == levels[c - 1]) continue;
+            if (count == kMaxSteps) return false;
+            from[count] = static_cast<uint8_t>(c);
+            step[count] = static_cast<uint8_t>(levels[c] - levels[c - 1]);
+            count++;
+        }
+        return true;
     }
 };
 
@@ -88,13 +117,46 @@ void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t
     });
 }
 
-#elif HWY_ARCH_X86 && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
+#else
+
+// Each channel gathered from a table of words.
+void GatherChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* levels,
+                        ChannelMoves moves, uint32_t cut_below) {
+    const D32 d32;
+    const DI di;
+    const ChannelTables tables(levels, moves);
+    // Word tables with each level already in its channel's bits.
+    uint32_t red_bits[256], green_bits[256], blue_bits[256];
+    for (uint32_t c = 0; c < 256; c++) {
+        red_bits[c] = uint32_t{tables.red[c]} << 16;
+        green_bits[c] = uint32_t{tables.green[c]} << 8;
+        blue_bits[c] = tables.blue[c];
+    }
+    const auto byte = hn::Set(d32, 255u);
+    const auto below = hn::Set(di, static_cast<int32_t>(cut_below));
+    TransformWords(d32, data, count, [&](V32 words) {
+        const auto r = hn::GatherIndex(d32, red_bits, hn::BitCast(di, hn::And(hn::ShiftRight<16>(words), byte)));
+        const auto g = hn::GatherIndex(d32, green_bits, hn::BitCast(di, hn::And(hn::ShiftRight<8>(words), byte)));
+        const auto b = hn::GatherIndex(d32, blue_bits, hn::BitCast(di, hn::And(words, byte)));
+        auto alpha = AlphaOf(words);
+        if (cut_below != 0) {
+            const auto level_below = [&](V32 level) { return hn::Lt(hn::BitCast(di, level), below); };
+            const auto cut = hn::Or(hn::Or(level_below(hn::ShiftRight<16>(r)), level_below(hn::ShiftRight<8>(g))),
+                                    level_below(b));
+            alpha = hn::IfThenZeroElse(hn::RebindMask(d32, cut), alpha);
+        }
+        return hn::IfThenElse(Visible(d32, words), hn::Or(hn::Or(alpha, r), hn::Or(g, b)), words);
+    });
+}
+
+#if HWY_ARCH_X86 && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
 
 // Whole vectors of words, and of their bytes.
 using DW = hn::ScalableTag<uint32_t>;
 using D8 = hn::Repartition<uint8_t, DW>;
 using V8 = hn::Vec<D8>;
 
+#if HWY_TARGET != HWY_AVX2
 // The shared table as sixteen 16-byte parts, each repeated in every 128-bit
 // block of a vector (a byte shuffle looks up within its own block).
 struct SixteenthTable {
@@ -126,12 +188,42 @@ struct SixteenthTable {
         return level[0];
     }
 };
+#endif
 
-void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* levels,
-                        ChannelMoves moves, uint32_t cut_below) {
+// The levels of a table of few steps: its first level, plus each step for
+// the indices at or above where it starts.
+struct StepTable {
+    V8 first;
+    uint32_t count;
+    hn::Vec<hn::Repartition<int8_t, D8>> below[TableSteps::kMaxSteps];  // where the step starts, less 1, biased
+    V8 step[TableSteps::kMaxSteps];
+    explicit StepTable(const TableSteps& steps) : first(hn::Set(D8(), steps.first)), count(steps.count) {
+        const hn::Repartition<int8_t, D8> di8;
+        for (uint32_t k = 0; k < count; k++) {
+            below[k] = hn::Set(di8, static_cast<int8_t>((steps.from[k] - 1) ^ 0x80));
+            step[k] = hn::Set(D8(), steps.step[k]);
+        }
+    }
+    V8 operator()(V8 index) const {
+        const D8 d8;
+        const hn::Repartition<int8_t, D8> di8;
+        // Indices with the top bit flipped compare unsigned as signed.
+        const auto biased = hn::BitCast(di8, hn::Xor(index, hn::Set(d8, 0x80)));
+        auto level = first;
+        for (uint32_t k = 0; k < count; k++) {
+            level = hn::Add(level, hn::IfThenElseZero(hn::RebindMask(d8, hn::Gt(biased, below[k])), step[k]));
+        }
+        return level;
+    }
+};
+
+// Every byte of a vector of words at once: lookup maps a vector of indices
+// to their levels.
+template <class Lookup>
+HWY_INLINE void ByteLevels(uint32_t* HWY_RESTRICT data, size_t count, ChannelMoves moves,
+                           uint32_t cut_below, const Lookup& table) {
     const DW d32;
     const D8 d8;
-    const SixteenthTable table(levels);
     const auto offsets = hn::BitCast(d8, hn::Set(d32, uint32_t{moves.red_offset} << 16 |
                                                           uint32_t{moves.green_offset} << 8 |
                                                           moves.blue_offset));
@@ -155,37 +247,25 @@ void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t
     });
 }
 
+void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* levels,
+                        ChannelMoves moves, uint32_t cut_below) {
+    TableSteps steps;
+    if (steps.read(levels)) return ByteLevels(data, count, moves, cut_below, StepTable(steps));
+#if HWY_TARGET == HWY_AVX2
+    GatherChannelLevels(data, count, levels, moves, cut_below);
+#else
+    ByteLevels(data, count, moves, cut_below, SixteenthTable(levels));
+#endif
+}
+
 #else
 
 void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* levels,
                         ChannelMoves moves, uint32_t cut_below) {
-    const D32 d32;
-    const DI di;
-    const ChannelTables tables(levels, moves);
-    // Word tables with each level already in its channel's bits.
-    uint32_t red_bits[256], green_bits[256], blue_bits[256];
-    for (uint32_t c = 0; c < 256; c++) {
-        red_bits[c] = uint32_t{tables.red[c]} << 16;
-        green_bits[c] = uint32_t{tables.green[c]} << 8;
-        blue_bits[c] = tables.blue[c];
-    }
-    const auto byte = hn::Set(d32, 255u);
-    const auto below = hn::Set(di, static_cast<int32_t>(cut_below));
-    TransformWords(d32, data, count, [&](V32 words) {
-        const auto r = hn::GatherIndex(d32, red_bits, hn::BitCast(di, hn::And(hn::ShiftRight<16>(words), byte)));
-        const auto g = hn::GatherIndex(d32, green_bits, hn::BitCast(di, hn::And(hn::ShiftRight<8>(words), byte)));
-        const auto b = hn::GatherIndex(d32, blue_bits, hn::BitCast(di, hn::And(words, byte)));
-        auto alpha = AlphaOf(words);
-        if (cut_below != 0) {
-            const auto level_below = [&](V32 level) { return hn::Lt(hn::BitCast(di, level), below); };
-            const auto cut = hn::Or(hn::Or(level_below(hn::ShiftRight<16>(r)), level_below(hn::ShiftRight<8>(g))),
-                                    level_below(b));
-            alpha = hn::IfThenZeroElse(hn::RebindMask(d32, cut), alpha);
-        }
-        return hn::IfThenElse(Visible(d32, words), hn::Or(hn::Or(alpha, r), hn::Or(g, b)), words);
-    });
+    GatherChannelLevels(data, count, levels, moves, cut_below);
 }
 
+#endif
 #endif
 
 }  // namespace rururev::simd::HWY_NAMESPACE
