@@ -33,22 +33,21 @@ struct ChannelTables {
 
 // A table as its first level and the steps where it changes: from level
 // from[k] on, every entry is step[k] more (modulo 256) than the one before,
-// until the next step. Made only for tables of at most kMaxSteps steps: on
-// the development machine (AVX2, Intel) the compares of 12 steps took as
-// long as the gathers.
+// until the next step. Each target reads at most the number of steps whose
+// compares take less time than its general lookup (kMaxSteps below).
 struct TableSteps {
-    static constexpr uint32_t kMaxSteps = 12;
+    static constexpr uint32_t kMostSteps = 10;
     uint8_t first = 0;
     uint32_t count = 0;
-    uint8_t from[kMaxSteps] = {}, step[kMaxSteps] = {};
+    uint8_t from[kMostSteps] = {}, step[kMostSteps] = {};
 
-    // False when the table has more steps.
-    bool read(const uint8_t* levels) {
+    // False when the table has more than most steps (at most kMostSteps).
+    bool read(const uint8_t* levels, uint32_t most) {
         first = levels[0];
         count = 0;
         for (uint32_t c = 1; c < 256; c++) {
             if (levels[c] == levels[c - 1]) continue;
-            if (count == kMaxSteps) return false;
+            if (count == most) return false;
             from[count] = static_cast<uint8_t>(c);
             step[count] = static_cast<uint8_t>(levels[c] - levels[c - 1]);
             count++;
@@ -79,6 +78,21 @@ namespace hn = hwy::HWY_NAMESPACE;
 using DW = hn::ScalableTag<uint32_t>;
 using D8 = hn::Repartition<uint8_t, DW>;
 using V8 = hn::Vec<D8>;
+
+// The most steps a table may have to be looked up by compares: beyond them
+// the target's general lookup was as fast, on one thread on the development
+// machine (a virtual Intel Xeon; tovoNStage, whose steps are about its
+// stages, at 2 to 30 stages).
+#if HWY_TARGET == HWY_AVX3_DL
+constexpr uint32_t kMaxSteps = 6;
+#elif HWY_TARGET == HWY_AVX3
+constexpr uint32_t kMaxSteps = 8;
+#elif HWY_TARGET == HWY_AVX2
+constexpr uint32_t kMaxSteps = 7;
+#else
+constexpr uint32_t kMaxSteps = 10;
+#endif
+static_assert(kMaxSteps <= TableSteps::kMostSteps, "steps beyond the table's room");
 
 #if HWY_TARGET != HWY_AVX2 && HWY_TARGET != HWY_AVX3_DL
 // The shared table as sixteen 16-byte parts, each repeated in every 128-bit
@@ -119,8 +133,8 @@ struct SixteenthTable {
 struct StepTable {
     V8 first;
     uint32_t count;
-    hn::Vec<hn::Repartition<int8_t, D8>> below[TableSteps::kMaxSteps];  // where the step starts, less 1, biased
-    V8 step[TableSteps::kMaxSteps];
+    hn::Vec<hn::Repartition<int8_t, D8>> below[TableSteps::kMostSteps];  // where the step starts, less 1, biased
+    V8 step[TableSteps::kMostSteps];
     explicit StepTable(const TableSteps& steps) : first(hn::Set(D8(), steps.first)), count(steps.count) {
         const hn::Repartition<int8_t, D8> di8;
         for (uint32_t k = 0; k < count; k++) {
@@ -193,7 +207,7 @@ void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t
                         ChannelMoves moves, uint32_t cut_below) {
     using DW = hn::ScalableTag<uint32_t>;
     TableSteps steps;
-    if (steps.read(levels)) return ByteLevels(data, count, moves, cut_below, StepTable(steps));
+    if (steps.read(levels, kMaxSteps)) return ByteLevels(data, count, moves, cut_below, StepTable(steps));
     const DW d32;
     const ChannelTables tables(levels, moves);
     const ByteTable red_table(tables.red), green_table(tables.green), blue_table(tables.blue);
@@ -256,7 +270,7 @@ void GatherChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_
 void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* levels,
                         ChannelMoves moves, uint32_t cut_below) {
     TableSteps steps;
-    if (steps.read(levels)) return ByteLevels(data, count, moves, cut_below, StepTable(steps));
+    if (steps.read(levels, kMaxSteps)) return ByteLevels(data, count, moves, cut_below, StepTable(steps));
 #if HWY_TARGET == HWY_AVX2
     GatherChannelLevels(data, count, levels, moves, cut_below);
 #else
