@@ -73,7 +73,6 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 #if HWY_ARCH_X86 && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
 
-
 // Whole vectors of words, and of their bytes.
 using DW = hn::ScalableTag<uint32_t>;
 using D8 = hn::Repartition<uint8_t, DW>;
