@@ -87,8 +87,8 @@ std::vector<BenchFilter> bench_filters() {
     };
     // Every buffer filter of filters/filter_list.inc has a row.
     for (const char* name : {
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) #name,
-#define RURUREV_KERNEL_ONLY(name, kinds, params) #name,
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) #name,
+#define RURUREV_KERNEL_ONLY(name, kinds, params, about, sample) #name,
 #include "filters/filter_list.inc"
          }) {
         if (std::none_of(filters.begin(), filters.end(),

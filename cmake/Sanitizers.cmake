@@ -12,12 +12,15 @@
 # RURUREV_FUZZ: coverage feedback for libFuzzer in every object, so that the
 # fuzz targets see the branches of the kernels and bindings; the targets in
 # fuzz/ link the libFuzzer runtime themselves.
+#
+# Reports need file and line only: line tables (not full debug information,
+# which RelWithDebInfo's -g would give) build these large units much faster.
 
 if(RURUREV_SANITIZE)
   set(RURUREV_SANITIZER_FLAGS
     -fsanitize=address,undefined,float-cast-overflow
     -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  add_compile_options(${RURUREV_SANITIZER_FLAGS} -g)
+  add_compile_options(${RURUREV_SANITIZER_FLAGS} -gline-tables-only)
   add_link_options(${RURUREV_SANITIZER_FLAGS})
 
   # The stock interpreters are not instrumented: to load the instrumented
@@ -46,7 +49,7 @@ if(RURUREV_TSAN)
   if(RURUREV_SANITIZE)
     message(FATAL_ERROR "RURUREV_TSAN and RURUREV_SANITIZE need builds of their own")
   endif()
-  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -g)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -gline-tables-only)
   add_link_options(-fsanitize=thread)
 endif()
 

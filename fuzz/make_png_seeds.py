@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of png_fuzzer: small PNG files of every colour type
-and bit depth, plain and interlaced, with and without transparency, and a few
+and bit depth, plain, interlaced or turned by EXIF, with and without transparency, and a few
 damaged ones (truncated, bad checksum, sizes at and beyond the limit).
 
 Usage: make_png_seeds.py OUTDIR
@@ -56,8 +56,11 @@ def image_data(width, height, depth, colour, interlace):
     return zlib.compress(bytes(raw), 9)
 
 
-def png(width, height, depth, colour, interlace=0, trns=False):
+def png(width, height, depth, colour, interlace=0, trns=False, orientation=0, order="<"):
     out = SIGNATURE + header(width, height, depth, colour, interlace)
+    if orientation:  # EXIF data whose IFD0 holds the orientation alone
+        out += chunk(b"eXIf", struct.pack(order + "2sHIHHHIHHI", order.replace("<", "II").replace(">", "MM").encode(),
+                                          42, 8, 1, 0x0112, 3, 1, orientation, 0, 0))
     if colour == 3:
         entries = 1 << depth
         out += chunk(b"PLTE", bytes((i * 7 + k * 80) % 256 for i in range(entries) for k in range(3)))
@@ -80,6 +83,8 @@ def seeds():
             yield name + "_adam7", png(9, 9, depth, colour, interlace=1)
             if colour in (0, 2, 3):
                 yield name + "_trns", png(3, 2, depth, colour, trns=True)
+    yield "turned_6", png(7, 3, 8, 6, orientation=6)
+    yield "turned_5_adam7_be", png(9, 5, 8, 2, interlace=1, orientation=5, order=">")
     good = png(4, 4, 8, 6)
     yield "truncated", good[: len(good) // 2]
     yield "bad_crc", good[:-5] + bytes([good[-5] ^ 1]) + good[-4:]

@@ -147,8 +147,9 @@ TEST(CommandLine, BadApplyLinesSayWhatIsWrong) {
 
 TEST(CommandLine, ParameterListsNeedKnownTypes) {
     std::vector<Param> params;
-    EXPECT_TRUE(parse_params("t0:int oc:dword chk:byte g:float b:bool", params));
-    EXPECT_EQ(params.size(), 5u);
+    EXPECT_TRUE(parse_params("t0:int x0:dword oc:colour chk:byte g:float b:bool", params));
+    EXPECT_EQ(params.size(), 6u);
+    EXPECT_EQ(params[2].type, "colour");
     for (const char* bad : {"t0", "t0:integer", ":int", "t0:int t1"}) {
         EXPECT_FALSE(parse_params(bad, params)) << bad;
     }

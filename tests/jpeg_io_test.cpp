@@ -1,4 +1,5 @@
-// JPEG round trips and damaged JPEG files through the picture files.
+// JPEG and turned PNG round trips and damaged JPEG files through the picture files.
+#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -45,12 +46,13 @@ Raster gradient(uint32_t w, uint32_t h, bool grey) {
 }
 
 // A picture with a camera's EXIF data (orientation and nothing else, little-
-// or big-endian) and a colour profile (the smallest valid RGB one).
-Raster with_meta(Raster p, int orientation, bool big_endian) {
+// or big-endian, `damage` over it at `at`) and a colour profile (the smallest valid RGB one).
+Raster with_meta(Raster p, int orientation, bool big_endian, size_t at = 0, const std::string& damage = "") {
     const auto n16 = [&](int v) { return big_endian ? std::string{char(v >> 8), char(v)} : std::string{char(v), char(v >> 8)}; };
     const auto n32 = [&](int v) { return big_endian ? n16(0) + n16(v) : n16(v) + n16(0); };
     p.meta.exif = (big_endian ? std::string("MM\0*", 4) : std::string("II*\0", 4)) + n32(8) + n16(1) + n16(0x0112) +
                   n16(3) + n32(1) + n16(orientation) + n16(0) + n32(0);
+    p.meta.exif.replace(at, damage.size(), damage);
     std::string icc(400, '\0');  // a header, no tags, and bytes zlib cannot squeeze much
     icc[2] = char(400 >> 8);
     icc[3] = char(400 & 0xFF);
@@ -68,7 +70,8 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
         Raster picture;
         rururev::image::SaveOptions options;
         int marker, components, tolerance;
-        int orientation = 1;  // of the EXIF data saved with the picture
+        int orientation = 1;  // by which the saved picture loads turned
+        const char* file = "p.JPG";
     } cases[] = {
         {"colour", gradient(32, 16, false), {}, 0xC0, 3, 12},
         {"grey", gradient(32, 16, true), {}, 0xC0, 1, 3},
@@ -79,16 +82,22 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
         {"turned right, profile", with_meta(gradient(32, 16, false), 6, false), {}, 0xC0, 3, 12, 6},
         {"turned left, big-endian", with_meta(gradient(32, 16, false), 8, true), {}, 0xC0, 3, 12, 8},
         {"upside down, grey kept in RGB", with_meta(gradient(32, 16, true), 3, false), {}, 0xC0, 3, 3, 3},
+        // A PNG file's eXIf chunk turns it word for word; malformed EXIF data leaves it as stored.
+        {"PNG turned right", with_meta(gradient(32, 16, false), 6, false), {}, 0, 0, 0, 6, "in.png"},
+        {"PNG turned left, big-endian", with_meta(gradient(32, 16, false), 8, true), {}, 0, 0, 0, 8, "in.png"},
+        {"PNG, orientation 9", with_meta(gradient(32, 16, false), 9, true), {}, 0, 0, 0, 1, "in.png"},
+        {"PNG, IFD past the data", with_meta(gradient(32, 16, false), 6, true, 4, "\xFF\xFF\xFF\xF0"), {}, 0, 0, 0, 1, "in.png"},
+        {"PNG, entries past the data", with_meta(gradient(32, 16, false), 6, false, 8, "\xFF\xFF\x13\x01"), {}, 0, 0, 0, 1, "in.png"},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
-        const std::string path = dir / "p.JPG";
+        const std::string path = dir / c.file;
         std::string error;
         ASSERT_TRUE(save_picture(path, c.picture, c.options, error)) << c.name << ": " << error;
         const JpegFrame frame = jpeg_frame(read_file(path));
         EXPECT_EQ(frame.marker, c.marker) << c.name;
         EXPECT_EQ(frame.components, c.components) << c.name;
-        EXPECT_EQ(frame.width, static_cast<int>(c.picture.width)) << c.name;
+        EXPECT_EQ(frame.width, c.marker == 0 ? 0 : static_cast<int>(c.picture.width)) << c.name;
         Raster back;
         ASSERT_TRUE(load_picture(path, back, error)) << c.name << ": " << error;
         const uint32_t w = c.picture.width, h = c.picture.height;
@@ -102,7 +111,7 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
                 const uint32_t sx = c.orientation == 6 ? y : c.orientation == 8 ? w - 1 - y : c.orientation == 3 ? w - 1 - x : x;
                 const uint32_t sy = c.orientation == 6 ? h - 1 - x : c.orientation == 8 ? x : c.orientation == 3 ? h - 1 - y : y;
                 const uint32_t got = back.words[size_t{y} * back.width + x], was = c.picture.words[size_t{sy} * w + sx];
-                EXPECT_EQ(got >> 24, 255u) << c.name;  // alpha is not kept
+                EXPECT_EQ(got >> 24, c.marker == 0 ? was >> 24 : 255u) << c.name;  // JPEG keeps no alpha
                 for (int shift : {0, 8, 16}) worst = std::max(worst, std::abs(int(was >> shift & 0xFF) - int(got >> shift & 0xFF)));
             }
         }
@@ -114,7 +123,8 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
         EXPECT_EQ(again.meta.icc, c.picture.meta.icc) << c.name;
         EXPECT_EQ(again.meta.exif, back.meta.exif) << c.name;
         EXPECT_EQ(back.meta.exif.size(), c.picture.meta.exif.size()) << c.name;
-        EXPECT_EQ(dir.names(), (std::vector<std::string>{"p.JPG", "p.png"}));
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{c.file, "p.png"}));
+        std::remove(path.c_str());
     }
 }
 

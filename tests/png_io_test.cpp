@@ -32,6 +32,7 @@ struct PngFile {
     bool key = false;                     // tRNS of a grey or RGB file
     png_color_16 key_colour{};
     bool interlaced = false;
+    std::string exif;  // an eXIf chunk before the image data
 };
 
 int channels_of(int color_type) {
@@ -76,6 +77,7 @@ void write_png(const std::string& path, const PngFile& f) {
         png_set_tRNS(png, info, f.palette_alpha.data(), static_cast<int>(f.palette_alpha.size()), nullptr);
     }
     if (f.key) png_set_tRNS(png, info, nullptr, 0, const_cast<png_color_16*>(&f.key_colour));
+    if (!f.exif.empty()) png_set_eXIf_1(png, info, f.exif.size(), reinterpret_cast<png_bytep>(const_cast<char*>(f.exif.data())));
     png_write_info(png, info);
     const int passes = f.interlaced ? png_set_interlace_handling(png) : 1;
     for (int pass = 0; pass < passes; ++pass) {
@@ -179,26 +181,29 @@ TEST(PngLoad, EveryColourTypeAndDepthGivesStraightAlphaWords) {
     }
 }
 
-// An interlaced file arrives in seven passes; every pixel must land once.
+// An interlaced file arrives in seven passes; every pixel must land once, turned right by EXIF at (6 - y, x).
 TEST(PngLoad, InterlacedFilesAreAssembledFromAllPasses) {
-    for (int depth : {8, 16}) {
+    const std::string turned_right("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 26);
+    for (const auto& [depth, exif] : {std::pair{8, std::string()}, {16, std::string()}, {8, turned_right}}) {
         PngFile f = typed(PNG_COLOR_TYPE_RGB_ALPHA, depth, {});
         f.width = 11;
         f.height = 7;
         f.interlaced = true;
-        std::vector<uint32_t> expected;
+        f.exif = exif;
+        std::vector<uint32_t> expected(f.width * f.height);
         for (uint32_t i = 0; i < f.width * f.height; ++i) {
             const uint16_t r = static_cast<uint16_t>(i * 3), g = static_cast<uint16_t>(255 - i),
                            b = static_cast<uint16_t>(i * 7 % 256), a = static_cast<uint16_t>(i % 2 ? 255 : i);
             for (uint16_t v : {r, g, b, a}) f.samples.push_back(depth == 16 ? v * 257 : v);
-            expected.push_back(uint32_t{a} << 24 | uint32_t{r} << 16 | uint32_t{g} << 8 | b);
+            expected[exif.empty() ? i : i % 11 * 7 + 6 - i / 11] = uint32_t{a} << 24 | uint32_t{r} << 16 | uint32_t{g} << 8 | b;
         }
         ScratchDir dir;
         write_png(dir / "adam7.png", f);
         Raster picture;
         std::string error;
         ASSERT_TRUE(load_png(dir / "adam7.png", picture, error)) << error;
-        EXPECT_EQ(picture.words, expected) << depth << "-bit";
+        EXPECT_EQ(picture.width, exif.empty() ? 11u : 7u) << depth << "-bit";
+        EXPECT_EQ(picture.words, expected) << depth << "-bit" << (exif.empty() ? "" : ", turned");
     }
 }
 

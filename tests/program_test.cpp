@@ -386,9 +386,9 @@ TEST(BadInput, CommandLineMistakesPrintTheFunctionsAndTheirArguments) {
         EXPECT_EQ(o.status, 2);
         EXPECT_EQ(o.err.substr(0, o.err.find('\n')), c.first_line);
         for (const char* listed : {"\n  tovoRGB              t0:int t1:int t2:int t3:int\n",
-                                   "\n  tovoCSplt            t0:int t1:int t2:int t3:int oc:dword "
+                                   "\n  tovoCSplt            t0:int t1:int t2:int t3:int oc:colour "
                                    "x0:dword x1:dword y0:dword y1:dword",
-                                   "\n  tovoRngPut           t0:int t1:int t2:int oc:dword chk:byte"}) {
+                                   "\n  tovoRngPut           t0:int t1:int t2:int oc:colour chk:byte"}) {
             EXPECT_NE(o.err.find(listed), std::string::npos) << listed;
         }
     }

@@ -81,21 +81,21 @@ TEST_F(Registration, ProgramFilterTableListsEveryBufferFilterWithItsArguments) {
     lua_register(L, "reset", probe_reset);
     lua_register(L, "words", probe_words);
 
-    // Every buffer filter of filter_list.inc with its parameters; the
-    // program's table may write a colour word as a dword.
+    // Every buffer filter of filter_list.inc with its parameters and its
+    // line, as the program's table reads them from the list's text.
     std::string module_filters;
-    for (std::string row : {
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) std::string(#name " " kinds),
-#define RURUREV_KERNEL_ONLY(name, kinds, params) std::string(#name " " kinds),
+    for (const char* row : {
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) \
+    #name " " kinds " | " about,
+#define RURUREV_KERNEL_ONLY(name, kinds, params, about, sample) #name " " kinds " | " about,
 #include "filters/filter_list.inc"
          }) {
-        for (size_t at; (at = row.find(":colour")) != std::string::npos;) row.replace(at, 7, ":dword");
-        module_filters += row + "\n";
+        module_filters += std::string(row) + "\n";
     }
     run("filters = dofile('" RURUREV_FILTERS_LUA "')\n"
         "listed = ''\n"
         "for _, spec in ipairs(filters) do\n"
-        "  listed = listed .. spec.name .. ' ' .. spec.params:gsub(':colour', ':dword') .. '\\n'\n"
+        "  listed = listed .. spec.name .. ' ' .. spec.params .. ' | ' .. spec.about .. '\\n'\n"
         "end");
     lua_getglobal(L, "listed");
     EXPECT_EQ(lua_tostring(L, -1), module_filters);

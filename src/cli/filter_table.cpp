@@ -5,7 +5,7 @@
 namespace rururev::cli {
 
 bool parse_params(const std::string& text, std::vector<Param>& out) {
-    static const char* const types[] = {"int", "dword", "byte", "float", "bool"};
+    static const char* const types[] = {"int", "dword", "colour", "byte", "float", "bool"};
     std::istringstream words(text);
     std::string word;
     out.clear();
@@ -91,7 +91,8 @@ std::string usage_text(const std::vector<FilterSpec>& filters) {
            "-h or --help after any command prints this; --version, the version and the\n"
            "SIMD targets of this processor.\n"
            "\n"
-           "Functions and their arguments after data, w, h (bool: true or false):\n";
+           "Functions and their arguments after data, w, h (bool: true or false; colour:\n"
+           "a word such as 0xFF8000, red 255, green 128, blue 0):\n";
     for (const FilterSpec& f : filters) {
         std::string line = "  " + f.name;
         line.resize(22, ' ');

@@ -12,7 +12,7 @@ namespace rururev::cli {
 
 struct Param {
     std::string name;
-    std::string type;  // int, dword, byte, float or bool
+    std::string type;  // int, dword, colour, byte, float or bool
 };
 
 struct FilterSpec {
@@ -22,7 +22,7 @@ struct FilterSpec {
     bool registered = false;
 };
 
-// Splits "t0:int oc:dword" into parameters; false when a word is malformed
+// Splits "t0:int oc:colour" into parameters; false when a word is malformed
 // or a type unknown.
 bool parse_params(const std::string& text, std::vector<Param>& out);
 

@@ -95,7 +95,8 @@ end
 
 local function format_argument(value, ptype)
   if ptype == "bool" then return tostring(value) end
-  if ptype == "dword" and value >= 65536 then return string.format("0x%06X", value) end
+  local word = ptype == "dword" or ptype == "colour"
+  if word and value >= 65536 then return string.format("0x%06X", value) end
   return string.format("%.10g", value)
 end
 

@@ -55,20 +55,24 @@ static int add_traceback(lua_State* L) {
     return 1;
 }
 
-// Runs one of the program's own Lua sources as a module.
+// Runs one of the program's own Lua sources as a module, with the arguments
+// already on the stack.
 template <size_t N>
-static int load_embedded(lua_State* L, const char (&code)[N], const char* name) {
+static int load_embedded(lua_State* L, const char (&code)[N], const char* name, int nargs) {
     if (luaL_loadbuffer(L, code, N - 1, name) != 0) return lua_error(L);
-    lua_call(L, 0, 1);
+    lua_insert(L, -1 - nargs);
+    lua_call(L, nargs, 1);
     return 1;
 }
 
+// The filter table reads the module's filter list, which the program carries.
 static int load_filter_table(lua_State* L) {
-    return load_embedded(L, embedded::filters_lua, "=rururev_filters");
+    lua_pushlstring(L, embedded::filter_list_inc, sizeof embedded::filter_list_inc - 1);
+    return load_embedded(L, embedded::filters_lua, "=rururev_filters", 1);
 }
 
 static int load_test_card(lua_State* L) {
-    return load_embedded(L, embedded::test_card_lua, "=rururev_test_card");
+    return load_embedded(L, embedded::test_card_lua, "=rururev_test_card", 0);
 }
 
 LuaHost::LuaHost() : L_(luaL_newstate()) {

@@ -7,18 +7,18 @@
 #include <cstdint>
 
 namespace rururev::kernel {
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) void name params;
-#define RURUREV_KERNEL_ONLY(name, kinds, params) void name params;
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) void name params;
+#define RURUREV_KERNEL_ONLY(name, kinds, params, about, sample) void name params;
 #include "filters/filter_list.inc"
 }  // namespace rururev::kernel
 
 namespace rururev::fast {
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) void name params;
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) void name params;
 #include "filters/filter_list.inc"
 }  // namespace rururev::fast
 
 namespace rururev::parallel {
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) void name params;
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) void name params;
 #include "filters/filter_list.inc"
 }  // namespace rururev::parallel
 

@@ -8,8 +8,9 @@
 
 namespace rururev {
 
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) int name(lua_State* L);
-#define RURUREV_KERNEL_ONLY(name, kinds, params) int name(lua_State* L);
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) \
+    int name(lua_State* L);
+#define RURUREV_KERNEL_ONLY(name, kinds, params, about, sample) int name(lua_State* L);
 #define RURUREV_LUA_ONLY(name) int name(lua_State* L);
 #include "filters/filter_list.inc"
 

@@ -7,7 +7,7 @@
 namespace rururev::fast {
 
 #define RURUREV_UNPACK(...) __VA_ARGS__
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) \
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) \
     void name params { kernel::name(RURUREV_UNPACK args); }
 #include "filters/filter_list.inc"
 

@@ -21,7 +21,7 @@ void split_powers(uint32_t min_words, uint32_t* data, uint32_t count, float t0, 
 }  // namespace
 
 #define RURUREV_UNPACK(...) __VA_ARGS__
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) \
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) \
     void name params { split_##split<fast::name>(cost, RURUREV_UNPACK args); }
 #include "filters/filter_list.inc"
 

@@ -191,9 +191,7 @@ static bool read_rows(JpegReader* r, uint32_t* pixels, unsigned char* row) {
         const uint32_t y = r->info.output_scanline;
         JSAMPROW line = r->orientation == 1 ? reinterpret_cast<unsigned char*>(pixels + size_t{width} * y) : row;
         jpeg_read_scanlines(&r->info, &line, 1);
-        for (uint32_t x = 0; x < width && r->orientation != 1; ++x) {
-            pixels[upright_index(x, y, width, height, r->orientation)] = word_of(row + 4 * size_t{x});
-        }
+        if (r->orientation != 1) place_row(pixels, row, y, width, height, r->orientation, word_of);
     }
     jpeg_finish_decompress(&r->info);
     r->started = false;

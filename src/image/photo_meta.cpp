@@ -1,5 +1,8 @@
 #include "image/photo_meta.h"
 
+#include <new>
+#include <vector>
+
 namespace rururev::image {
 
 namespace {
@@ -66,6 +69,34 @@ size_t upright_index(uint32_t x, uint32_t y, uint32_t width, uint32_t height, in
         return size_t{down ? height - 1 - y : y} * width + (across ? width - 1 - x : x);
     }
     return size_t{down ? width - 1 - x : x} * height + (across ? height - 1 - y : y);
+}
+
+bool turn_upright(uint32_t* pixels, uint32_t width, uint32_t height, int orientation) {
+    if (orientation == 1) return true;
+    const size_t count = size_t{width} * height;
+    std::vector<bool> placed;  // one bit a pixel: whether it holds its upright word yet
+    try {
+        placed.resize(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    // Each pixel goes where it shows and displaces the one there, until a
+    // cycle of the permutation closes where it began.
+    for (size_t start = 0; start < count; ++start) {
+        if (placed[start]) continue;
+        uint32_t carried = pixels[start];
+        size_t from = start;
+        do {
+            const size_t to = upright_index(static_cast<uint32_t>(from % width), static_cast<uint32_t>(from / width),
+                                            width, height, orientation);
+            const uint32_t displaced = pixels[to];
+            pixels[to] = carried;
+            placed[to] = true;
+            carried = displaced;
+            from = to;
+        } while (from != start);
+    }
+    return true;
 }
 
 bool is_rgb_profile(const std::string& icc) { return icc.size() >= 20 && icc.compare(16, 4, "RGB ") == 0; }

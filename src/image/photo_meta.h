@@ -1,7 +1,7 @@
 // What a photo says about itself besides its pixels: the colour profile
 // (ICC) and the camera's metadata (EXIF), kept from a loaded picture to the
-// one saved from it, and the EXIF orientation, by which a JPEG picture is
-// turned upright on loading as viewers show it.
+// one saved from it, and the EXIF orientation, by which a JPEG or PNG
+// picture is turned upright on loading as viewers show it.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +29,21 @@ inline bool swaps_sides(int orientation) { return orientation >= 5 && orientatio
 // Where the stored pixel (x, y) of a width x height picture shows in the
 // upright one (whose sides are swapped for orientations 5 to 8).
 size_t upright_index(uint32_t x, uint32_t y, uint32_t width, uint32_t height, int orientation);
+
+// Puts row y of a stored width x height picture, 4 bytes a pixel, where each
+// of its pixels shows upright; `word_of` makes a pixel's word of its bytes.
+template <typename WordOf>
+void place_row(uint32_t* pixels, const unsigned char* row, uint32_t y, uint32_t width, uint32_t height,
+               int orientation, WordOf word_of) {
+    for (uint32_t x = 0; x < width; ++x) {
+        pixels[upright_index(x, y, width, height, orientation)] = word_of(row + 4 * size_t{x});
+    }
+}
+
+// Moves every pixel of a stored width x height picture to where upright_index
+// puts it, in place, for a picture that cannot be placed row by row; false,
+// with the pixels untouched, when out of memory.
+bool turn_upright(uint32_t* pixels, uint32_t width, uint32_t height, int orientation);
 
 // Whether the ICC profile is for RGB pixels (a grey picture then keeps its
 // three channels, so that the profile stays valid for it).

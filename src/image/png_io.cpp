@@ -30,6 +30,7 @@ struct PngReader {
     uint32_t width = 0;
     uint32_t height = 0;
     int passes = 1;
+    int orientation = 1;  // from an eXIf chunk before the pixels: how they are turned
     char message[256] = "";
 };
 
@@ -141,6 +142,20 @@ static const char* start_reading(PngReader* r) {
     return nullptr;
 }
 
+// The orientation of the eXIf chunk read with the header; 1 when there is
+// none (one after the pixels is not read at all), it is malformed or there is
+// no memory to look.
+static int stored_orientation(PngReader* r) {
+    png_bytep exif = nullptr;
+    png_uint_32 size = 0;
+    if (png_get_eXIf_1(r->png, r->info, &size, &exif) == 0) return 1;
+    try {
+        return exif_orientation(std::string(reinterpret_cast<const char*>(exif), size));
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
+}
+
 PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
                     char* error, size_t error_size) {
     auto* r = new (std::nothrow) PngReader;
@@ -154,13 +169,13 @@ PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
         png_close(r);
         return nullptr;
     }
-    *width = r->width;
-    *height = r->height;
+    r->orientation = stored_orientation(r);
+    const bool swap = swaps_sides(r->orientation);
+    *width = swap ? r->height : r->width;
+    *height = swap ? r->width : r->height;
     return r;
 }
 
-// Reads every pass of every row straight into the pixel words as RGBA
-// bytes, then checks the chunks after the image data.
 bool png_metadata(PngReader* r, PhotoMeta& meta) {
     png_charp name = nullptr;
     int compression = 0;
@@ -180,30 +195,52 @@ bool png_metadata(PngReader* r, PhotoMeta& meta) {
     return true;
 }
 
-static bool read_rows(PngReader* r, unsigned char* bytes) {
+static uint32_t rgba_word(const unsigned char* p) {
+    return uint32_t{p[3]} << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+}
+
+// Reads every pass of every row as RGBA bytes, then checks the chunks after
+// the image data. Rows go straight into the pixel words, or, given `row`,
+// through it to where each pixel shows upright.
+static bool read_rows(PngReader* r, uint32_t* pixels, unsigned char* row) {
     if (setjmp(png_jmpbuf(r->png))) return false;
+    auto* bytes = reinterpret_cast<unsigned char*>(pixels);
     const size_t stride = size_t{r->width} * 4;
     for (int pass = 0; pass < r->passes; ++pass) {
         for (uint32_t y = 0; y < r->height; ++y) {
-            png_read_row(r->png, bytes + stride * y, nullptr);
+            png_read_row(r->png, row != nullptr ? row : bytes + stride * y, nullptr);
+            if (row != nullptr) {
+                place_row(pixels, row, y, r->width, r->height, r->orientation, rgba_word);
+            }
         }
     }
     png_read_end(r->png, nullptr);
     return true;
 }
 
+// A turned picture is placed row by row as it is read; an interlaced one
+// needs its stored rows whole until the last pass, so it is turned after.
 bool png_read_pixels(PngReader* r, uint32_t* pixels, char* error, size_t error_size) {
-    auto* bytes = reinterpret_cast<unsigned char*>(pixels);
-    if (!read_rows(r, bytes)) {
+    const bool by_row = r->orientation != 1 && r->passes == 1;
+    unsigned char* row = nullptr;
+    if (by_row && (row = static_cast<unsigned char*>(std::malloc(size_t{r->width} * 4))) == nullptr) {
+        fail(error, error_size, "load", r->path, "out of memory");
+        return false;
+    }
+    const bool ok = read_rows(r, pixels, row);
+    std::free(row);
+    if (!ok) {
         fail(error, error_size, "load", r->path, r->message);
         return false;
     }
+    if (by_row) return true;
     // Red, green, blue, alpha bytes become one word each, in place.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(pixels);
     const size_t count = size_t{r->width} * r->height;
-    for (size_t i = 0; i < count; ++i) {
-        const unsigned char* p = bytes + 4 * i;
-        const uint32_t word = uint32_t{p[3]} << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
-        pixels[i] = word;
+    for (size_t i = 0; i < count; ++i) pixels[i] = rgba_word(bytes + 4 * i);
+    if (!turn_upright(pixels, r->width, r->height, r->orientation)) {
+        fail(error, error_size, "load", r->path, "out of memory");
+        return false;
     }
     return true;
 }

@@ -4,9 +4,11 @@
 // alpha, RGB, RGBA, palette, with or without a transparency chunk) and gives
 // straight-alpha words: alpha in bits 24 to 31, red 16 to 23, green 8 to 15,
 // blue 0 to 7. Sixteen-bit samples are scaled to 8 bits with rounding; no
-// gamma correction is applied. Saving writes 8-bit samples in the smallest
-// colour type that keeps every word: grey when red, green and blue are
-// equal in every pixel, without alpha when every alpha is 255.
+// gamma correction is applied. The picture comes upright as the orientation
+// of an eXIf chunk before the pixels says, as a JPEG file's does. Saving
+// writes 8-bit samples in the smallest colour type that keeps every word:
+// grey when red, green and blue are equal in every pixel, without alpha
+// when every alpha is 255.
 //
 // Every failure comes back as a message that names the file and the reason;
 // nothing here prints, exits or throws.
@@ -31,10 +33,10 @@ constexpr uint64_t max_pixels = uint64_t{1} << 28;
 bool can_hold(std::FILE* file, uint64_t least_bytes);
 
 // Loading is split in two so that the caller can allocate the pixels itself
-// once the size is known. png_open reads the header and checks the size;
-// png_read_pixels fills width x height words and checks the rest of the
-// file; png_close releases the reader whatever happened. `path` must stay
-// valid until png_close.
+// once the size is known. png_open reads the header, checks the size and
+// gives the upright one; png_read_pixels fills width x height words, turned
+// upright, and checks the rest of the file; png_close releases the reader
+// whatever happened. `path` must stay valid until png_close.
 struct PngReader;
 PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
                     char* error, size_t error_size);

@@ -14,8 +14,8 @@ namespace rururev {
 // Registration order (that of filter_list.inc) is part of the interface:
 // scripts and tests may walk it.
 extern const luaL_Reg functiontable[] = {
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) {#name, name},
-#define RURUREV_KERNEL_ONLY(name, kinds, params) {#name, name},
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) {#name, name},
+#define RURUREV_KERNEL_ONLY(name, kinds, params, about, sample) {#name, name},
 #define RURUREV_LUA_ONLY(name) {#name, name},
 #include "filters/filter_list.inc"
     {nullptr, nullptr},

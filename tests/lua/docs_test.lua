@@ -1,6 +1,7 @@
 -- Checks the documentation against the module and the repository:
 --   * every function of the module has a heading in docs/api.md holding its
---     call, with the parameters of its entry in src/cli/filters.lua in order,
+--     call, with the parameters of its row in filter_list.inc (as
+--     src/cli/filters.lua reads it) in order,
 --     and under it each parameter's type;
 --   * every relative link leads to a file, and an anchor to one of its headings;
 --   * every ./dev and rururev command shown is one that exists;
@@ -85,8 +86,10 @@ for name, call in pairs(documented) do
 end
 
 -- Each buffer filter's section lists its parameters' types in bullets such
--- as "- `t0`, `t1`: INT offsets", or takes another's ("- parameters as `f`").
-local spelled = {int = "INT", dword = "DWORD", byte = "8-bit", float = "FLOAT", bool = "BOOLEAN"}
+-- as "- `t0`, `t1`: INT offsets", or takes another's ("- parameters as `f`");
+-- a colour is a DWORD whose bullet says it is a colour.
+local spelled = {int = "INT", dword = "DWORD", colour = "DWORD colour", byte = "8-bit",
+                 float = "FLOAT", bool = "BOOLEAN"}
 local bullets, section = {}, nil
 for _, line in ipairs((split(api))) do
   local heading = line:match("^#+%s+(.*)$")
@@ -101,7 +104,8 @@ local function types_of(name, depth)
   for _, line in ipairs(bullets[name] or {}) do
     local other = line:match("^%- parameters as `([%w_]+)`")
     if other and depth < 2 then return types_of(other, depth + 1) end
-    local names, kind = line:match("^%- (.-): ([%w-]+)")
+    local names, kind, rest = line:match("^%- (.-): ([%w-]+)(.*)")
+    if kind == "DWORD" and rest:find("colour") then kind = "DWORD colour" end
     if names then
       for param in names:gmatch("`([%w_]+)`") do types[param] = kind end
     end

@@ -90,12 +90,12 @@ local function variants(name, args)
   if wide then list[#list + 1] = {"words beyond 2^53", {}} end
   for i, v in ipairs(args) do
     local t = types[name][i]
-    local word = t == "dword" or t == "byte"
+    local word = t == "dword" or t == "colour" or t == "byte"
     local float, fraction, negative, beyond = v, v, v, v
     if type(v) == "number" then
       if v + 0.0 == v then float = v + 0.0 end
       if t ~= "float" then fraction = v < 0 and v - 0.25 or v + 0.25 end
-      if t == "dword" and v >= 2147483648 then negative = v - 4294967296 end
+      if (t == "dword" or t == "colour") and v >= 2147483648 then negative = v - 4294967296 end
       if wide and word and math.type(v) == "integer" then beyond = v + wide end
     end
     list[2][2][i], list[3][2][i], list[4][2][i] = float, fraction, negative

@@ -2,7 +2,7 @@
 // fetch, a form and a frame with the token: none may start a render. Then
 // choose tovoHSV, set its parameters through the page's controls, and the
 // picture the page shows must be, word for word, what the command line it
-// displays writes.
+// displays writes; and each filter's colour parameters get colour pickers.
 //
 //   node browser_test.mjs RURUREV NODE_MODULES WORKDIR [SCREENSHOT.png]
 import { spawn, execFileSync } from "node:child_process";
@@ -116,6 +116,15 @@ try {
     execFileSync(rururev, ["run", compare, shown, path.join(work, "cli.png")], { stdio: "inherit" });
     if (!command.includes("tovoHSV 40 -30 25 0")) fail("unexpected command: " + command);
     if (!(await renders() > 0)) fail("the page's renders were not counted");
+  }
+  // Every colour parameter of the table, and no other, gets a colour picker.
+  const { filters } = await (await fetch(`${preview.origin}/filters.json?token=${token}`)).json();
+  for (const f of filters) {
+    await page.selectOption("#add-filter", f.name);
+    await page.click("#add");
+    const want = f.params.split(/\s+/).filter((p) => p.endsWith(":colour")).map((p) => "p-" + p.split(":")[0]);
+    const got = await page.$$eval("#controls input[type=color]", (boxes) => boxes.map((b) => b.id));
+    if (got.join() !== want.join()) fail(`${f.name}: colour pickers [${got}], not [${want}]`);
   }
 } catch (error) {
   fail(error.message);

@@ -29,12 +29,14 @@ export WINEPREFIX="$top/$build-wineprefix" WINEDEBUG=-all
 # The third-party sources are fetched once for both targets.
 sources=$top/$build-windows-src
 fetch_sources "$sources"
-status=0
-for target in "win32 i686 pei-i386" "win64 x86_64 pei-x86-64"; do
-  set -- $target
+# One target's build and its checks but the timed frame comparison: the
+# two targets run this side by side, so that one's Wine runs (a single
+# process each) overlap the other's compiling.
+build_and_check() {
   name=$1 arch=$2 format=$3 dir=$build-$1
   deps=$top/$dir/deps
   toolchain=$top/cmake/mingw-w64-$arch.cmake
+  status=0
   build_highway "$sources/highway" "$toolchain" "$deps/highway"
   build_lua "$sources/lua5.1" "$arch-w64-mingw32" "$deps/lua"
   cmake -S . -B "$dir" --toolchain "$toolchain" --no-warn-unused-cli \
@@ -65,9 +67,39 @@ for target in "win32 i686 pei-i386" "win64 x86_64 pei-x86-64"; do
 
   sh tests/windows/run.sh "$name" "$dir: require in lua.exe" "$dir" deps/lua/lua.exe \
     "$top/tests/lua/require_test.lua" "$top/$dir" || status=1
+  return $status
+}
 
+# Wine makes its prefix on first use: made here once, before the two
+# targets share it.
+. tests/windows/wine.sh
+[ -x "$(wine_runner win64)" ] && "$(wine_runner win64)" cmd /c echo >/dev/null 2>&1 || true
+
+targets="win32:i686:pei-i386 win64:x86_64:pei-x86-64"
+pids=
+for target in $targets; do
+  IFS=: read -r name arch format <<EOF_TARGET
+$target
+EOF_TARGET
+  mkdir -p "$build-$name"
+  (build_and_check "$name" "$arch" "$format") >"$build-$name.log" 2>&1 &
+  pids="$pids $!"
+done
+trap 'kill $pids 2>/dev/null; exit 130' INT TERM HUP
+status=0
+for pid in $pids; do wait "$pid" || status=1; done
+trap - INT TERM HUP
+for target in $targets; do
+  name=${target%%:*}
+  cat "$build-$name.log"
+done
+
+# The timed comparison of frames runs one target at a time, on a machine no
+# longer busy with the other's build.
+for target in $targets; do
+  name=${target%%:*} dir=$build-${target%%:*}
+  [ -f "$dir/librururev.dll" ] || continue
   sh tests/windows/compare_frames.sh "$name" "$dir" "$build" "${FRAME_REPS:-3}" || status=1
-
   sh packaging/windows/package.sh "$dir/librururev.dll" "$name" dist || status=1
 done
 [ -x /usr/lib/wine/wineserver ] && /usr/lib/wine/wineserver -k 2>/dev/null || true

@@ -250,8 +250,8 @@ int main() {
     }
     // Every buffer filter of the list has a case.
     for (const char* name : {
-#define RURUREV_FILTER(name, split, cost, kinds, params, args) #name,
-#define RURUREV_KERNEL_ONLY(name, kinds, params) #name,
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) #name,
+#define RURUREV_KERNEL_ONLY(name, kinds, params, about, sample) #name,
 #include "filters/filter_list.inc"
          }) {
         const size_t n = std::strlen(name);
