@@ -43,6 +43,7 @@ const identity::Case nstage_cases[] = {
     IDENTITY_CASE(tovoNStage2(d, w * h, 1, 0, 0, 0, false)),
     IDENTITY_CASE(tovoNStage2(d, w * h, 255, -1, 1, 128, true)),
     IDENTITY_CASE(tovoNStage2(d, w * h, 7, -1, 1, 128, false)),
+    IDENTITY_CASE(tovoNStage2(d, w * h, 200, 77, -300, 1000, false)),
     IDENTITY_CASE(tovoNStage2(d, w * h, INT32_MAX, 0, INT32_MAX, INT32_MIN, true)),
 };
 

@@ -171,7 +171,11 @@ HWY_INLINE void NearColourWhole(uint32_t* HWY_RESTRICT data, size_t count, const
     const auto within = [&](VWI c, int k) {
         return hn::And(hn::Gt(c, hn::Set(di, low[k] - 1)), hn::Lt(c, hn::Set(di, high[k] + 1)));
     };
-    TransformWholeWords(data, count, [&](VWU words) {
+    // Inlined into the loop: most vectors hold no pixel near the colour and
+    // end after the test, so a call per vector would cost as much as the
+    // work, more so on Windows x64, where a vector argument and result pass
+    // through memory.
+    TransformWholeWords(data, count, [&](VWU words) __attribute__((always_inline)) {
         const auto r = WholeChannel(words, 16), g = WholeChannel(words, 8), b = WholeChannel(words, 0);
         const auto near = hn::And(hn::RebindMask(du, hn::And(hn::And(within(r, 0), within(g, 1)), within(b, 2))),
                                   WholeVisible(words));

@@ -228,18 +228,18 @@ void nstage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, 
          static_cast<uint32_t>(t3));
         return;
     }
-    // Colour mode: offsets folded into one byte table per channel, and the
-    // levels that cut a pixel are those below the lowest level that does
-    // not (256 when every level cuts; 0 when none does).
-    uint8_t red[256], green[256], blue[256];
+    // Colour mode: every channel through the level table after its offset,
+    // and the levels that cut a pixel are those below the lowest level that
+    // does not (256 when every level cuts; 0 when none does).
+    uint8_t level[256];
     uint32_t cut_below = cut ? 256 : 0;
     for (uint32_t c = 0; c < 256; c++) {
-        red[c] = static_cast<uint8_t>(levels[(c + static_cast<uint32_t>(t1)) & 255u]);
-        green[c] = static_cast<uint8_t>(levels[(c + static_cast<uint32_t>(t2)) & 255u]);
-        blue[c] = static_cast<uint8_t>(levels[(c + static_cast<uint32_t>(t3)) & 255u]);
+        level[c] = static_cast<uint8_t>(levels[c]);
         if (cut && flag(levels[c]) == 0) cut_below = std::min(cut_below, levels[c] & 255u);
     }
-    simd::apply_channel_tables(data, count, red, green, blue, cut_below);
+    const simd::ChannelMoves moves{true, true, true, static_cast<uint8_t>(t1), static_cast<uint8_t>(t2),
+                                   static_cast<uint8_t>(t3)};
+    simd::apply_channel_levels(data, count, level, moves, cut_below);
 }
 
 }  // namespace

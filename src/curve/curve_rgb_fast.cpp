@@ -70,11 +70,10 @@ void tovoInterRGB(uint32_t* data, uint32_t count, const double* pointy, int32_t 
     // rounded down, saturated.
     const double coef = curve_coef(255, t2, sh);
     int32_t shift[256];
-    uint8_t moved[256], same[256];
+    uint8_t moved[256];
     for (int v = 0; v < 256; v++) {
         shift[v] = trunc_to_int(std::floor(pointy[v] * coef));
         moved[v] = static_cast<uint8_t>(clamp255(int64_t{v} + shift[v]));
-        same[v] = static_cast<uint8_t>(v);
     }
     if (t3 >= 7) {
         for (int32_t& s : shift) s = s < -256 ? -256 : s > 256 ? 256 : s;
@@ -85,8 +84,8 @@ void tovoInterRGB(uint32_t* data, uint32_t count, const double* pointy, int32_t 
     static constexpr bool moves_red[] = {true, true, false, false, true, true, false};
     static constexpr bool moves_green[] = {true, false, true, false, true, false, true};
     static constexpr bool moves_blue[] = {true, false, false, true, false, true, true};
-    simd::apply_channel_tables(data, count, moves_red[t3] ? moved : same,
-                               moves_green[t3] ? moved : same, moves_blue[t3] ? moved : same, 0);
+    const simd::ChannelMoves moves{moves_red[t3], moves_green[t3], moves_blue[t3], 0, 0, 0};
+    simd::apply_channel_levels(data, count, moved, moves, 0);
 }
 
 }  // namespace fast

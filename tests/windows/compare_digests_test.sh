@@ -1,7 +1,8 @@
 #!/bin/sh
 # compare_digests.sh and run.sh against fake runners in place of Wine: a
-# runner that cannot start programs is "not compared" and passes; one whose
-# program crashes, prints nothing or prints other lines fails.
+# runner the kernel refuses is "not compared" and passes; one whose program
+# crashes, prints nothing or prints other lines fails, as does one whose
+# Wine keeps failing in CI; one that fails only at first is tried again.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
@@ -9,24 +10,37 @@ trap 'rm -rf "$tmp"' EXIT
 printf 'tovoRGB 1234\ntovoHSV 5678\n' >"$tmp/expected.txt"
 
 # name | what the runner does for the probe (cmd /c echo) | for the program
+# | for --version (answers by default)
 fake() {
   cat >"$tmp/$1" <<FAKE
 #!/bin/sh
-if [ "\$1" = cmd ]; then $2; else $3; fi
+case \$1 in
+  --version) ${4:-echo wine-fake} ;;
+  cmd) $2 ;;
+  *) $3 ;;
+esac
 FAKE
   chmod +x "$tmp/$1"
 }
-fake refuses 'echo "Exec format error" >&2; exit 126' 'exit 126'
+refused='echo "Exec format error" >&2; exit 126'
+wine_error='echo "wine client error:0: recvmsg: Connection reset by peer" >&2; exit 1'
+fake refuses "$refused" 'exit 126' "$refused"
 fake same    'echo ready' 'cat "'"$tmp"'/expected.txt"'
 fake other   'echo ready' 'printf "tovoRGB 1234\r\ntovoHSV 9999\r\n"'
 fake silent  'echo ready' 'exit 0'
 fake crashes 'echo ready' 'echo "tovoRGB 1234"; exit 5'
+# Wine failing on the first two probes, then answering; failing on all.
+fake flaky   'n=$(cat "'"$tmp"'/probes" 2>/dev/null || echo 0); echo $((n + 1)) >"'"$tmp"'/probes"
+    if [ $n -lt 2 ]; then '"$wine_error"'; fi; echo ready' 'cat "'"$tmp"'/expected.txt"'
+fake broken  "$wine_error" 'exit 0'
+export RURUREV_WINE_TRIES=3 RURUREV_WINE_PAUSE=0
 
 failures=0
 # runner | expected exit status | fragment of the message
 while IFS='|' read -r runner want fragment; do
   ci=false
   case $runner in ci:*) ci=true runner=${runner#ci:} ;; esac
+  rm -f "$tmp/probes"
   got=$(CI=$ci RURUREV_WINE_win32="$tmp/$runner" sh "$here/compare_digests.sh" win32 prog.exe \
         "$tmp/expected.txt" build-win32 2>&1)
   status=$?
@@ -44,12 +58,18 @@ crashes|1|failed (exit status 5)
 missing|0|is not installed
 ci:missing|1|is not installed
 ci:refuses|0|cannot run 32-bit programs
+flaky|0|equal this machine's (2 lines)
+broken|0|3 tries: wine client error
+ci:broken|1|does not start a program, 3 tries
 TABLE
 
 # run.sh, which runs the test programs, lua.exe and the frame comparison,
 # judges the same runners alike.
 while IFS='|' read -r runner want fragment; do
-  got=$(RURUREV_WINE_win32="$tmp/$runner" sh "$here/run.sh" win32 prog "$tmp" prog.exe 2>&1)
+  ci=false
+  case $runner in ci:*) ci=true runner=${runner#ci:} ;; esac
+  rm -f "$tmp/probes"
+  got=$(CI=$ci RURUREV_WINE_win32="$tmp/$runner" sh "$here/run.sh" win32 prog "$tmp" prog.exe 2>&1)
   status=$?
   case $got in *"$fragment"*) ok=1 ;; *) ok=0 ;; esac
   if [ $status -ne "$want" ] || [ $ok -eq 0 ]; then
@@ -62,6 +82,9 @@ same|0|tovoHSV 5678
 silent|1|printed nothing
 crashes|1|failed (exit status 5)
 missing|0|is not installed
+ci:missing|1|is not installed
+flaky|0|tovoHSV 5678
+ci:broken|1|does not start a program
 TABLE
 [ $failures -eq 0 ] && echo "compare_digests, run.sh: all runner cases as expected"
 exit $failures

@@ -4,16 +4,20 @@
 # TARGET is win32 or win64. Exit status: 0 when the program succeeded and
 # printed something (its output is passed on), or when this machine cannot
 # run the target's programs at all (said in one line: nothing was run); 1
-# when the program fails or prints nothing.
+# when the program fails or prints nothing, or when Wine fails in CI.
 set -u
 target=$1 label=$2 dir=$3
 shift 3
 . "$(dirname "$0")/wine.sh"
 
-if ! why=$(can_run "$target" 2>&1); then
-  echo "$label: this machine cannot run $(target_bits "$target")-bit programs ($why); not run"
-  exit 0
-fi
+why=$(can_run "$target" 2>&1)
+case $? in
+  0) ;;
+  1) echo "$label: this machine cannot run $(target_bits "$target")-bit programs ($why); not run"
+     exit 0 ;;
+  *) echo "$label: $why"
+     exit 1 ;;
+esac
 
 runner=$(wine_runner "$target")
 out=$(mktemp)

@@ -16,8 +16,12 @@ wine_runner() {
 # Succeeds when the target's runner starts a program of that target and the
 # program answers: Wine's own command interpreter, built for the target,
 # echoes a word. Otherwise says why on standard error and fails: status 1
-# when the machine cannot, 2 when the loader is missing in CI (CI=true),
-# where Wine is always installed.
+# when this machine cannot (no loader, or the kernel refuses to start the
+# loader itself: it lacks 32-bit support), 2 when it should and does not:
+# the loader missing in CI (CI=true), where Wine is always installed, or
+# Wine failing to start a program in CI. Wine's own failures are often
+# passing ("wine client error:0: recvmsg: Connection reset by peer" while
+# another run's server exits), so the probe is tried a few times first.
 can_run() {
   runner=$(wine_runner "$1") || return 2
   if [ ! -x "$runner" ]; then
@@ -26,11 +30,23 @@ can_run() {
     [ "${CI:-}" = true ] && return 2
     return 1
   fi
-  answer=$("$runner" cmd /c echo ready 2>&1 | tr -d '\r') || true
-  case $answer in
-    *ready*) return 0 ;;
-  esac
-  echo "$runner does not start a program: $(echo "$answer" | tail -n 1)" >&2
+  # The loader alone, without a Wine server or a program: this fails only
+  # when the kernel will not run it.
+  if ! version=$("$runner" --version 2>&1); then
+    echo "$runner does not start: $(echo "$version" | tail -n 1)" >&2
+    return 1
+  fi
+  tries=0
+  while [ $tries -lt "${RURUREV_WINE_TRIES:-4}" ]; do
+    [ $tries -gt 0 ] && sleep "${RURUREV_WINE_PAUSE:-1}"
+    tries=$((tries + 1))
+    answer=$("$runner" cmd /c echo ready 2>&1 | tr -d '\r') || true
+    case $answer in
+      *ready*) return 0 ;;
+    esac
+  done
+  echo "$runner ($version) does not start a program, $tries tries: $(echo "$answer" | tail -n 1)" >&2
+  [ "${CI:-}" = true ] && return 2
   return 1
 }
 
