@@ -55,11 +55,13 @@ inline void expect_names_file(const char* error, const std::string& path) {
     }
 }
 
-// Runs one input through a reader's open, read_pixels and close calls.
+// Runs one input through a reader's open, read_pixels and close calls; a
+// picture over most_decoded pixels is opened only.
 template <typename Reader>
 int read_picture(const uint8_t* data, size_t size,
                  Reader* (*open)(const char*, uint32_t*, uint32_t*, char*, size_t),
-                 bool (*read_pixels)(Reader*, uint32_t*, char*, size_t), void (*close)(Reader*)) {
+                 bool (*read_pixels)(Reader*, uint32_t*, char*, size_t), void (*close)(Reader*),
+                 uint64_t most_claimed = rururev::image::max_pixels, uint64_t most_decoded = ~0ull) {
     static MemoryFile file;
     file.hold(data, size);
 
@@ -71,9 +73,10 @@ int read_picture(const uint8_t* data, size_t size,
         return 0;
     }
     const uint64_t count = uint64_t{width} * height;
-    if (count == 0 || count > rururev::image::max_pixels) {
-        fail("a size outside 1 to max_pixels was accepted", std::to_string(count).c_str());
+    if (count == 0 || count > rururev::image::max_pixels || count > most_claimed) {
+        fail("a size outside 1 to max_pixels or past what the file holds was accepted", std::to_string(count).c_str());
     }
+    if (count > most_decoded) return close(reader), 0;
     // Exactly count words, left uninitialised: a picture at the limit costs
     // address space, not memory, until rows are written.
     auto* pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));

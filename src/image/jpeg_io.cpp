@@ -39,11 +39,50 @@ void on_error(j_common_ptr info) {
     std::longjmp(trap->jump, 1);
 }
 
+[[noreturn]] void refuse(j_common_ptr info, const char* reason) {
+    auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
+    std::snprintf(trap->message, sizeof trap->message, "%s", reason);
+    std::longjmp(trap->jump, 1);
+}
+
+// A progressive file must code a component's DC coefficients before its AC
+// ones; the library only warns when it does not. The reader refuses such a
+// file, so that the first scan, a DC one, bounds the size the file can claim.
+constexpr char ac_before_dc[] = "a scan codes a component's AC coefficients before its DC ones";
+
 // Warnings about damaged data that the library works around are dropped,
 // but a file that ends early is an error, as a truncated PNG is: otherwise
-// the missing rows would come back grey without a word.
+// the missing rows would come back grey without a word. So is an AC scan of
+// a component whose DC coefficients have not come yet. Other breaks of the
+// order of scans (a coefficient coded again, refined out of turn) stay
+// warnings: the library decodes them as the later scan says, files from
+// careless encoders may have them, and the limit on scans bounds their cost.
 void on_message(j_common_ptr info, int level) {
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) on_error(info);
+    if (level >= 0) return;
+    const int code = info->err->msg_code;
+    if (code == JWRN_JPEG_EOF) on_error(info);
+    // The library reports coefficient 0 for a scan of AC coefficients
+    // (Ss > 0) only when the component's DC coefficients are missing.
+    if (code == JWRN_BOGUS_PROGRESSION && info->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(info)->Ss != 0 && info->err->msg_parm.i[1] == 0) {
+        refuse(info, ac_before_dc);
+    }
+}
+
+// Every scan passes over all the blocks of its components, however few
+// bytes it takes, so a file of many small scans costs scans x blocks.
+// Encoders write about ten (the usual scripts have ten scans for colour and
+// six for grey); a hundred leaves room for unusual scripts and keeps a
+// hostile file's passes within about ten times an ordinary file's.
+constexpr int max_scans = 100;
+
+// The library calls this between the rows it takes in from each scan.
+void count_scans(j_common_ptr info) {
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > max_scans) {
+        char reason[64];
+        std::snprintf(reason, sizeof reason, "more scans than the limit of %d", max_scans);
+        refuse(info, reason);
+    }
 }
 
 void trap_errors(ErrorTrap& trap) {
@@ -64,8 +103,8 @@ struct JpegReader {
     FILE* file = nullptr;
     ErrorTrap trap;
     jpeg_decompress_struct info;
+    jpeg_progress_mgr progress;
     bool created = false;
-    bool started = false;
     std::string exif;             // from the APP1 marker, read with the header
     int orientation = 1;          // from the EXIF data: how the stored pixels are turned
     JOCTET* icc = nullptr;        // the ICC profile, malloc'd by the library
@@ -86,11 +125,12 @@ static std::string exif_of(const jpeg_decompress_struct& info) {
 // coefficient: a DC code, and in a sequential scan an end-of-block or AC
 // code too (a lossless file's sample, at least one bit). A sequential file
 // codes every component; of a progressive one only the first scan, read
-// with the header, is known here, and it bounds the file when it is a DC
-// scan (encoders start with one). Arithmetic coding can take less.
+// with the header, is known here, and it is a DC scan (files whose first
+// scan is an AC one are refused). Arithmetic coding can take far less than
+// a bit a block, and has no such bound.
 static bool claims_fit_file(JpegReader* r) {
     const jpeg_decompress_struct& info = r->info;
-    if (info.arith_code || (info.progressive_mode && info.Ss != 0)) return true;
+    if (info.arith_code) return true;
     const int count = info.progressive_mode ? info.comps_in_scan : info.num_components;
     uint64_t blocks = 0;
     for (int i = 0; i < count; ++i) {
@@ -100,12 +140,17 @@ static bool claims_fit_file(JpegReader* r) {
     return can_hold(r->file, blocks / 8);
 }
 
-// Reads the header and starts decoding; false with trap.message on failure.
+// Reads the header up to the first scan and checks what it claims; false
+// with trap.message on failure. Decoding starts with the pixels: a
+// progressive file's scans are all taken in when it starts.
 static bool read_header(JpegReader* r) {
     if (setjmp(r->trap.jump)) return false;
     jpeg_create_decompress(&r->info);
     r->created = true;
     r->info.mem->max_memory_to_use = max_library_memory;
+    r->progress = {};
+    r->progress.progress_monitor = count_scans;
+    r->info.progress = &r->progress;
     jpeg_stdio_src(&r->info, r->file);
     jpeg_save_markers(&r->info, JPEG_APP0 + 1, 0xFFFF);  // EXIF
     jpeg_save_markers(&r->info, JPEG_APP0 + 2, 0xFFFF);  // the ICC profile, in pieces
@@ -121,6 +166,10 @@ static bool read_header(JpegReader* r) {
                       r->info.image_height, static_cast<unsigned long long>(max_pixels));
         return false;
     }
+    if (r->info.progressive_mode && r->info.Ss != 0) {
+        std::snprintf(r->trap.message, sizeof r->trap.message, "%s", ac_before_dc);
+        return false;
+    }
     if (!claims_fit_file(r)) {
         std::snprintf(r->trap.message, sizeof r->trap.message,
                       "the header claims %u x %u pixels, more than the file can hold",
@@ -128,8 +177,7 @@ static bool read_header(JpegReader* r) {
         return false;
     }
     r->info.out_color_space = JCS_EXT_BGRA;
-    jpeg_start_decompress(&r->info);
-    r->started = true;
+    jpeg_calc_output_dimensions(&r->info);
     return true;
 }
 
@@ -186,6 +234,7 @@ static uint32_t word_of(const unsigned char* p) {
 // turning takes no second picture's memory.
 static bool read_rows(JpegReader* r, uint32_t* pixels, unsigned char* row) {
     if (setjmp(r->trap.jump)) return false;
+    jpeg_start_decompress(&r->info);
     const uint32_t width = r->info.output_width, height = r->info.output_height;
     while (r->info.output_scanline < height) {
         const uint32_t y = r->info.output_scanline;
@@ -194,7 +243,6 @@ static bool read_rows(JpegReader* r, uint32_t* pixels, unsigned char* row) {
         if (r->orientation != 1) place_row(pixels, row, y, width, height, r->orientation, word_of);
     }
     jpeg_finish_decompress(&r->info);
-    r->started = false;
     return true;
 }
 

@@ -2,7 +2,9 @@
 //
 // Loading takes baseline and progressive files, grey or colour (YCbCr or
 // RGB); every pixel comes back opaque (alpha 255), and the picture upright
-// as its EXIF orientation says. CMYK files are refused.
+// as its EXIF orientation says. CMYK files are refused, and so are
+// progressive files that code a component's AC coefficients before its DC
+// ones or have more than 100 scans.
 // Saving drops alpha and writes grey when every pixel is grey, colour
 // otherwise. The calls mirror those of png_io.h, and like them never print,
 // exit or throw: every failure is a message naming the file and the reason.
