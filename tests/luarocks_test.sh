@@ -14,7 +14,9 @@ trap 'rm -rf "$tmp"' EXIT
 mkdir "$tmp/src"
 (cd "$source" && tar -cf - --exclude='./build*' --exclude=./.git .) | tar -xf - -C "$tmp/src"
 rocks() { "$luarocks" --lua-version="$version" --tree "$tmp/tree" --only-server="$tmp/no-server" "$@"; }
-(cd "$tmp/src" && CMAKE_BUILD_PARALLEL_LEVEL=2 rocks make >"$tmp/log" 2>&1) || { cat "$tmp/log"; exit 1; }
+# Paths under the copy count as relative to it for a compiler cache (CI's),
+# so that the rock's units match those of the build it was copied from.
+(cd "$tmp/src" && CCACHE_BASEDIR="$tmp/src" CMAKE_BUILD_PARALLEL_LEVEL=2 rocks make >"$tmp/log" 2>&1) || { cat "$tmp/log"; exit 1; }
 cmod=$tmp/tree/lib/lua/$version
 for file in "$cmod/librururev.so" "$cmod/rururev_image.so" "$tmp/tree/bin/rururev"; do
   [ -f "$file" ] || { echo "the rock installed no $file; it installed:"; find "$tmp/tree" -type f; exit 1; }
