@@ -45,7 +45,7 @@ build_lua() {
   [ -f "$lua_out/lua.exe" ] && [ -f "$lua_out/lua51.dll" ] && return 0
   rm -rf "$lua_out"
   cp -r "$lua_src/src" "$lua_out"
-  make -s -C "$lua_out" CC="$triplet-gcc" "LUA_A=lua51.dll" "LUA_T=lua.exe" \
+  make -s -j"$jobs" -C "$lua_out" CC="$triplet-gcc" "LUA_A=lua51.dll" "LUA_T=lua.exe" \
     "AR=$triplet-gcc -shared -static-libgcc -o" "RANLIB=$triplet-strip --strip-unneeded" \
     "MYCFLAGS=-DLUA_BUILD_AS_DLL -w" "MYLIBS=" "MYLDFLAGS=-s -static-libgcc" lua.exe >/dev/null
 }
