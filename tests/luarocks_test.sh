@@ -14,8 +14,13 @@ trap 'rm -rf "$tmp"' EXIT
 mkdir "$tmp/src"
 (cd "$source" && tar -cf - --exclude='./build*' --exclude=./.git .) | tar -xf - -C "$tmp/src"
 rocks() { "$luarocks" --lua-version="$version" --tree "$tmp/tree" --only-server="$tmp/no-server" "$@"; }
-# Paths under the copy count as relative to it for a compiler cache (CI's),
-# so that the rock's units match those of the build it was copied from.
+# The rock is built with the build's generator (./dev's Ninja) and paths
+# under the copy count as relative to it, so that a compiler cache (CI's)
+# finds the units the build it was copied from has compiled.
+if [ -n "${CMAKE_GENERATOR:-}" ]; then
+  echo "cmake_generator = \"$CMAKE_GENERATOR\"" >"$tmp/luarocks-config.lua"
+  export LUAROCKS_CONFIG="$tmp/luarocks-config.lua"
+fi
 (cd "$tmp/src" && CCACHE_BASEDIR="$tmp/src" CMAKE_BUILD_PARALLEL_LEVEL=2 rocks make >"$tmp/log" 2>&1) || { cat "$tmp/log"; exit 1; }
 cmod=$tmp/tree/lib/lua/$version
 for file in "$cmod/librururev.so" "$cmod/rururev_image.so" "$tmp/tree/bin/rururev"; do

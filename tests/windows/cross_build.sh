@@ -42,6 +42,7 @@ build_and_check() {
   cmake -S . -B "$dir" --toolchain "$toolchain" --no-warn-unused-cli \
     -Dhwy_DIR="$deps/highway/lib/cmake/hwy" -DRURUREV_WINDOWS_LUA_DIR="$deps/lua" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null
+  flock -s "$prefix_lock" true
   sh tests/windows/check_dll.sh "$dir/librururev.dll" "$format" src/module/lua51.def || status=1
 
   sh tests/windows/compare_digests.sh "$name" "$dir/tests/rururev_kernel_digest.exe" \
@@ -70,10 +71,19 @@ build_and_check() {
   return $status
 }
 
-# Wine makes its prefix on first use: made here once, before the two
-# targets share it.
+# Wine makes its prefix on first use, which takes seconds: made once, in the
+# background while the targets build. Its making holds a lock on
+# prefix_lock, and each target takes the lock before its first Wine run.
 . tests/windows/wine.sh
-[ -x "$(wine_runner win64)" ] && "$(wine_runner win64)" cmd /c echo >/dev/null 2>&1 || true
+prefix_lock=$top/$build-wineprefix.lock
+exec 9>"$prefix_lock"
+flock 9
+(
+  runner=$(wine_runner win64)
+  [ -x "$runner" ] && "$runner" cmd /c echo >/dev/null 2>&1 9>&- || true
+) &
+prefix_pid=$!
+exec 9>&-
 
 targets="win32:i686:pei-i386 win64:x86_64:pei-x86-64"
 pids=
@@ -85,9 +95,10 @@ EOF_TARGET
   (build_and_check "$name" "$arch" "$format") >"$build-$name.log" 2>&1 &
   pids="$pids $!"
 done
-trap 'kill $pids 2>/dev/null; exit 130' INT TERM HUP
+trap 'kill $prefix_pid $pids 2>/dev/null; exit 130' INT TERM HUP
 status=0
 for pid in $pids; do wait "$pid" || status=1; done
+wait "$prefix_pid" || true
 trap - INT TERM HUP
 for target in $targets; do
   name=${target%%:*}
