@@ -33,8 +33,8 @@ struct Case {
 
 // Runs the filters over every 24-bit colour, each with alpha 0, 1 and 255,
 // in rows whose width is no multiple of any vector width: the fast path on
-// each compiled target in turn, the threaded one with each block cut into
-// three uneven parts. Returns "" when every word agrees, else the first word
+// each compiled target in turn, the threaded one on one block in eight (and
+// the short last ones) cut into three uneven parts. Returns "" when every word agrees, else the first word
 // that differs.
 std::string every_colour(const Case& c);
 
