@@ -74,9 +74,13 @@ int read_picture(const uint8_t* data, size_t size,
     }
     const uint64_t count = uint64_t{width} * height;
     if (count == 0 || count > rururev::image::max_pixels || count > most_claimed) {
-        fail("a size outside 1 to max_pixels or past what the file holds was accepted", std::to_string(count).c_str());
+        fail("a size outside 1 to max_pixels or past what the file holds was accepted",
+             std::to_string(count).c_str());
     }
-    if (count > most_decoded) return close(reader), 0;
+    if (count > most_decoded) {
+        close(reader);
+        return 0;
+    }
     // Exactly count words, left uninitialised: a picture at the limit costs
     // address space, not memory, until rows are written.
     auto* pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));

@@ -146,8 +146,10 @@ TEST(JpegFiles, DamagedFilesAndBadSavesAreRejected) {
     };
     ASSERT_TRUE(save_picture(dir / "bad.jpg", gradient(16, 16, false), {90, true}, error)) << error;
     const std::string progressive = read_file(dir / "bad.jpg");
-    const size_t dc = progressive.find("\xFF\xDA"), next_table = progressive.find("\xFF\xC4", dc), last = progressive.rfind("\xFF\xDA");
-    std::string scans = progressive.substr(0, progressive.size() - 2);  // its 10 scans, the last repeated until 101
+    const size_t dc = progressive.find("\xFF\xDA"), next_table = progressive.find("\xFF\xC4", dc);
+    const size_t last = progressive.rfind("\xFF\xDA");
+    // Its 10 scans, the last repeated until there are 101.
+    std::string scans = progressive.substr(0, progressive.size() - 2);
     for (int i = 0; i < 91; ++i) scans += progressive.substr(last, progressive.size() - 2 - last);
     const struct { const char* name; std::string bytes; const char* reason; } loads[] = {
         {"start only", good.substr(0, 3), "cannot load '$': "},
@@ -157,8 +159,11 @@ TEST(JpegFiles, DamagedFilesAndBadSavesAreRejected) {
          "cannot load '$': the header claims 16384 x 16384 pixels, more than the file can hold"},
         {"progressive, header larger than the file", lying(progressive, "\xFF\xC2"),
          "cannot load '$': the header claims 16384 x 16384 pixels, more than the file can hold"},
-        {"progressive, AC first", progressive.substr(0, dc) + progressive.substr(next_table), "cannot load '$': a scan codes a component's AC coefficients before its DC ones"},
-        {"progressive, DC of luma only", progressive.substr(0, dc + 2) + std::string("\0\x08\x01", 3) + progressive.substr(dc + 5, 2) + progressive.substr(dc + 11),
+        {"progressive, AC first", progressive.substr(0, dc) + progressive.substr(next_table),
+         "cannot load '$': a scan codes a component's AC coefficients before its DC ones"},
+        {"progressive, DC of luma only",
+         progressive.substr(0, dc + 2) + std::string("\0\x08\x01", 3) + progressive.substr(dc + 5, 2) +
+             progressive.substr(dc + 11),
          "cannot load '$': a scan codes a component's AC coefficients before its DC ones"},
         {"progressive, 101 scans", scans + "\xFF\xD9", "cannot load '$': more scans than the limit of 100"},
     };
