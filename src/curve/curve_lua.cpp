@@ -1,8 +1,7 @@
 // Lua bindings of the curve table and the curve filters.
 #include "curve/curve.h"
 #include "lua/args.h"
-#include "filters/functions.h"
-#include "engine/parallel.h"
+#include "filters/hand_bindings.h"
 
 namespace rururev {
 

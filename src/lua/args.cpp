@@ -17,7 +17,7 @@ Pixels get_pixels(lua_State* L) {
     const uint32_t h = arg_dword(L, 3);
     const uint32_t count = w * h;  // wraps modulo 2^32, as callers expect
     if (count > 0 && data == nullptr) raise_no_buffer(L);
-    return {static_cast<uint32_t*>(data), count};
+    return {static_cast<uint32_t*>(data), count, w, h};
 }
 
 int32_t arg_int(lua_State* L, int idx) { return to_int(lua_tonumber(L, idx)); }

@@ -1,5 +1,7 @@
 // The module's entry point and its table of functions.
-#include "filters/functions.h"
+#include "filters/filter_functions.h"
+#include "filters/hand_bindings.h"
+#include "lua/args.h"
 #include "lua/lua_api.h"
 #include "engine/threads.h"
 
@@ -11,11 +13,31 @@
 
 namespace rururev {
 
+namespace row_kinds {
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) constexpr char name[] = kinds;
+#define RURUREV_KERNEL_ONLY(name, kinds, params, about, sample) constexpr char name[] = kinds;
+#include "filters/filter_list.inc"
+}  // namespace row_kinds
+
+// A buffer filter's Lua function: its row's arguments read into its threaded
+// fast path (the kernel alone for a KERNEL_ONLY row), or its binding written
+// by hand.
+template <auto F, const char* Kinds>
+constexpr lua_CFunction binding = bind_filter<F, Kinds>;
+template <const char* Kinds>
+constexpr lua_CFunction binding<&parallel::tovoFrameCBA, Kinds> = tovoFrameCBA;
+template <const char* Kinds>
+constexpr lua_CFunction binding<&parallel::tovoInterRGB, Kinds> = tovoInterRGB;
+template <const char* Kinds>
+constexpr lua_CFunction binding<&parallel::tovoInterHSV, Kinds> = tovoInterHSV;
+
 // Registration order (that of filter_list.inc) is part of the interface:
 // scripts and tests may walk it.
 extern const luaL_Reg functiontable[] = {
-#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) {#name, name},
-#define RURUREV_KERNEL_ONLY(name, kinds, params, about, sample) {#name, name},
+#define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) \
+    {#name, binding<&parallel::name, row_kinds::name>},
+#define RURUREV_KERNEL_ONLY(name, kinds, params, about, sample) \
+    {#name, binding<&kernel::name, row_kinds::name>},
 #define RURUREV_LUA_ONLY(name) {#name, name},
 #include "filters/filter_list.inc"
     {nullptr, nullptr},

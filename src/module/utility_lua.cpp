@@ -1,5 +1,5 @@
 // The two functions that take no pixel buffer.
-#include "filters/functions.h"
+#include "filters/hand_bindings.h"
 #include "module/localtime.h"
 
 namespace rururev {
