@@ -18,7 +18,7 @@
 #include <cstring>
 #include <string>
 
-#include "image/png_io.h"
+#include "image/raster.h"
 
 namespace fuzzing {
 

@@ -33,7 +33,7 @@
 #include "cli/simd_targets.h"
 #include "cli/video.h"
 #include "image/picture_file.h"
-#include "image/png_io.h"
+#include "image/raster.h"
 
 namespace rururev::cli {
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "image/png_io.h"
+#include "image/raster.h"
 
 namespace rururev::cli {
 

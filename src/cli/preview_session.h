@@ -10,7 +10,7 @@
 
 #include "cli/filter_table.h"
 #include "cli/host.h"
-#include "image/png_io.h"
+#include "image/raster.h"
 #include "image/video_io.h"
 
 namespace rururev::cli {

@@ -12,7 +12,7 @@
 #include <jerror.h>
 
 #include "image/atomic_file.h"
-#include "image/png_io.h"
+#include "image/raster.h"
 
 // libjpeg reports errors through error_exit, which here jumps back to the
 // setjmp of the function that called it. As in png_io.cpp, those functions
@@ -90,10 +90,6 @@ void trap_errors(ErrorTrap& trap) {
     trap.manager.error_exit = on_error;
     trap.manager.emit_message = on_message;
     trap.message[0] = '\0';
-}
-
-void fail(char* error, size_t size, const char* verb, const char* path, const char* reason) {
-    std::snprintf(error, size, "cannot %s '%s': %s", verb, path, reason);
 }
 
 }  // namespace
@@ -185,7 +181,7 @@ JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char*
                       size_t error_size) {
     auto* r = new (std::nothrow) JpegReader;
     if (r == nullptr) {
-        fail(error, error_size, "load", path, "out of memory");
+        cannot(error, error_size, "load", path, "out of memory");
         return nullptr;
     }
     r->path = path;
@@ -193,12 +189,12 @@ JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char*
     r->info.err = &r->trap.manager;
     r->file = std::fopen(path, "rb");
     if (r->file == nullptr) {
-        fail(error, error_size, "load", path, std::strerror(errno));
+        cannot(error, error_size, "load", path, std::strerror(errno));
         jpeg_close(r);
         return nullptr;
     }
     if (!read_header(r)) {
-        fail(error, error_size, "load", path, r->trap.message);
+        cannot(error, error_size, "load", path, r->trap.message);
         jpeg_close(r);
         return nullptr;
     }
@@ -250,13 +246,13 @@ bool jpeg_read_pixels(JpegReader* r, uint32_t* pixels, char* error, size_t error
     const size_t count = size_t{r->info.output_width} * r->info.output_height;
     unsigned char* row = nullptr;
     if (r->orientation != 1 && (row = static_cast<unsigned char*>(std::malloc(size_t{r->info.output_width} * 4))) == nullptr) {
-        fail(error, error_size, "load", r->path, "out of memory");
+        cannot(error, error_size, "load", r->path, "out of memory");
         return false;
     }
     const bool ok = read_rows(r, pixels, row);
     std::free(row);
     if (!ok) {
-        fail(error, error_size, "load", r->path, r->trap.message);
+        cannot(error, error_size, "load", r->path, r->trap.message);
         return false;
     }
     // Blue, green, red, alpha bytes become one word each, in place.
@@ -345,36 +341,36 @@ bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t
     if (width == 0 || height == 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION ||
         uint64_t{width} * height > max_pixels) {
         std::snprintf(reason, sizeof reason, "cannot write a picture of %u x %u pixels", width, height);
-        fail(error, error_size, "save", path, reason);
+        cannot(error, error_size, "save", path, reason);
         return false;
     }
     if (options.quality < 1 || options.quality > 100) {
         std::snprintf(reason, sizeof reason, "the quality must be from 1 to 100, got %d", options.quality);
-        fail(error, error_size, "save", path, reason);
+        cannot(error, error_size, "save", path, reason);
         return false;
     }
     auto* w = new (std::nothrow) JpegWriter;
     if (w != nullptr) w->row = static_cast<unsigned char*>(std::malloc(size_t{width} * 3));
     if (w == nullptr || w->row == nullptr) {
-        fail(error, error_size, "save", path, "out of memory");
+        cannot(error, error_size, "save", path, "out of memory");
         if (w != nullptr) close_writer(w);
         return false;
     }
     trap_errors(w->trap);
     w->info.err = &w->trap.manager;
     if (!atomic_open(&w->out, path, reason, sizeof reason)) {
-        fail(error, error_size, "save", path, reason);
+        cannot(error, error_size, "save", path, reason);
         close_writer(w);
         return false;
     }
     if (!write_image(w, width, height, pixels, options, meta)) {
-        fail(error, error_size, "save", path, w->trap.message);
+        cannot(error, error_size, "save", path, w->trap.message);
         atomic_abort(&w->out);
         close_writer(w);
         return false;
     }
     const bool committed = atomic_commit(&w->out, reason, sizeof reason);
-    if (!committed) fail(error, error_size, "save", path, reason);
+    if (!committed) cannot(error, error_size, "save", path, reason);
     close_writer(w);
     return committed;
 }

@@ -7,8 +7,6 @@
 #include <cstring>
 #include <new>
 
-#include <sys/stat.h>
-
 #include <png.h>
 #include <zlib.h>
 
@@ -52,16 +50,6 @@ static void read_from_file(png_structp png, png_bytep data, size_t length) {
         png_error(png, std::strerror(errno));
     }
     png_error(png, "truncated PNG file (unexpected end of file)");
-}
-
-static void fail(char* error, size_t size, const char* verb, const char* path, const char* reason) {
-    std::snprintf(error, size, "cannot %s '%s': %s", verb, path, reason);
-}
-
-bool can_hold(std::FILE* file, uint64_t least_bytes) {
-    struct stat st;
-    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return true;
-    return static_cast<uint64_t>(st.st_size) >= least_bytes;
 }
 
 // Deflate unpacks at most 1032 bytes from each byte it reads (a 258-byte
@@ -160,12 +148,12 @@ PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
                     char* error, size_t error_size) {
     auto* r = new (std::nothrow) PngReader;
     if (r == nullptr) {
-        fail(error, error_size, "load", path, "out of memory");
+        cannot(error, error_size, "load", path, "out of memory");
         return nullptr;
     }
     r->path = path;
     if (const char* reason = start_reading(r)) {
-        fail(error, error_size, "load", path, reason);
+        cannot(error, error_size, "load", path, reason);
         png_close(r);
         return nullptr;
     }
@@ -224,13 +212,13 @@ bool png_read_pixels(PngReader* r, uint32_t* pixels, char* error, size_t error_s
     const bool by_row = r->orientation != 1 && r->passes == 1;
     unsigned char* row = nullptr;
     if (by_row && (row = static_cast<unsigned char*>(std::malloc(size_t{r->width} * 4))) == nullptr) {
-        fail(error, error_size, "load", r->path, "out of memory");
+        cannot(error, error_size, "load", r->path, "out of memory");
         return false;
     }
     const bool ok = read_rows(r, pixels, row);
     std::free(row);
     if (!ok) {
-        fail(error, error_size, "load", r->path, r->message);
+        cannot(error, error_size, "load", r->path, r->message);
         return false;
     }
     if (by_row) return true;
@@ -239,7 +227,7 @@ bool png_read_pixels(PngReader* r, uint32_t* pixels, char* error, size_t error_s
     const size_t count = size_t{r->width} * r->height;
     for (size_t i = 0; i < count; ++i) pixels[i] = rgba_word(bytes + 4 * i);
     if (!turn_upright(pixels, r->width, r->height, r->orientation)) {
-        fail(error, error_size, "load", r->path, "out of memory");
+        cannot(error, error_size, "load", r->path, "out of memory");
         return false;
     }
     return true;
@@ -402,24 +390,24 @@ static PngWriter* open_writer(const char* path, uint32_t width, uint32_t height,
     char reason[256];
     if (width == 0 || height == 0 || uint64_t{width} * height > max_pixels) {
         std::snprintf(reason, sizeof reason, "cannot write a picture of %u x %u pixels", width, height);
-        fail(error, error_size, "save", path, reason);
+        cannot(error, error_size, "save", path, reason);
         return nullptr;
     }
     if (level < 0 || level > 9) {
         std::snprintf(reason, sizeof reason, "the level %d is not from 0 to 9", level);
-        fail(error, error_size, "save", path, reason);
+        cannot(error, error_size, "save", path, reason);
         return nullptr;
     }
     auto* w = new (std::nothrow) PngWriter;
     if (w == nullptr) {
-        fail(error, error_size, "save", path, "out of memory");
+        cannot(error, error_size, "save", path, "out of memory");
         return nullptr;
     }
     w->row = static_cast<unsigned char*>(std::malloc(size_t{width} * 4));
     w->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, w->message, on_png_error, on_png_warning);
     if (w->png != nullptr) w->info = png_create_info_struct(w->png);
     if (w->row == nullptr || w->info == nullptr) {
-        fail(error, error_size, "save", path, "out of memory");
+        cannot(error, error_size, "save", path, "out of memory");
         close_writer(w);
         return nullptr;
     }
@@ -433,12 +421,12 @@ bool png_encode(const char* path, uint32_t width, uint32_t height, const uint32_
     if (w == nullptr) return false;
     w->to_memory = true;
     bool ok = write_image(w, width, height, pixels, level, meta);
-    if (!ok) fail(error, error_size, "save", path, w->message);
+    if (!ok) cannot(error, error_size, "save", path, w->message);
     if (ok) {
         try {
             out.assign(w->memory, w->memory + w->used);
         } catch (const std::bad_alloc&) {
-            fail(error, error_size, "save", path, "out of memory");
+            cannot(error, error_size, "save", path, "out of memory");
             ok = false;
         }
     }
@@ -452,18 +440,18 @@ bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t*
     PngWriter* w = open_writer(path, width, height, level, error, error_size);
     if (w == nullptr) return false;
     if (!atomic_open(&w->out, path, reason, sizeof reason)) {
-        fail(error, error_size, "save", path, reason);
+        cannot(error, error_size, "save", path, reason);
         close_writer(w);
         return false;
     }
     if (!write_image(w, width, height, pixels, level, meta)) {
-        fail(error, error_size, "save", path, w->message);
+        cannot(error, error_size, "save", path, w->message);
         atomic_abort(&w->out);
         close_writer(w);
         return false;
     }
     const bool committed = atomic_commit(&w->out, reason, sizeof reason);
-    if (!committed) fail(error, error_size, "save", path, reason);
+    if (!committed) cannot(error, error_size, "save", path, reason);
     close_writer(w);
     return committed;
 }

@@ -16,21 +16,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "image/photo_meta.h"
+#include "image/raster.h"
 
 namespace rururev::image {
-
-// The largest picture accepted: 2^28 pixels, 1 GiB of pixel words.
-constexpr uint64_t max_pixels = uint64_t{1} << 28;
-
-// False when `file` is a regular file shorter than `least_bytes`: the
-// size its header claims cannot be in it, and nothing should be allocated
-// for it. Other files (pipes) cannot be measured and pass.
-bool can_hold(std::FILE* file, uint64_t least_bytes);
 
 // Loading is split in two so that the caller can allocate the pixels itself
 // once the size is known. png_open reads the header, checks the size and
@@ -64,12 +56,6 @@ bool png_encode(const char* path, uint32_t width, uint32_t height, const uint32_
                 const PhotoMeta* meta = nullptr);
 
 // Whole pictures for C++ callers.
-struct Raster {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    std::vector<uint32_t> words;
-    PhotoMeta meta;  // kept from the file loaded to the file saved
-};
 bool load_png(const std::string& path, Raster& out, std::string& error);
 bool save_png(const std::string& path, const Raster& picture, std::string& error,
               int level = png_default_level);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image/png_io.h"
+#include "image/raster.h"
 
 namespace rururev::image {
 

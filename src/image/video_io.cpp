@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "image/child_process.h"
-#include "image/png_io.h"
+#include "image/raster.h"
 
 namespace rururev::image {
 
