@@ -1,7 +1,7 @@
 // The generic splits of a frame into parts that run at once on the
 // module's threads (engine/threads.h): runs of whole words, whole rows, or
 // runs that start on a grid. filters/threaded.cpp applies them to each
-// filter as filters/filter_list.inc says.
+// filter as filters/filter_list.inc says, giving each part its arguments.
 #pragma once
 
 #include <algorithm>
@@ -88,44 +88,22 @@ inline void for_words(uint32_t count, uint32_t min_words, const Body& body) {
     for_parts(count, count, parts_for(count, min_words), kStep, body);
 }
 
-// The splits of filters/filter_list.inc. F is the fast path; each part runs it on
-// its own words with the call's other arguments.
-template <auto F, class... Rest>
-void split_words(uint32_t min_words, uint32_t* data, uint32_t count, Rest... rest) {
-    for_words(count, min_words, [&](uint32_t b, uint32_t n) { F(data + b, n, rest...); });
-}
-
-// Whole rows, for the selections in a rectangle x0..x1, y0..y1; each part
-// sees the rectangle's rows moved by its first row. A w x h that wraps past
-// 2^32 words (the kernel counts modulo 2^32) runs as one part.
-template <auto F>
-void split_rows(uint32_t min_words, uint32_t* data, uint32_t w, uint32_t h, int32_t t0,
-                int32_t t1, int32_t t2, int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1,
-                uint32_t y0, uint32_t y1) {
+// Whole rows of a w x h frame: body(first row, rows). A w x h that wraps
+// past 2^32 words (a kernel counts modulo 2^32) runs as one part.
+template <class Body>
+void for_rows(uint32_t min_words, uint32_t w, uint32_t h, const Body& body) {
     const uint64_t words = uint64_t{w} * h;
-    if (words > UINT32_MAX || w == 0) return F(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
-    const uint64_t step = (kStep + w - 1) / w;
-    for_parts(h, words, parts_for(words, min_words), step, [&](uint32_t row, uint32_t rows) {
-        // Rows y0 to y1 of the frame, as rows of the part; 1 to 0 is none.
-        uint32_t part_y0 = 1, part_y1 = 0;
-        if (y1 >= row) {
-            part_y0 = y0 > row ? y0 - row : 0;
-            part_y1 = y1 - row;
-        }
-        F(data + size_t{row} * w, w, rows, t0, t1, t2, t3, oc, x0, x1, part_y0, part_y1);
-    });
+    if (words > UINT32_MAX || w == 0) return body(0, h);
+    for_parts(h, words, parts_for(words, min_words), (kStep + w - 1) / w, body);
 }
 
-// Each part starts on the grid (a multiple of the spacing nn) and compares
-// and rewrites only its own pixels and store entries.
-template <auto F>
-void split_grid(uint32_t min_words, uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1,
-                int32_t t2, int32_t t3, int32_t nn, uint32_t oc, bool chk0) {
-    const uint32_t spacing = static_cast<uint32_t>(nn);
+// Runs of `count` words that each start on a grid of `spacing` words (0: no
+// grid), so that a part that keeps to its own words sees the grid as a whole
+// call does.
+template <class Body>
+void for_grid(uint32_t min_words, uint32_t count, uint32_t spacing, const Body& body) {
     const uint64_t step = spacing == 0 ? kStep : std::lcm(kStep, uint64_t{spacing});
-    for_parts(count, count, parts_for(count, min_words), step, [&](uint32_t b, uint32_t n) {
-        F(data + b, n, sdata + b, t1, t2, t3, nn, oc, chk0);
-    });
+    for_parts(count, count, parts_for(count, min_words), step, body);
 }
 
 }  // namespace rururev::parallel
