@@ -7,12 +7,11 @@
 #include <new>
 #include <thread>
 
+#include "engine/threads.h"
+
 namespace rururev::cli {
 
-unsigned default_jobs() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : cores;
-}
+unsigned default_jobs() { return threads::hardware_threads(); }
 
 namespace {
 

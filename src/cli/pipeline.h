@@ -41,7 +41,8 @@ struct Stages {
     std::function<void(size_t written)> progress;
 };
 
-// The --jobs default: one worker per core.
+// The --jobs default: one worker per core the process may run on (a
+// taskset or a container narrows them).
 unsigned default_jobs();
 
 // Runs frames 0, 1, ... through the stages until `count` frames are done

@@ -41,7 +41,7 @@ unsigned threads_value(const char* value) {
     char* end = nullptr;
     const unsigned long n = std::strtoul(value, &end, 10);
     if (*end != '\0') return 0;
-    return static_cast<unsigned>(std::min<unsigned long>(n, kMost));
+    return static_cast<unsigned>(std::min<unsigned long>(n, threads::kMost));
 }
 
 unsigned thread_count() {
@@ -51,7 +51,7 @@ unsigned thread_count() {
 
 void set_plan_for_test(unsigned threads, uint32_t min_words) {
     test_min_words.store(min_words, std::memory_order_relaxed);
-    test_threads.store(std::min(threads, kMost), std::memory_order_relaxed);
+    test_threads.store(std::min(threads, threads::kMost), std::memory_order_relaxed);
 }
 
 }  // namespace rururev::parallel

@@ -5,9 +5,10 @@
 // writes. The Lua bindings call these.
 //
 // How many threads: RURUREV_THREADS, read once, when it is a whole number
-// from 1 (the calling thread alone) up; else the machine's hardware threads,
-// at most kDefaultMost. A frame is split only into parts big enough to repay
-// a thread's start, so small frames run on the calling thread alone.
+// from 1 (the calling thread alone) up to threads::kMost; else the hardware
+// threads the process may run on, at most kDefaultMost. A frame is split
+// only into parts big enough to repay a thread's start, so small frames run
+// on the calling thread alone.
 #pragma once
 
 #include <cstdint>
@@ -15,10 +16,9 @@
 namespace rururev::parallel {
 
 constexpr unsigned kDefaultMost = 8;
-constexpr unsigned kMost = 64;
 
 // The thread count a RURUREV_THREADS value asks for, or 0 when it asks for
-// nothing (unset, empty, not a whole number, 0); at most kMost.
+// nothing (unset, empty, not a whole number, 0); at most threads::kMost.
 unsigned threads_value(const char* value);
 
 // The thread count calls use.

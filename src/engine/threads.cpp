@@ -9,8 +9,6 @@
 namespace rururev::threads {
 namespace {
 
-constexpr unsigned kMost = 64;
-
 std::atomic<bool> fail_starts{false};
 
 bool start(void (*run)(void*), void* arg, os::Thread* thread) {
@@ -128,7 +126,7 @@ void run_on_own_threads(unsigned parts, PartFn part, void* context) {
 }  // namespace
 
 void run_parts(unsigned parts, PartFn part, void* context) {
-    // Threads beyond these few are not worth their start: callers plan fewer.
+    // Callers plan at most kMost parts; more run as kMost.
     if (parts > kMost) parts = kMost;
     if (parts == 0) return;
     if (parts == 1) return part(context, 0);

@@ -10,6 +10,10 @@
 
 namespace rururev::threads {
 
+// The most threads a call runs on; more are not worth their start on any
+// machine this runs on.
+constexpr unsigned kMost = 64;
+
 // One part of a call's work. Must not throw: nothing crosses a thread.
 using PartFn = void (*)(void* context, unsigned part);
 
