@@ -7,7 +7,7 @@
 
 #include "curve/curve.h"
 #include "identity.h"
-#include "filters/fast.h"
+#include "filters/filter_functions.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "adjust/hsv_filters.h"
 #include "identity.h"
-#include "filters/fast.h"
+#include "filters/filter_functions.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 
 #include "filters/filter_functions.h"
 #include "identity.h"
-#include "filters/fast.h"
 
 namespace {
 

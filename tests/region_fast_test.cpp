@@ -5,7 +5,6 @@
 
 #include "identity.h"
 #include "filters/filter_functions.h"
-#include "filters/fast.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "filters/filter_functions.h"
 #include "core/pixel.h"
 #include "engine/dispatch.h"
-#include "filters/fast.h"
+#include "filters/gamma_powers.h"
 
 #ifndef RURUREV_GAMMA_FAST_TYPES
 #define RURUREV_GAMMA_FAST_TYPES

@@ -6,7 +6,6 @@
 #include "filters/filter_functions.h"
 #include "core/pixel.h"
 #include "engine/dispatch.h"
-#include "filters/fast.h"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "adjust/offsets_fast.cpp"

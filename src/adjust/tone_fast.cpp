@@ -8,7 +8,6 @@
 #include "core/pixel.h"
 #include "simd/channel_tables.h"
 #include "engine/dispatch.h"
-#include "filters/fast.h"
 
 #ifndef RURUREV_TONE_FAST_CONSTANTS
 #define RURUREV_TONE_FAST_CONSTANTS

@@ -6,8 +6,10 @@
 //
 // Exit status: 0 done, 1 failed (a file, a stream or a Lua error), 2 the
 // command line was wrong (the usage message follows the reason). Stopped by
-// SIGINT or SIGTERM it removes the file it was writing and ends by the signal;
-// the preview, writing nothing, ends with 0.
+// SIGINT, SIGTERM or SIGHUP it removes the file it was writing and ends by
+// the signal, or, writing a video, returns 128 + the signal's number once
+// ffmpeg has stopped (a shell sees the same status either way); the preview,
+// writing nothing, ends with 0.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

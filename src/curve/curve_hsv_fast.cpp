@@ -6,7 +6,7 @@
 #include "curve/curve.h"
 #include "core/pixel.h"
 #include "engine/dispatch.h"
-#include "filters/fast.h"
+#include "filters/filter_functions.h"
 #include "simd/hsv_whole.h"
 
 #undef HWY_TARGET_INCLUDE

@@ -7,7 +7,7 @@
 #include "core/pixel.h"
 #include "simd/channel_tables.h"
 #include "engine/dispatch.h"
-#include "filters/fast.h"
+#include "filters/filter_functions.h"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "curve/curve_rgb_fast.cpp"

@@ -1,11 +1,8 @@
-// The fast paths: rururev::fast::X writes exactly the words that the plain
-// kernel rururev::kernel::X writes, with the same signature (both declared
-// in filter_functions.h). Tests compare them with the kernels.
+// tovoGanma's memo of powers, shared by the parts of a frame that its
+// threaded form runs at once (filters/threaded.cpp).
 #pragma once
 
 #include <cstdint>
-
-#include "filters/filter_functions.h"
 
 namespace rururev::fast {
 

@@ -2,7 +2,7 @@
 // kernel.
 #include "filters/filter_functions.h"
 #include "engine/dispatch.h"
-#include "filters/fast.h"
+#include "filters/gamma_powers.h"
 
 namespace rururev::fast {
 

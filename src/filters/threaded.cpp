@@ -1,7 +1,7 @@
 // The filters over several threads: each frame cut into parts as
 // filters/filter_list.inc says (engine/split.h), a few parts per thread.
 #include "engine/split.h"
-#include "filters/fast.h"
+#include "filters/gamma_powers.h"
 #include "filters/filter_functions.h"
 
 namespace rururev::parallel {

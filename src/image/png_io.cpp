@@ -312,7 +312,7 @@ static Layout survey(uint32_t width, uint32_t height, const uint32_t* pixels, bo
 }
 
 // Zlib's level and strategy and the row filter for a save level, chosen by
-// measuring 1080p photos and graphics (see the README). Photo noise leaves
+// measuring 1080p photos and graphics (docs/performance.md). Photo noise leaves
 // LZ77 nothing to find, so photos are coded as runs at every level. The
 // default level 1 takes the up filter for every row instead of libpng's
 // per-row trial of all five, which costs more than the deflate.

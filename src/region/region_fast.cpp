@@ -8,7 +8,6 @@
 #include "filters/filter_functions.h"
 #include "region/ycbcr.h"
 #include "engine/dispatch.h"
-#include "filters/fast.h"
 
 #ifndef RURUREV_REGION_FAST_TYPES
 #define RURUREV_REGION_FAST_TYPES
