@@ -9,8 +9,11 @@
 namespace rururev::cli {
 namespace {
 
-// Every curve point at 0, and the frame store sized for another picture, which makes
-// the next tovoFrameCBA call a first frame.
+// The module's state as module/module_state.h's reset leaves it, through the
+// module's functions: every curve point at +0 (a point stores -y, hence y of
+// -0, negated at run time: a constant -0 would share the constant 0's slot), and
+// the frame store sized for another picture, which makes the next
+// tovoFrameCBA call on a w x h picture a first frame.
 constexpr char fresh_state_lua[] = R"lua(
 local lib = require "librururev"
 local image = require "rururev_image"

@@ -1,6 +1,5 @@
 #include "image/picture_file.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,12 +10,12 @@
 
 namespace rururev::image {
 
-static std::string lower_extension(const std::string& path) {
+std::string lower_extension(const std::string& path) {
     const size_t slash = path.rfind('/');
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
     std::string ext = path.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return ext;
 }
 

@@ -13,6 +13,10 @@ namespace rururev::image {
 
 enum class PictureType { none, png, jpeg };
 
+// The extension of the last name in path, dot included, in lower case (ASCII
+// letters only, whatever the locale); empty when it has none.
+std::string lower_extension(const std::string& path);
+
 // .png, or .jpg / .jpeg, in any case; none for every other name.
 PictureType picture_type_of_name(const std::string& path);
 

@@ -15,21 +15,12 @@
 #include <unistd.h>
 
 #include "image/child_process.h"
+#include "image/picture_file.h"
 #include "image/raster.h"
 
 namespace rururev::image {
 
 namespace {
-
-
-std::string lower_extension(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = path.substr(dot);
-    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return ext;
-}
 
 struct Container {
     const char* extension;
