@@ -497,6 +497,7 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
         {"$R apply empty o tovoRGB 1", 1, "no PNG or JPEG files in the folder 'empty'", "", ""},
         {"$R apply ov afile tovoRGB 1", 1, "cannot use 'afile' as the output folder: it is a file", "", ""},
         {"$R apply a.png new/sub/o.png tovoRGB 1", 0, "", "new new/sub new/sub/o.png", ""},
+        {"umask 027 && $R apply a.png u.png tovoRGB 1 && stat -c %a u.png >&2", 0, "640", "u.png", ""},
         {"$R apply ov afile/sub tovoRGB 1", 1, "cannot create the folder 'afile/sub': Not a directory", "", ""},
         {"LUA_PATH='fake/?.lua' $R apply a.png o.png tovoRGB2 1", 2, "tovoRGB2 is not in this librururev", "", ""},
     };

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <map>
 
+#include <sys/wait.h>
+
+#include "image/child_process.h"
 #include "lua_fixture.h"
 #include "scratch.h"
 
@@ -144,6 +147,10 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         {"", {}, "clip.mp4", "out.webm", "video vp9 64x48 30000/1001 45 0.0-1.5, audio opus 0.0-1.5",
          "rururev: the sound is encoded as opus: .webm cannot hold aac sound as it is\n", 0},
         {"", {"--sound", "none"}, "pcm.mov", "out.mp4", "video h264 64x48 30/1 30 0.0-1.0", "", 0},
+        // Full range stays full; --frames cuts the sound at the end of the last frame.
+        {"$Q -f lavfi -i smptebars=size=64x48:rate=5 -f lavfi -i sine -t 2 -vf scale=out_color_matrix=bt709:out_range=pc "
+         "-colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range pc -c:v libx264 full.mp4",
+         {"--frames", "3"}, "full.mp4", "out.mp4", "video h264 64x48 5/1 3 bt709/pc/bt709/bt709 0.0-0.6, audio aac 0.0-0.6", "", 2},
         // Names that look like an address or an option name files.
         {"cp short.mp4 file:clip.mp4", {}, "file:clip.mp4", "-out.mp4",
          "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
@@ -266,6 +273,8 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
          "rururev: cannot read '" + (clips / "text.mp4") + "': Invalid data found when processing input\n", 1},
         {"decoder dies", clip, "pipe:1", "\"$REAL\" \"$@\" | head -c 30000; echo decoder broke down >&2; exit 1",
          run, "rururev: cannot decode '" + clip + "': ... decoder broke down\n", 1},
+        {"a frame lost", clip, "pipe:0", "head -c 540672 | \"$REAL\" \"$@\"; exit", run,
+         "rururev: cannot encode '$OUT': the file holds 44 of 45 frames\n", 1},
         {"encoder dies", clip, "pipe:0", "head -c 30000 >/dev/null; echo encoder broke down >&2; exit 1",
          run, "rururev: cannot encode '$OUT': encoder broke down\n", 1},
         // An encoder that takes no frames: apply waits on the pipe until the signal.
@@ -390,6 +399,31 @@ end
     EXPECT_EQ(streams_of(dir / "out.mkv"), "video ffv1 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5");
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"clip.mp4", "f01.png", "f02.png", "f03.png", "loop.lua",
                                                      "out.mkv", "w.mp4"}));
+}
+
+// Waiting gives how a child ended, and fails for one never started or
+// already reaped, leaving the host's other children alone.
+TEST(ChildProcess, WaitingGivesHowAChildEnded) {
+    using rururev::image::Child;
+    const auto start = [](const char* script) {
+        Child child;
+        std::string error;
+        EXPECT_TRUE(rururev::image::spawn({"/bin/sh", "-c", script}, -1, -1, child, error)) << error;
+        return child;
+    };
+    Child reaped = start("exit 0");
+    waitpid(reaped.pid, nullptr, 0);
+    const struct { Child child; int status; } cases[] = {
+        {start("exit 3"), 3}, {start("kill -9 $$"), 128 + 9}, {Child{}, rururev::image::no_child}, {reaped, rururev::image::no_child}};
+    const pid_t other = fork();
+    if (other == 0) _exit(5);
+    for (auto c : cases) {
+        EXPECT_EQ(rururev::image::wait_child(c.child), c.status);
+        rururev::image::close_log(c.child);
+    }
+    int status = 0;
+    EXPECT_EQ(waitpid(other, &status, 0), other);
+    EXPECT_EQ(WEXITSTATUS(status), 5);
 }
 
 }  // namespace

@@ -125,12 +125,16 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
 }
 
 int wait_child(Child& child) {
+    // waitpid of -1 or 0 would reap any child of the host's.
+    if (child.pid <= 0) return no_child;
     int status = 0;
-    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t got;
+    while ((got = waitpid(child.pid, &status, 0)) < 0 && errno == EINTR) {
         if (interrupted()) kill(child.pid, SIGKILL);
     }
     unlist_child(child.pid);
     child.pid = -1;
+    if (got < 0) return no_child;  // reaped by someone else: how it ended is unknown
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -169,8 +173,9 @@ void close_log(Child& child) {
 
 std::string ending(int status, const Child& child) {
     const std::string tail = log_tail(child);
-    const std::string how = status > 128 ? "killed by signal " + std::to_string(status - 128)
-                                         : "exit status " + std::to_string(status);
+    const std::string how = status == no_child ? "its exit status is unknown"
+                            : status > 128     ? "killed by signal " + std::to_string(status - 128)
+                                               : "exit status " + std::to_string(status);
     if (tail.empty()) return how;
     return status == 1 ? tail : tail + " (" + how + ")";
 }
