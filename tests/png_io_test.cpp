@@ -438,26 +438,18 @@ TEST(PngSave, AWriteThatFailsKeepsTheOldFile) {
 }
 
 // A loader's failing step gives its own reason; keeping the metadata fails
-// only for want of memory. Played by a reader whose steps fail by name.
-struct FakeReader { std::string failing; };
-FakeReader* fake_open(const char* path, uint32_t* width, uint32_t* height, char*, size_t) {
-    *width = *height = 1;
-    return new FakeReader{path};
-}
-bool fake_pixels(FakeReader* r, uint32_t*, char* error, size_t size) {
-    if (r->failing == "pixels") std::snprintf(error, size, "the pixels failed");
-    return r->failing != "pixels";
-}
-bool fake_metadata(FakeReader* r, PhotoMeta&) { return r->failing != "metadata"; }
-void fake_close(FakeReader* r) { delete r; }
-
+// only for want of memory. Played by a reader whose step named by the path fails.
 TEST(PngLoad, AFailingStepGivesItsOwnReason) {
+    using Fake = std::string;
     for (const auto& [step, reason] : {std::pair{"pixels", "the pixels failed"},
                                        {"metadata", "cannot load 'metadata': out of memory"}, {"none", ""}}) {
         Raster picture;
         std::string error;
-        EXPECT_EQ(rururev::image::load_raster(step, picture, error, fake_open, fake_pixels, fake_close, fake_metadata),
-                  *reason == '\0') << step;
+        const bool ok = rururev::image::load_raster<Fake>(
+            step, picture, error, [](const char* path, uint32_t* w, uint32_t* h, char*, size_t) { *w = *h = 1; return new Fake(path); },
+            [](Fake* f, uint32_t*, char* e, size_t n) { return *f != "pixels" || !std::snprintf(e, n, "the pixels failed"); },
+            [](Fake* f) { delete f; }, [](Fake* f, PhotoMeta&) { return *f != "metadata"; });
+        EXPECT_EQ(ok, *reason == '\0') << step;
         EXPECT_EQ(error, reason) << step;
     }
 }

@@ -1,7 +1,7 @@
 // Video files through apply: what the output keeps of the input, the words
 // of a lossless output, and every way a run can fail, each leaving no file.
 // The clips are made by ffmpeg's own test sources; without ffmpeg the tests
-// are skipped.
+// are skipped. Last, waiting for the child processes ffmpeg runs in.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
