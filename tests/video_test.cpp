@@ -144,6 +144,8 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         {"", {}, "clip.mp4", "out.webm", "video vp9 64x48 30000/1001 45 0.0-1.5, audio opus 0.0-1.5",
          "rururev: the sound is encoded as opus: .webm cannot hold aac sound as it is\n", 0},
         {"", {"--sound", "none"}, "pcm.mov", "out.mp4", "video h264 64x48 30/1 30 0.0-1.0", "", 0},
+        // An existing name wins over a pattern; OUT's folder is made.
+        {"cp clip.mp4 'a%d.mp4'", {}, "a%d.mp4", "new/out.mp4", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 0},
         // Names that look like an address or an option name files.
         {"cp short.mp4 file:clip.mp4", {}, "file:clip.mp4", "-out.mp4",
          "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
@@ -240,6 +242,7 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
                                    "local w = image.writer(out, {like = clip})\n"
                                    "for pic, n in image.frames(clip) do\n  w:write(pic)\n"
                                    "  if how == 'exit' and n == 3 then os.exit(0) end\nend\n"
+                                   "if how == 'open' then return end\n"
                                    "local ok, message = pcall(w.close, w)\n"
                                    "if not ok then io.stderr:write(message, '\\n') os.exit(1) end\n");
     // A file system of a few pages in a mount namespace of the test's own,
@@ -286,7 +289,14 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
         {"run, SIGINT", clip, "pipe:0", "exec sleep 60", stop_run + "INT $pid; wait $pid", "", 130},
         {"run, SIGTERM", clip, "pipe:0", "exec sleep 60", stop_run + "TERM $pid; wait $pid 2>/dev/null", "", 143},
         {"run, SIGHUP", clip, "pipe:0", "exec sleep 60", stop_run + "HUP $pid; wait $pid 2>/dev/null", "", 129},
-        {"run, os.exit", clip, "pipe:0", ":", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" exit", "", 0},
+        // A writer left open: its file is not written, and the run says so.
+        {"run, os.exit", clip, "pipe:0", ":", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" exit",
+         "rururev: '$OUT' was not written: its writer was not closed\n", 0},
+        {"run, never closed", clip, "", "", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" open",
+         "rururev: '$OUT' was not written: its writer was not closed\n", 1},
+        // A folder made for OUT is removed again when the run fails.
+        {"encoder dies, new folder", clip, "pipe:0", "head -c 30000 >/dev/null; echo encoder broke down >&2; exit 1",
+         "\"$RURUREV\" apply \"$IN\" \"$DIR/new/out.mp4\" tovoRGB 1", "rururev: cannot encode '... encoder broke down\n", 1},
         {"lua5.1, os.exit", clip, "pipe:0", ":",
          "command -v lua5.1 >/dev/null || exit 77; lua5.1 -e \"package.cpath='$(dirname \"$RURUREV\")/?.so'\" "
          "\"$LOOP\" \"$IN\" \"$OUT\" exit", "", 0},
@@ -376,7 +386,9 @@ for _, call in ipairs{
 end
 )");
     const Outcome o = run_rururev({"run", dir / "loop.lua", clip, dir.path()});
-    ASSERT_EQ(o.status, 0) << o.err;
+    // The writer left open after its frame of the wrong size writes no file, and the run fails.
+    EXPECT_EQ(o.err, "rururev: '" + (dir / "sz.mkv") + "' was not written: its writer was not closed\n");
+    ASSERT_EQ(o.status, 1);
     EXPECT_EQ(o.out,
               "45\t0\t3\n"
               "cannot write 'DIR/out.gif': use a video name (.mp4, .m4v, .mov, .mkv or .webm) or a frame "
