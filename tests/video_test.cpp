@@ -284,8 +284,10 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
          "leave it out (--sound none)\n", 1},
         {"full disk", clip, "", "", full_disk + run.substr(0, run.find(" tovoRGB")) + " tovoRGB 1",
          "rururev: cannot encode '$OUT': ... No space left on device\n", 1, "out.mp4\nold\n"},
+        // The writer's picture fits; the sound, put beside it at close, does not.
         {"full disk, writer", clip, "", "", full_disk + "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\"",
-         "cannot encode '$OUT': ... No space left on device\n", 1, "out.mp4\nold\n"},
+         "cannot encode '$OUT': ... No space left on device / Error initializing output stream 0:1 --\n", 1,
+         "out.mp4\nold\n"},
         {"run, SIGINT", clip, "pipe:0", "exec sleep 60", stop_run + "INT $pid; wait $pid", "", 130},
         {"run, SIGTERM", clip, "pipe:0", "exec sleep 60", stop_run + "TERM $pid; wait $pid 2>/dev/null", "", 143},
         {"run, SIGHUP", clip, "pipe:0", "exec sleep 60", stop_run + "HUP $pid; wait $pid 2>/dev/null", "", 129},
@@ -366,6 +368,9 @@ for pic, n in image.frames(clip) do
   frames = n
 end
 assert(back() == nil)
+local cut = image.writer(dir .. "/cut.mp4", {like = clip})
+for pic in image.frames(clip, {frames = 10}) do cut:write(pic) end
+cut:close()
 local still = image.writer(dir .. "/f%02d.png")
 for pic in image.frames(clip, {frames = 3}) do still:write(pic) end
 still:close()
@@ -400,7 +405,8 @@ end
               "cannot write 'DIR/sz.mkv': frame 2 is 32 x 32 pixels, the frames before it 64 x 64\n"
               "cannot read 'DIR/missing.mp4': No such file or directory\n");
     EXPECT_EQ(streams_of(dir / "out.mkv"), "video ffv1 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5");
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"clip.mp4", "f01.png", "f02.png", "f03.png", "loop.lua",
+    EXPECT_EQ(streams_of(dir / "cut.mp4"), "video h264 64x48 30000/1001 10 0.0-0.3, audio aac 0.0-0.3");
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"clip.mp4", "cut.mp4", "f01.png", "f02.png", "f03.png", "loop.lua",
                                                      "out.mkv", "w.mp4"}));
 }
 

@@ -172,6 +172,7 @@ bool open_writer(FrameWriter* w, const WriterOptions& o, char* error, size_t siz
         w->encode.sound_codec = info.sound_codec;
         if (info.has_sound && o.sound == nullptr && !o.no_sound) w->encode.sound_from = o.like;
     }
+    w->encode.sound_at_close = true;  // cut to the frames written, however many
     if (o.rate != nullptr) w->encode.rate = o.rate;
     if (o.sound != nullptr) {
         w->encode.sound_from = o.sound;
