@@ -502,6 +502,7 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
         {"$R apply a.png newdir/ tovoRGB 1", 0, "", "newdir newdir/a.png", ""},
         {"cp a.png 'a%d.png' && $R apply 'a%d.png' o.png tovoRGB 1", 0, "", "a%d.png o.png", ""},
         {"$R apply nothere.mov frames2/ tovoRGB 1", 1, "cannot load 'nothere.mov': No such file or directory", "", ""},
+        {"$R apply --raw 4x3 keep.raw new/o.raw tovoRGB 1", 0, "", "new new/o.raw", ""},
         {"$R apply ov afile/sub tovoRGB 1", 1, "cannot create the folder 'afile/sub': Not a directory", "", ""},
         {"LUA_PATH='fake/?.lua' $R apply a.png o.png tovoRGB2 1", 2, "tovoRGB2 is not in this librururev", "", ""},
     };

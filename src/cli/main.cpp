@@ -93,7 +93,11 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
     if (!set_curve(host, cmd.curve, error)) return usage_error(error, filters);
     if (writes_video(cmd) || reads_video(cmd)) return apply_video(host, cmd);
     if (!cmd.raw) return apply_to_files(host, cmd);
-    if (!check_raw_streams(cmd.in, cmd.out, error)) return fail(error);
+    image::NewFolders folders;  // OUT's, as for pictures and videos
+    if (!check_raw_streams(cmd.in, cmd.out, error) ||
+        (cmd.out != "-" && !image::make_folders(image::folder_of(cmd.out), error, &folders))) {
+        return fail(error);
+    }
     const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {
         return run_chain(host, cmd.steps, pixels, cmd.raw_width, cmd.raw_height, reason);
     };
@@ -101,6 +105,7 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
                  cmd.output.frames, error)) {
         return fail(error);
     }
+    folders.keep();
     return 0;
 }
 

@@ -176,11 +176,6 @@ std::string frame_pattern_of(const std::string& out, std::string& error) {
     return folder + (folder.back() == '/' ? "" : "/") + "%06d.png";
 }
 
-std::string folder_of(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-}
-
 }  // namespace
 
 int apply_video(LuaHost& host, const ApplyCommand& cmd) {
@@ -226,7 +221,7 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
     image::NewFolders folders;  // OUT's, removed again when the run fails
     image::VideoWriter writer;
     if ((from_video && !input.video.open(tools, cmd.in, info, cmd.output.frames, error)) ||
-        !image::make_folders(folder_of(to_video ? cmd.out : image::format_frame(pattern, 1)), error, &folders) ||
+        !image::make_folders(image::folder_of(to_video ? cmd.out : image::format_frame(pattern, 1)), error, &folders) ||
         (to_video && !writer.open(tools, cmd.out, info.width, info.height, encode, error))) {
         return report(error, exit_failure);
     }

@@ -63,12 +63,6 @@ bool is_file(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string folder_of(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
@@ -119,6 +113,12 @@ bool is_directory(const std::string& path) {
 bool is_frame_pattern(const std::string& pattern) {
     Conversion c;
     return find_conversion(pattern, c);
+}
+
+std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool is_frame_pattern_in(const std::string& in) { return is_frame_pattern(in) && !exists(in); }

@@ -20,6 +20,9 @@ std::string format_frame(const std::string& pattern, unsigned long n);
 // file's or folder's name (an existing name wins).
 bool is_frame_pattern_in(const std::string& in);
 
+// The folder a file name is in: "." for a bare name.
+std::string folder_of(const std::string& path);
+
 // True when path names a folder, links followed.
 bool is_directory(const std::string& path);
 
