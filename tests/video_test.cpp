@@ -151,6 +151,8 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         {"$Q -f lavfi -i smptebars=size=64x48:rate=5 -f lavfi -i sine -t 2 -vf scale=out_color_matrix=bt709:out_range=pc "
          "-colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range pc -c:v libx264 full.mp4",
          {"--frames", "3"}, "full.mp4", "out.mp4", "video h264 64x48 5/1 3 bt709/pc/bt709/bt709 0.0-0.6, audio aac 0.0-0.6", "", 2},
+        // An existing name wins over a pattern; OUT's folder is made.
+        {"cp clip.mp4 'a%d.mp4'", {}, "a%d.mp4", "new/out.mp4", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 0},
         // Names that look like an address or an option name files.
         {"cp short.mp4 file:clip.mp4", {}, "file:clip.mp4", "-out.mp4",
          "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
@@ -247,6 +249,7 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
                                    "local w = image.writer(out, {like = clip})\n"
                                    "for pic, n in image.frames(clip) do\n  w:write(pic)\n"
                                    "  if how == 'exit' and n == 3 then os.exit(0) end\nend\n"
+                                   "if how == 'open' then return end\n"
                                    "local ok, message = pcall(w.close, w)\n"
                                    "if not ok then io.stderr:write(message, '\\n') os.exit(1) end\n");
     // A file system of a few pages in a mount namespace of the test's own,
@@ -290,12 +293,21 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
          "leave it out (--sound none)\n", 1},
         {"full disk", clip, "", "", full_disk + run.substr(0, run.find(" tovoRGB")) + " tovoRGB 1",
          "rururev: cannot encode '$OUT': ... No space left on device\n", 1, "out.mp4\nold\n"},
+        // The writer's picture fits; the sound, put beside it at close, does not.
         {"full disk, writer", clip, "", "", full_disk + "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\"",
-         "cannot encode '$OUT': ... No space left on device\n", 1, "out.mp4\nold\n"},
+         "cannot encode '$OUT': ... No space left on device / Error initializing output stream 0:1 --\n", 1,
+         "out.mp4\nold\n"},
         {"run, SIGINT", clip, "pipe:0", "exec sleep 60", stop_run + "INT $pid; wait $pid", "", 130},
         {"run, SIGTERM", clip, "pipe:0", "exec sleep 60", stop_run + "TERM $pid; wait $pid 2>/dev/null", "", 143},
         {"run, SIGHUP", clip, "pipe:0", "exec sleep 60", stop_run + "HUP $pid; wait $pid 2>/dev/null", "", 129},
-        {"run, os.exit", clip, "pipe:0", ":", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" exit", "", 0},
+        // A writer left open: its file is not written, and the run says so.
+        {"run, os.exit", clip, "pipe:0", ":", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" exit",
+         "rururev: '$OUT' was not written: its writer was not closed\n", 0},
+        {"run, never closed", clip, "", "", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" open",
+         "rururev: '$OUT' was not written: its writer was not closed\n", 1},
+        // A folder made for OUT is removed again when the run fails.
+        {"encoder dies, new folder", clip, "pipe:0", "head -c 30000 >/dev/null; echo encoder broke down >&2; exit 1",
+         "\"$RURUREV\" apply \"$IN\" \"$DIR/new/out.mp4\" tovoRGB 1", "rururev: cannot encode '... encoder broke down\n", 1},
         {"lua5.1, os.exit", clip, "pipe:0", ":",
          "command -v lua5.1 >/dev/null || exit 77; lua5.1 -e \"package.cpath='$(dirname \"$RURUREV\")/?.so'\" "
          "\"$LOOP\" \"$IN\" \"$OUT\" exit", "", 0},
@@ -365,6 +377,9 @@ for pic, n in image.frames(clip) do
   frames = n
 end
 assert(back() == nil)
+local cut = image.writer(dir .. "/cut.mp4", {like = clip})
+for pic in image.frames(clip, {frames = 10}) do cut:write(pic) end
+cut:close()
 local still = image.writer(dir .. "/f%02d.png")
 for pic in image.frames(clip, {frames = 3}) do still:write(pic) end
 still:close()
@@ -385,7 +400,9 @@ for _, call in ipairs{
 end
 )");
     const Outcome o = run_rururev({"run", dir / "loop.lua", clip, dir.path()});
-    ASSERT_EQ(o.status, 0) << o.err;
+    // The writer left open after its frame of the wrong size writes no file, and the run fails.
+    EXPECT_EQ(o.err, "rururev: '" + (dir / "sz.mkv") + "' was not written: its writer was not closed\n");
+    ASSERT_EQ(o.status, 1);
     EXPECT_EQ(o.out,
               "45\t0\t3\n"
               "cannot write 'DIR/out.gif': use a video name (.mp4, .m4v, .mov, .mkv or .webm) or a frame "
@@ -397,7 +414,8 @@ end
               "cannot write 'DIR/sz.mkv': frame 2 is 32 x 32 pixels, the frames before it 64 x 64\n"
               "cannot read 'DIR/missing.mp4': No such file or directory\n");
     EXPECT_EQ(streams_of(dir / "out.mkv"), "video ffv1 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5");
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"clip.mp4", "f01.png", "f02.png", "f03.png", "loop.lua",
+    EXPECT_EQ(streams_of(dir / "cut.mp4"), "video h264 64x48 30000/1001 10 0.0-0.3, audio aac 0.0-0.3");
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"clip.mp4", "cut.mp4", "f01.png", "f02.png", "f03.png", "loop.lua",
                                                      "out.mkv", "w.mp4"}));
 }
 
