@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 
 #include <fcntl.h>
@@ -26,6 +27,8 @@ const volatile std::sig_atomic_t* interrupt_flag = nullptr;
 // to stop (0: a free slot). With every slot taken a child is not listed.
 constexpr int child_slots = 16;
 std::atomic<pid_t> listed_child[child_slots];
+// Held from fork to listing, so that end_process_now misses no child.
+std::mutex spawning;
 
 void list_child(pid_t pid) {
     for (std::atomic<pid_t>& slot : listed_child) {
@@ -52,6 +55,12 @@ struct EndOfProcess {
 } end_of_process;
 
 }  // namespace
+
+void end_process_now(int status) {
+    spawning.lock();  // never given back: the process ends
+    stop_listed_children();
+    _exit(status);
+}
 
 void stop_listed_children() {
     for (std::atomic<pid_t>& slot : listed_child) {
@@ -91,12 +100,15 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    // Listing the child holds back SIGINT and SIGTERM, whose handler stops
+    // Listing the child holds back the stop signals, whose handler stops
     // every listed child, so that no signal falls between fork and listing.
     sigset_t held, old;
     sigemptyset(&held);
     sigaddset(&held, SIGINT);
     sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGHUP);
+    sigaddset(&held, SIGPIPE);
+    std::lock_guard<std::mutex> hold(spawning);
     pthread_sigmask(SIG_BLOCK, &held, &old);
     const pid_t pid = fork();
     if (pid == 0) {

@@ -42,6 +42,11 @@ void close_log(Child& child);
 // program's handlers of SIGINT and SIGTERM call it before ending.
 void stop_listed_children();
 
+// Ends the process with `status` from any thread, while others may be
+// working: no child is started from here on, and every child started is
+// killed, also one that another thread is starting at this moment.
+[[noreturn]] void end_process_now(int status);
+
 // How a child ended, for messages: the last lines of its stderr on one line,
 // with the status unless it is the usual failure status 1.
 std::string ending(int status, const Child& child);
