@@ -216,9 +216,10 @@ bool HttpServer::evict_one() {
             victim = c.get();
         }
     }
+    const bool unfinished = victim != nullptr;
     for (auto& c : connections_) {
-        if (victim != nullptr && victim->state != State::writing) break;
-        if (c->state == State::writing && (victim == nullptr || c->progressed < victim->progressed)) {
+        if (!unfinished && c->state == State::writing &&
+            (victim == nullptr || c->progressed < victim->progressed)) {
             victim = c.get();
         }
     }

@@ -38,8 +38,9 @@ int wait_child(Child& child);
 void kill_child(Child& child);
 void close_log(Child& child);
 
-// Kills and waits for every child still running. Async-signal-safe: the
-// program's handlers of SIGINT and SIGTERM call it before ending.
+// Kills and waits for every child still running, also one another thread
+// is starting, and starts none from then on. Async-signal-safe: the
+// program's handlers of the stop signals call it before ending.
 void stop_listed_children();
 
 // Ends the process with `status` from any thread, while others may be
