@@ -26,6 +26,10 @@ const volatile std::sig_atomic_t* interrupt_flag = nullptr;
 // to stop (0: a free slot). With every slot taken a child is not listed.
 constexpr int child_slots = 16;
 std::atomic<pid_t> listed_child[child_slots];
+// Children between fork and listing, which stopping waits for; once
+// stopping is set no child starts.
+std::atomic<int> starting{0};
+std::atomic<bool> stopping{false};
 
 void list_child(pid_t pid) {
     for (std::atomic<pid_t>& slot : listed_child) {
@@ -53,7 +57,17 @@ struct EndOfProcess {
 
 }  // namespace
 
+void end_process_now(int status) {
+    stop_listed_children();
+    _exit(status);
+}
+
 void stop_listed_children() {
+    // A stop signal is held by a thread that is starting a child, but
+    // another thread may take it: wait the moment until that child is listed.
+    stopping = true;
+    while (starting != 0) {
+    }
     for (std::atomic<pid_t>& slot : listed_child) {
         const pid_t pid = slot.exchange(0);
         if (pid <= 0) continue;
@@ -91,13 +105,24 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    // Listing the child holds back SIGINT and SIGTERM, whose handler stops
-    // every listed child, so that no signal falls between fork and listing.
+    // Listing the child holds back the stop signals, whose handler stops
+    // every listed child, so that no signal falls between fork and listing
+    // in this thread; one taken by another thread waits for the listing.
     sigset_t held, old;
     sigemptyset(&held);
     sigaddset(&held, SIGINT);
     sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGHUP);
+    sigaddset(&held, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &held, &old);
+    ++starting;
+    if (stopping) {
+        --starting;
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+        ::close(null_fd);
+        error = std::string("cannot start ") + argv[0] + ": the program is stopping";
+        return false;
+    }
     const pid_t pid = fork();
     if (pid == 0) {
         // Only async-signal-safe calls from here to exec.
@@ -114,6 +139,7 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
     }
     const int err = errno;
     if (pid > 0) list_child(pid);
+    --starting;
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     ::close(null_fd);
     if (pid < 0) {

@@ -39,9 +39,15 @@ int wait_child(Child& child);
 void kill_child(Child& child);
 void close_log(Child& child);
 
-// Kills and waits for every child still running. Async-signal-safe: the
-// program's handlers of SIGINT and SIGTERM call it before ending.
+// Kills and waits for every child still running, also one another thread
+// is starting, and starts none from then on. Async-signal-safe: the
+// program's handlers of the stop signals call it before ending.
 void stop_listed_children();
+
+// Ends the process with `status` from any thread, while others may be
+// working: no child is started from here on, and every child started is
+// killed, also one that another thread is starting at this moment.
+[[noreturn]] void end_process_now(int status);
 
 // How a child ended, for messages: the last lines of its stderr on one line,
 // with the status unless it is the usual failure status 1.
