@@ -102,7 +102,8 @@ double mean_difference(const std::string& a, const std::string& b) {  // of the 
 // Each row: a clip made in the folder ($Q runs ffmpeg quietly; "" for the
 // clip of make_clip), the options, IN and OUT as named there, then what OUT
 // holds, what apply says on stderr, and, for an identity chain, how far the
-// decoded colours may be from IN's (0: not compared).
+// decoded colours may be from IN's (0: not compared); last, a command run in
+// the folder ($P runs ffprobe's compact output) and all it prints.
 TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
     NEED_FFMPEG();
     ScratchDir dir;
@@ -114,6 +115,7 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         std::vector<std::string> options;
         const char *in, *out, *streams, *err;
         double colour_bound;
+        std::string check = "", checked = "";
     } cases[] = {
         {"", {}, "clip.mp4", "out.mp4", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 3},
         {"", {"--crf", "30"}, "clip.mp4", "out.mov", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 0},
@@ -144,11 +146,51 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         {"", {}, "clip.mp4", "out.webm", "video vp9 64x48 30000/1001 45 0.0-1.5, audio opus 0.0-1.5",
          "rururev: the sound is encoded as opus: .webm cannot hold aac sound as it is\n", 0},
         {"", {"--sound", "none"}, "pcm.mov", "out.mp4", "video h264 64x48 30/1 30 0.0-1.0", "", 0},
+        // Pictures and RGB video into luma and chroma: BT.709 from 720 lines up, BT.601 below, tagged.
+        {"$Q -f lavfi -i smptebars=size=1280x720 -frames:v 1 hd.png", {}, "hd.png", "out.mp4",
+         "video h264 1280x720 25/1 1 bt709/tv/bt709/bt709 0.0-0.0", "", 2},
+        {"$Q -f lavfi -i smptebars=size=1280x720:rate=25 -t 0.08 -c:v png hd.mov", {}, "hd.mov", "out.mkv",
+         "video h264 1280x720 25/1 2 bt709/tv/bt709/bt709 0.0-0.1", "", 2},
+        {"$Q -f lavfi -i " + small + " -t 0.1 -c:v ffv1 -pix_fmt gbrp sd.mkv", {}, "sd.mkv", "out.mp4",
+         "video h264 64x48 30/1 3 smpte170m/tv/bt709/bt709 0.0-0.1", "", 3},
+        // The shape of the pixels and the order of the fields.
+        {"$Q -f lavfi -i " + small + " -t 0.1 -vf setsar=16/15,setfield=tff -flags +ildct+ilme tt.mp4", {}, "tt.mp4",
+         "out.mp4", "video h264 64x48 30/1 3 0.0-0.1", "", 0,
+         "$P -show_entries stream=sample_aspect_ratio,display_aspect_ratio,field_order out.mp4",
+         "sample_aspect_ratio=16:15|display_aspect_ratio=64:45|field_order=tt\n"},
+        {"$Q -f lavfi -i " + small + " -t 0.1 -vf setfield=bff -flags +ildct+ilme -aspect 16:9 bb.mkv", {"--lossless"},
+         "bb.mkv", "out.mkv", "video ffv1 64x48 30/1 3 0.0-0.1", "", 0,
+         "$P -show_entries stream=sample_aspect_ratio,display_aspect_ratio,field_order out.mkv",
+         "sample_aspect_ratio=4:3|display_aspect_ratio=16:9|field_order=bb\n"},
+        // Sound tracks decided one by one; subtitles, timecode, tags and the default track kept.
+        {"printf '1\\n00:00:00,000 --> 00:00:00,500\\nHi\\n' >s.srt && $Q -f lavfi -i " + small + " -f lavfi -i sine "
+         "-f lavfi -i sine=frequency=880 -i s.srt -t 1 -map 0 -map 1 -map 2 -map 3 -c:a:1 pcm_s16le -c:s mov_text "
+         "-metadata title=T -metadata:s:v:0 language=fra -timecode 01:00:00:00 rich.mov",
+         {}, "rich.mov", "out.mp4",
+         "video h264 64x48 30/1 30 0.0-1.0, audio aac 0.0-1.0, audio aac 0.0-1.0, subtitle mov_text 0.0-0.5, data unknown 0.0-1.0",
+         "rururev: the sound is encoded as aac: .mp4 cannot hold pcm_s16le sound as it is\n", 0,
+         "$P -show_entries stream=codec_tag_string:stream_tags=language,timecode:format_tags=title out.mp4",
+         "codec_tag_string=avc1|tag:language=fra|tag:timecode=01:00:00:00\ncodec_tag_string=mp4a|tag:language=und\n"
+         "codec_tag_string=mp4a|tag:language=und\ncodec_tag_string=tx3g|tag:language=und\n"
+         "codec_tag_string=tmcd|tag:language=eng|tag:timecode=01:00:00:00\ntag:title=T\n"},
+        {"", {"--sound", "none"}, "rich.mov", "out.mkv", "video h264 64x48 30/1 30 0.0-1.0, subtitle subrip 0.0-0.5",
+         "rururev: the subtitles are converted to subrip: .mkv cannot hold mov_text subtitles as they are\n", 0,
+         "$P -show_entries stream_tags=language,timecode:stream_disposition=default:format_tags=title out.mkv",
+         "disposition:default=1|tag:language=fra|tag:TIMECODE=01:00:00:00\ndisposition:default=1\ntag:title=T\n"},
+        // Alpha read from VP9 and kept where the codec holds it.
+        {"$Q -f lavfi -i \"" + small + ",format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a=128\" -t 0.1 -c:v "
+         "libvpx-vp9 -pix_fmt yuva420p a.webm", {"--lossless"}, "a.webm", "out.mkv",
+         "video ffv1 64x48 30/1 3 0.0-0.1", "", 0,
+         "$Q -i out.mkv -vf crop=1:1,alphaextract -frames:v 1 -f rawvideo -pix_fmt gray - | od -An -tu1", " 128\n"},
+        {"", {}, "a.webm", "out.webm", "video vp9 64x48 30/1 3 0.0-0.1", "", 0,
+         "$Q -c:v libvpx-vp9 -i out.webm -vf alphaextract,crop=1:1 -frames:v 1 -f rawvideo -pix_fmt gray - | od -An "
+         "-tu1 | awk '{print ($1 > 124 && $1 < 132)}'", "1\n"},
         // Names that look like an address or an option name files.
         {"cp short.mp4 file:clip.mp4", {}, "file:clip.mp4", "-out.mp4",
          "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
     };
-    const std::string env = "cd " + shell_quote(dir.path()) + " && Q='ffmpeg -nostdin -v error -y' && ";
+    const std::string env = "cd " + shell_quote(dir.path()) + " && Q='ffmpeg -nostdin -v error -y' && "
+                            "P='ffprobe -v error -of compact=p=0' && ";
     for (const auto& c : cases) {
         const std::string name = std::string(c.in) + " " + c.out;
         ASSERT_EQ(c.make.empty() ? 0 : run_shell(env + c.make).status, 0) << c.make;
@@ -163,6 +205,7 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         if (c.colour_bound > 0) {
             EXPECT_LE(mean_difference(decoded_bgra(dir / c.in), decoded_bgra(dir / c.out)), c.colour_bound) << name;
         }
+        if (!c.check.empty()) EXPECT_EQ(run_shell(env + c.check).out, c.checked) << name;
     }
 }
 
