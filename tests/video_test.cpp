@@ -131,10 +131,17 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
          "testsrc2=size=64x48:rate=10:duration=2 -video_track_timescale 90000 b.mp4 && printf 'file a.mp4\\nfile "
          "b.mp4\\n' >l.txt && $Q -f concat -i l.txt -f lavfi -i sine=duration=4 -c:v copy -shortest vfr.mp4",
          {}, "vfr.mp4", "out.mp4", "video h264 64x48 30/1 120 0.0-4.0, audio aac 0.0-4.0", "", 0},
+        // The same in Matroska, whose rate guessed from the first pictures is 10: none is lost.
+        {"printf 'file b.mp4\\nfile a.mp4\\n' >l.txt && $Q -f concat -i l.txt -c:v copy vfr.mkv", {}, "vfr.mkv",
+         "out.mp4", "video h264 64x48 30/1 122 0.0-4.1", "", 0},
         // A picture that starts a second after its sound still does.
         {"$Q -f lavfi -i " + small + ":duration=2 v.mkv && $Q -f lavfi -i sine=duration=3 a.m4a && "
          "$Q -itsoffset 1 -i v.mkv -i a.m4a -map 0:v -map 1:a -c copy late.mp4",
          {}, "late.mp4", "out.mp4", "video h264 64x48 30/1 60 1.0-3.0, audio aac 0.0-3.0", "", 0},
+        // Half a frame late at 25 frames a second: late by the same to the tick.
+        {"$Q -f lavfi -i testsrc2=size=64x48:rate=25:duration=0.4 v25.mkv && $Q -itsoffset 0.5 -i v25.mkv -i a.m4a "
+         "-map 0:v -map 1:a -c copy half.mp4", {}, "half.mp4", "out.mp4", "video h264 64x48 25/1 10 0.5-0.9, audio aac 0.0-3.0",
+         "", 0, "$P -show_entries stream=start_time out.mp4", "start_time=0.500000\nstart_time=0.000000\n"},
         // Sound shorter than the picture, and --frames cutting both.
         {"$Q -f lavfi -i " + small + ":duration=3 -f lavfi -i sine=duration=1 short.mp4",
          {}, "short.mp4", "out.mkv", "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
@@ -185,6 +192,9 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         {"", {}, "a.webm", "out.webm", "video vp9 64x48 30/1 3 0.0-0.1", "", 0,
          "$Q -c:v libvpx-vp9 -i out.webm -vf alphaextract,crop=1:1 -frames:v 1 -f rawvideo -pix_fmt gray - | od -An "
          "-tu1 | awk '{print ($1 > 124 && $1 < 132)}'", "1\n"},
+        // An animated PNG is a video.
+        {"$Q -f lavfi -i testsrc2=size=64x48:rate=10 -t 0.5 -f apng anim.png", {}, "anim.png", "out.mp4",
+         "video h264 64x48 10/1 5 smpte170m/tv/bt709/bt709 0.0-0.5", "", 3},
         // Names that look like an address or an option name files.
         {"cp short.mp4 file:clip.mp4", {}, "file:clip.mp4", "-out.mp4",
          "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},

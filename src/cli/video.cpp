@@ -120,7 +120,8 @@ bool check_output_name(const ApplyCommand& cmd, std::string& error) {
 bool reads_video(const ApplyCommand& cmd) {
     struct stat st;
     return !cmd.raw && !image::is_frame_pattern(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str());
+           ((image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str())) ||
+            image::is_animated_png(cmd.in.c_str()));
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -99,6 +100,12 @@ std::string scale_matrix(const std::string& colour_space) {
     return "";
 }
 
+std::string seconds(double s) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.6f", s);
+    return text;
+}
+
 // The tags of RGB words made into luma and chroma: the matrix players
 // assume for the size (BT.709 from 720 lines up, BT.601 below), in the
 // limited range, with the primaries and transfer of sRGB's (BT.709's).
@@ -118,6 +125,9 @@ void add_picture(const EncodeOptions& options, uint32_t height, const Container&
     if (!matrix.empty()) scale = "out_color_matrix=" + matrix;
     if (colour.range == "tv" || colour.range == "pc") scale += (scale.empty() ? "" : ":") + ("out_range=" + colour.range);
     std::string filters;
+    // A picture that starts after the sound still does, to the tick: in the
+    // frames' own time base (an -itsoffset) it would move to the nearest frame.
+    if (options.start > 0) filters = "settb=1/90000,setpts=PTS+" + seconds(options.start) + "/TB,";
     if (!options.aspect.empty()) filters = "setsar=" + options.aspect.substr(0, options.aspect.find(':')) + "/" +
                                            options.aspect.substr(options.aspect.find(':') + 1) + ",";
     const bool fields = c.fields && !options.field_order.empty();
@@ -126,18 +136,13 @@ void add_picture(const EncodeOptions& options, uint32_t height, const Container&
     if (fields) scale += scale.empty() ? "interl=1" : ":interl=1";
     if (!scale.empty()) filters += "scale=" + scale + ",";
     if (!filters.empty()) argv.insert(argv.end(), {"-vf", filters.substr(0, filters.size() - 1)});
+    if (options.start > 0) argv.insert(argv.end(), {"-enc_time_base", "1/90000"});
     if (fields) argv.insert(argv.end(), {"-top", options.field_order == "tt" ? "1" : "0"});
     if (fields && !options.lossless) argv.insert(argv.end(), {"-flags", "+ildct+ilme"});
     if (!matrix.empty()) argv.insert(argv.end(), {"-colorspace", colour.matrix});
     if (!scale.empty() && !colour.range.empty()) argv.insert(argv.end(), {"-color_range", colour.range});
     if (!colour.primaries.empty()) argv.insert(argv.end(), {"-color_primaries", colour.primaries});
     if (!colour.transfer.empty()) argv.insert(argv.end(), {"-color_trc", colour.transfer});
-}
-
-std::string seconds(double s) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.6f", s);
-    return text;
 }
 
 const Container* container_of(const std::string& path) {
@@ -207,6 +212,44 @@ std::string aspect_of(const std::string& ratio, bool turned) {
     return turned ? den + ":" + num : num + ":" + den;
 }
 
+// The rate of the closest two pictures of the first video stream, as a
+// usual rate when one is within 2%, else whole frames per second.
+bool rate_from_timestamps(const VideoTools& tools, const std::string& path, std::string& rate) {
+    Child child;
+    std::string out, error;
+    int status = 0;
+    const bool ran = run_capture({tools.ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                  "packet=pts_time", "-of", "csv=p=0", file_argument(path)},
+                                 out, status, child, error);
+    close_log(child);
+    if (!ran || status != 0) return false;
+    std::vector<double> times;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line != "N/A") times.push_back(std::strtod(line.c_str(), nullptr));
+    }
+    std::sort(times.begin(), times.end());
+    double gap = 1e300;
+    for (size_t k = 1; k < times.size(); ++k) {
+        if (times[k] > times[k - 1]) gap = std::min(gap, times[k] - times[k - 1]);
+    }
+    if (!(gap < 1e300) || gap < 1e-4) return false;
+    const char* const usual[] = {"24000/1001", "24", "25", "30000/1001", "30", "48", "50", "60000/1001", "60",
+                                 "100", "120000/1001", "120"};
+    double nearest = 1e300;
+    for (const char* candidate : usual) {
+        uint64_t num = 0, den = 0;
+        parse_rate(candidate, num, den);
+        const double off = std::abs(static_cast<double>(num) / static_cast<double>(den) * gap - 1);
+        if (off < 0.02 && off < nearest) {
+            nearest = off;
+            rate = candidate;
+        }
+    }
+    if (nearest > 1) rate = std::to_string(static_cast<uint64_t>(std::ceil(1 / gap - 0.01)));
+    return true;
+}
+
 }  // namespace
 
 bool find_video_tools(VideoTools& tools, std::string& error) {
@@ -227,7 +270,7 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
                                   "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,duration,nb_read_packets,"
                                   "start_time,color_space,color_range,color_primaries,color_transfer,pix_fmt,"
                                   "sample_aspect_ratio,field_order:stream_side_data=rotation:stream_tags=alpha_mode:"
-                                  "stream_disposition=default",
+                                  "stream_disposition=default:format=duration",
                                   "-of", "default", file_argument(path)},
                                  out, status, child, error);
     if (ran && status != 0) {
@@ -240,14 +283,18 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     }
     close_log(child);
     if (!ran || status != 0) return false;
-    // One key=value a line, each stream between [STREAM] and [/STREAM].
+    // One key=value a line, each stream between [STREAM] and [/STREAM], the
+    // file's length between [FORMAT] and [/FORMAT].
     std::vector<std::map<std::string, std::string>> streams;
+    std::map<std::string, std::string> format;
+    std::map<std::string, std::string>* section = nullptr;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
         const size_t eq = line.find('=');
-        if (line == "[STREAM]") streams.emplace_back();
-        if (eq == std::string::npos || streams.empty()) continue;
-        streams.back()[line.substr(0, eq)] = line.substr(eq + 1);
+        if (line == "[STREAM]") section = &streams.emplace_back();
+        if (line == "[FORMAT]") section = &format;
+        if (eq == std::string::npos || section == nullptr) continue;
+        (*section)[line.substr(0, eq)] = line.substr(eq + 1);
     }
     const std::map<std::string, std::string>* video = nullptr;
     double first_start = 1e300;
@@ -290,10 +337,18 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     info.aspect = aspect_of(field(*video, "sample_aspect_ratio"), rotation % 180 != 0);
     if (rotation % 180 != 0) std::swap(info.width, info.height);
     uint64_t num = 0, den = 0;
-    const bool rate_given = parse_rate(info.rate, num, den);
+    bool rate_given = parse_rate(info.rate, num, den);
     if (!rate_given) info.rate = "25";
+    std::string duration = field(*video, "duration");
+    if (duration.empty()) duration = field(format, "duration");  // Matroska gives only the file's
+    const double seconds_long = std::strtod(duration.c_str(), nullptr);
+    // A rate guessed from the first pictures of a variable rate may be lower
+    // than a later one: then the closest gap between pictures sets it.
+    if (rate_given && seconds_long > 0 && seconds_long * num / den + 0.5 < static_cast<double>(info.packets)) {
+        rate_given = rate_from_timestamps(tools, path, info.rate) && parse_rate(info.rate, num, den);
+    }
     // A variable rate is decoded at the constant one: as many frames as its length takes.
-    const double length = rate_given ? std::strtod(field(*video, "duration").c_str(), nullptr) * num / den : 0;
+    const double length = rate_given ? seconds_long * num / den : 0;
     if (field(*video, "avg_frame_rate") != info.rate && length > 0 && length < 1e12) {
         info.frames = static_cast<uint64_t>(length + 0.5);
     }
@@ -491,8 +546,6 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
         return false;
     }
     std::vector<std::string> argv = {tools.ffmpeg, "-nostdin", "-hide_banner", "-v", "error", "-y"};
-    // A picture that starts after the sound still does.
-    if (options.start > 0) argv.insert(argv.end(), {"-itsoffset", seconds(options.start)});
     argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra",
                              "-s", std::to_string(width) + "x" + std::to_string(height),
                              "-framerate", options.rate, "-i", "pipe:0"});
