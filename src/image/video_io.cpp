@@ -91,6 +91,12 @@ std::string codec_name(std::string encoder) {
     return encoder == "srt" ? "subrip" : encoder;
 }
 
+// How words and luma and chroma are turned into each other: rounded to the
+// nearest, each pixel given its own copy of its chroma and the copies taken
+// back as they were, so that a pass that changes nothing loses no more than
+// the codec does (the default flags lose a level or more of colour a pass).
+const char* const scaler_flags = "neighbor+accurate_rnd+full_chroma_int";
+
 // The matrix swscale turns words into the file's pixels with, by the
 // file's colour space; "" for the default one.
 std::string scale_matrix(const std::string& colour_space) {
@@ -484,7 +490,7 @@ bool VideoReader::open(const VideoTools& tools, const std::string& path, const V
                                      // rate becomes the constant one with every frame in time.
                                      "-vf", "fps=" + info.rate});
     if (max_frames > 0) argv.insert(argv.end(), {"-frames:v", std::to_string(max_frames)});
-    argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
+    argv.insert(argv.end(), {"-sws_flags", scaler_flags, "-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
     int fds[2];
     if (!make_pipe(fds, error)) return false;
     const bool started = spawn(argv, -1, fds[1], child_, error);
@@ -598,6 +604,7 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
         argv.insert(argv.end(), {"-crf", options.crf >= 0 ? std::to_string(options.crf) : c.crf_default});
     }
     add_picture(options, height, c, argv);
+    argv.insert(argv.end(), {"-sws_flags", scaler_flags});
     argv.insert(argv.end(), options.extra.begin(), options.extra.end());
     // -xerror: a failed write of the file (a full disk) ends the encoder
     // with a failure instead of status 0.
