@@ -200,6 +200,14 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
          "cp sat.mp4 q0.mp4 && for i in 1 2 3 4 5; do [ $i = 1 ] || \"$R\" apply p$((i-1)).mp4 p$i.mp4 tovoRGB 2>/dev/null; "
          "$Q -i q$((i-1)).mp4 -crf 18 q$i.mp4; done && for f in p5 q5; do $Q -i $f.mp4 -f rawvideo -pix_fmt rgb24 - | "
          "od -An -tu1 -w3 -v | awk '{r += $1} END {print r / NR}'; done", "199\n199\n"},
+        // 10-bit PQ: the line on what the filters see; a 10-bit output chosen by --encoder-options.
+        {"$Q -f lavfi -i " + small + " -t 0.1 -pix_fmt yuv420p10le -color_primaries bt2020 -color_trc smpte2084 "
+         "-colorspace bt2020nc pq.mp4", {"--encoder-options", "-pix_fmt yuv420p10le"}, "pq.mp4", "out.mkv",
+         "video h264 64x48 30/1 3 bt2020nc/tv/bt2020/smpte2084 0.0-0.1",
+         "rururev: 'pq.mp4' has 10-bit samples: the filters work on 8-bit words, so the output has 8 bits of each "
+         "(--encoder-options \"-pix_fmt yuv420p10le\" stores them in 10); it is HDR (PQ): the filters see its "
+         "PQ-coded levels, not SDR ones, and the output keeps its transfer\n", 0,
+         "$P -show_entries stream=pix_fmt out.mkv", "pix_fmt=yuv420p10le\n"},
         // An animated PNG is a video.
         {"$Q -f lavfi -i testsrc2=size=64x48:rate=10 -t 0.5 -f apng anim.png", {}, "anim.png", "out.mp4",
          "video h264 64x48 10/1 5 smpte170m/tv/bt709/bt709 0.0-0.5", "", 3},
