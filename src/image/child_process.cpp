@@ -124,13 +124,28 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
     return true;
 }
 
+// The status of a child that waitpid no longer finds. A host that ignores
+// SIGCHLD has the kernel reap every child at once: there how it ended can
+// never be known, and is taken as success, as such a host expects (what the
+// child wrote is checked apart). Elsewhere it was reaped by someone else.
+static int reaped_elsewhere() {
+    struct sigaction now {};
+    const bool reaped_by_kernel = sigaction(SIGCHLD, nullptr, &now) == 0 &&
+                                  (now.sa_handler == SIG_IGN || (now.sa_flags & SA_NOCLDWAIT) != 0);
+    return reaped_by_kernel ? 0 : no_child;
+}
+
 int wait_child(Child& child) {
+    // waitpid of -1 or 0 would reap any child of the host's.
+    if (child.pid <= 0) return no_child;
     int status = 0;
-    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t got;
+    while ((got = waitpid(child.pid, &status, 0)) < 0 && errno == EINTR) {
         if (interrupted()) kill(child.pid, SIGKILL);
     }
     unlist_child(child.pid);
     child.pid = -1;
+    if (got < 0) return reaped_elsewhere();
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -169,8 +184,9 @@ void close_log(Child& child) {
 
 std::string ending(int status, const Child& child) {
     const std::string tail = log_tail(child);
-    const std::string how = status > 128 ? "killed by signal " + std::to_string(status - 128)
-                                         : "exit status " + std::to_string(status);
+    const std::string how = status == no_child ? "its exit status is unknown"
+                            : status > 128     ? "killed by signal " + std::to_string(status - 128)
+                                               : "exit status " + std::to_string(status);
     if (tail.empty()) return how;
     return status == 1 ? tail : tail + " (" + how + ")";
 }

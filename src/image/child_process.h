@@ -30,7 +30,11 @@ std::string find_program(const char* name);
 // terminal reaches only us and we stop it ourselves.
 bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, std::string& error);
 
-// Waits for the child: its exit status, or 128 + the signal that ended it.
+// Waits for the child: its exit status, or 128 + the signal that ended it;
+// no_child, a failure, for a child never started, already waited for, or
+// reaped elsewhere, whose end is not known (0 where the host ignores
+// SIGCHLD, which has the kernel reap every child).
+constexpr int no_child = -1;
 int wait_child(Child& child);
 void kill_child(Child& child);
 void close_log(Child& child);

@@ -256,6 +256,55 @@ bool rate_from_timestamps(const VideoTools& tools, const std::string& path, std:
     return true;
 }
 
+// Adds the inputs of the sound and of the file the frames are like, each
+// cut where `frames` frames end when not 0; returns the like file's input
+// ("" for none). Input 0 is the picture.
+std::string add_track_inputs(const EncodeOptions& options, uint64_t frames, std::vector<std::string>& argv) {
+    const bool sound = !options.sound_from.empty() && options.sound != SoundMode::none;
+    const bool like = !options.like.empty();
+    std::vector<std::string> inputs;
+    if (sound) inputs.push_back(options.sound_from);
+    if (like && (!sound || options.like != options.sound_from)) inputs.push_back(options.like);
+    for (const std::string& input : inputs) {
+        if (frames > 0) {
+            uint64_t num = 1, den = 1;
+            parse_rate(options.rate, num, den);
+            argv.insert(argv.end(), {"-t", seconds(options.start + static_cast<double>(frames) * den / num)});
+        }
+        argv.insert(argv.end(), {"-i", file_argument(input)});
+    }
+    return like ? std::to_string(inputs.size()) : "";
+}
+
+// Maps the sound of input 1, each track copied when the container holds
+// its codec and encoded otherwise, and the subtitles and tags of the file
+// the frames are like.
+void add_track_maps(const Container& c, const EncodeOptions& options, const std::string& like_input,
+                    std::vector<std::string>& argv) {
+    const bool sound = !options.sound_from.empty() && options.sound != SoundMode::none;
+    if (sound && options.sound_codecs.empty()) {
+        argv.insert(argv.end(), {"-map", "1:a?", "-c:a", encodes_sound(c, options, "") ? c.sound_encoder : "copy"});
+    }
+    for (size_t k = 0; sound && k < options.sound_codecs.size(); ++k) {
+        const bool encode = encodes_sound(c, options, options.sound_codecs[k]);
+        argv.insert(argv.end(), {"-map", "1:a:" + std::to_string(k), "-c:a:" + std::to_string(k),
+                                 encode ? c.sound_encoder : "copy"});
+    }
+    size_t subtitles = 0;
+    for (size_t k = 0; !like_input.empty() && k < options.subtitle_codecs.size(); ++k) {
+        const std::string to = subtitle_codec(c, options.subtitle_codecs[k]);
+        if (to.empty()) continue;
+        argv.insert(argv.end(), {"-map", like_input + ":s:" + std::to_string(k), "-c:s:" + std::to_string(subtitles++), to});
+    }
+    if (!like_input.empty()) {
+        // The file's tags (title, dates, timecode) and the picture track's
+        // (language, timecode); the encoder's name is the new one.
+        argv.insert(argv.end(), {"-map_metadata", like_input, "-map_metadata:s:v:0", like_input + ":s:v:0",
+                                 "-metadata:s:v:0", "encoder="});
+    }
+    argv.insert(argv.end(), {"-disposition:v:0", options.video_default ? "default" : "0"});
+}
+
 }  // namespace
 
 bool find_video_tools(VideoTools& tools, std::string& error) {
@@ -551,51 +600,24 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
         error = "cannot write '" + path + "': " + reason;
         return false;
     }
+    options_ = options;
+    const bool wants_sound = !options.sound_from.empty() && options.sound != SoundMode::none;
+    sound_at_close_ = wants_sound && options.sound_at_close && !out_.direct;
+    if (sound_at_close_ && !atomic_open(&picture_, path.c_str(), reason, sizeof reason)) {
+        error = "cannot write '" + path + "': " + reason;
+        atomic_abort(&out_);
+        return false;
+    }
     std::vector<std::string> argv = {tools.ffmpeg, "-nostdin", "-hide_banner", "-v", "error", "-y"};
     argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra",
                              "-s", std::to_string(width) + "x" + std::to_string(height),
                              "-framerate", options.rate, "-i", "pipe:0"});
-    // Input 1 gives the sound; the file the frames are like gives the
-    // subtitles and metadata, as input 1 when it is the same file.
-    const bool sound = !options.sound_from.empty() && options.sound != SoundMode::none;
-    const bool like = !options.like.empty();
-    std::vector<std::string> inputs;
-    if (sound) inputs.push_back(options.sound_from);
-    if (like && (!sound || options.like != options.sound_from)) inputs.push_back(options.like);
-    const std::string sound_input = "1", like_input = std::to_string(inputs.size());
-    for (const std::string& input : inputs) {
-        if (options.frames > 0) {  // cut with the frames
-            uint64_t num = 1, den = 1;
-            parse_rate(options.rate, num, den);
-            argv.insert(argv.end(), {"-t", seconds(options.start + static_cast<double>(options.frames) * den / num)});
-        }
-        argv.insert(argv.end(), {"-i", file_argument(input)});
-    }
+    // The sound goes in now when the frames it is cut to are known, or else
+    // beside the finished picture at close.
+    const std::string like_input = sound_at_close_ ? "" : add_track_inputs(options, options.frames, argv);
     // Every frame as given, at its time: none repeated to fill a late start.
     argv.insert(argv.end(), {"-map", "0:v:0", "-fps_mode", "passthrough"});
-    if (sound && options.sound_codecs.empty()) {
-        const bool encode = encodes_sound(c, options, "");
-        argv.insert(argv.end(), {"-map", sound_input + ":a?", "-c:a", encode ? c.sound_encoder : "copy"});
-    }
-    // Each sound track copied when the container holds its codec, else encoded.
-    for (size_t k = 0; sound && k < options.sound_codecs.size(); ++k) {
-        const bool encode = encodes_sound(c, options, options.sound_codecs[k]);
-        argv.insert(argv.end(), {"-map", sound_input + ":a:" + std::to_string(k), "-c:a:" + std::to_string(k),
-                                 encode ? c.sound_encoder : "copy"});
-    }
-    size_t subtitles = 0;
-    for (size_t k = 0; like && k < options.subtitle_codecs.size(); ++k) {
-        const std::string to = subtitle_codec(c, options.subtitle_codecs[k]);
-        if (to.empty()) continue;
-        argv.insert(argv.end(), {"-map", like_input + ":s:" + std::to_string(k), "-c:s:" + std::to_string(subtitles++), to});
-    }
-    if (like) {
-        // The file's tags (title, dates, timecode) and the picture track's
-        // (language, timecode); the encoder's name is the new one.
-        argv.insert(argv.end(), {"-map_metadata", like_input, "-map_metadata:s:v:0", like_input + ":s:v:0",
-                                 "-metadata:s:v:0", "encoder="});
-    }
-    argv.insert(argv.end(), {"-disposition:v:0", options.video_default ? "default" : "0"});
+    if (!sound_at_close_) add_track_maps(c, options, like_input, argv);
     if (options.lossless) {
         argv.insert(argv.end(), {"-c:v", "ffv1", "-pix_fmt", "bgra"});
     } else {
@@ -609,18 +631,18 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
     // -xerror: a failed write of the file (a full disk) ends the encoder
     // with a failure instead of status 0.
     argv.insert(argv.end(), {"-xerror", "-f", c.muxer,
-                             file_argument(out_.direct ? out_.final_path : out_.temp_path)});
+                             file_argument(out_.direct ? out_.final_path
+                                           : sound_at_close_ ? picture_.temp_path : out_.temp_path)});
     int fds[2];
     if (!make_pipe(fds, error)) {
-        atomic_abort(&out_);
+        abort();
         return false;
     }
     const bool started = spawn(argv, fds[0], -1, child_, error);
     ::close(fds[0]);
     if (!started) {
         ::close(fds[1]);
-        close_log(child_);
-        atomic_abort(&out_);
+        abort();
         return false;
     }
     pipe_ = fds[1];
@@ -670,11 +692,16 @@ bool VideoWriter::close(std::string& error) {
         abort();
         return false;
     }
-    if (!check_written(error)) {
+    if (!check_written(sound_at_close_ ? picture_.temp_path : out_.temp_path, error)) {
         abort();
         return false;
     }
     close_log(child_);
+    if (sound_at_close_ && (!add_sound(error) || !check_written(out_.temp_path, error))) {
+        abort();
+        return false;
+    }
+    if (picture_.file != nullptr) atomic_abort(&picture_);
     char reason[300];
     if (!atomic_commit(&out_, reason, sizeof reason)) {
         error = "cannot write '" + path_ + "': " + reason;
@@ -685,11 +712,11 @@ bool VideoWriter::close(std::string& error) {
 
 // Reads the finished file back: it must hold every frame given. ffmpeg may
 // end well having failed to write (its status is not trusted alone).
-bool VideoWriter::check_written(std::string& error) {
+bool VideoWriter::check_written(const char* file, std::string& error) {
     if (out_.direct) return true;  // a pipe or a device: nothing to read back
     VideoInfo written;
     std::string reason;
-    if (probe_video(tools_, out_.temp_path, written, reason) && written.packets == frames_) return true;
+    if (probe_video(tools_, file, written, reason) && written.packets == frames_) return true;
     if (reason.empty()) {
         reason = "the file holds " + std::to_string(written.packets) + " of " + std::to_string(frames_) + " frames";
     } else {
@@ -701,11 +728,36 @@ bool VideoWriter::check_written(std::string& error) {
     return false;
 }
 
+// Puts the sound beside the picture, which is copied, cut where the last
+// frame ends, as the encoder does for a known number of frames; the
+// timestamps stay as they are, so that a late picture still starts late.
+bool VideoWriter::add_sound(std::string& error) {
+    const Container& c = *container_of(path_);
+    std::vector<std::string> argv = {tools_.ffmpeg, "-nostdin", "-hide_banner", "-v", "error", "-y",
+                                     "-i", file_argument(picture_.temp_path)};
+    const std::string like_input = add_track_inputs(options_, frames_, argv);
+    argv.insert(argv.end(), {"-map", "0:v", "-c:v", "copy"});
+    add_track_maps(c, options_, like_input, argv);
+    argv.insert(argv.end(), {"-copyts", "-xerror", "-f", c.muxer, file_argument(out_.temp_path)});
+    std::string ignored;
+    int status = 0;
+    Child muxer;
+    const bool ran = run_capture(argv, ignored, status, muxer, error);
+    if (ran && status != 0) error = "cannot encode '" + path_ + "': " + named_as_output(ending(status, muxer));
+    close_log(muxer);
+    return ran && status == 0;
+}
+
 // ffmpeg's words with the temporary file called by the name the user gave.
 std::string VideoWriter::named_as_output(std::string text) const {
     const std::string temp = file_argument(out_.temp_path);
     for (size_t at = text.find(temp); at != std::string::npos; at = text.find(temp, at + path_.size())) {
         text.replace(at, temp.size(), path_);
+    }
+    if (picture_.file == nullptr) return text;
+    const std::string picture = file_argument(picture_.temp_path);
+    for (size_t at = text.find(picture); at != std::string::npos; at = text.find(picture, at + path_.size())) {
+        text.replace(at, picture.size(), path_);
     }
     return text;
 }
@@ -716,6 +768,7 @@ void VideoWriter::abort() {
     kill_child(child_);
     close_log(child_);
     if (out_.file != nullptr) atomic_abort(&out_);
+    if (picture_.file != nullptr) atomic_abort(&picture_);
 }
 
 }  // namespace rururev::image

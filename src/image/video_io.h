@@ -87,6 +87,9 @@ struct EncodeOptions {
     std::string aspect, field_order;  // as in VideoInfo
     bool alpha = false;               // the frames' alpha is kept where the codec holds alpha
     bool video_default = true;
+    // The sound is put beside the picture at close, cut where the last frame
+    // ends: for a writer that does not know how many frames it gets.
+    bool sound_at_close = false;
 };
 
 // The options that make a video like the file `path`, probed as `info`: its
@@ -147,11 +150,15 @@ public:
 
 private:
     bool fail_from_encoder(const std::string& what, std::string& error);
-    bool check_written(std::string& error);
+    bool check_written(const char* file, std::string& error);
+    bool add_sound(std::string& error);
     std::string named_as_output(std::string text) const;
 
     std::string path_;
     VideoTools tools_;
+    EncodeOptions options_;
+    bool sound_at_close_ = false;
+    AtomicFile picture_;     // the picture alone, when the sound comes at close
     uint64_t frames_ = 0;    // frames given to the encoder
     AtomicFile out_;         // the temporary file the encoder writes
     size_t frame_bytes_ = 0;
