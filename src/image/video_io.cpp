@@ -219,7 +219,7 @@ std::string aspect_of(const std::string& ratio, bool turned) {
 }
 
 // The rate of the closest two pictures of the first video stream, as a
-// usual rate when one is within 2%, else whole frames per second.
+// usual rate when one is within 2%, else in thousandths.
 bool rate_from_timestamps(const VideoTools& tools, const std::string& path, std::string& rate) {
     Child child;
     std::string out, error;
@@ -252,7 +252,7 @@ bool rate_from_timestamps(const VideoTools& tools, const std::string& path, std:
             rate = candidate;
         }
     }
-    if (nearest > 1) rate = std::to_string(static_cast<uint64_t>(std::ceil(1 / gap - 0.01)));
+    if (nearest > 1) rate = std::to_string(static_cast<uint64_t>(std::llround(1000 / gap))) + "/1000";
     return true;
 }
 
@@ -392,15 +392,21 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     info.aspect = aspect_of(field(*video, "sample_aspect_ratio"), rotation % 180 != 0);
     if (rotation % 180 != 0) std::swap(info.width, info.height);
     uint64_t num = 0, den = 0;
-    bool rate_given = parse_rate(info.rate, num, den);
+    const bool rate_given = parse_rate(info.rate, num, den);
     if (!rate_given) info.rate = "25";
     std::string duration = field(*video, "duration");
     if (duration.empty()) duration = field(format, "duration");  // Matroska gives only the file's
     const double seconds_long = std::strtod(duration.c_str(), nullptr);
     // A rate guessed from the first pictures of a variable rate may be lower
     // than a later one: then the closest gap between pictures sets it.
-    if (rate_given && seconds_long > 0 && seconds_long * num / den + 0.5 < static_cast<double>(info.packets)) {
-        rate_given = rate_from_timestamps(tools, path, info.rate) && parse_rate(info.rate, num, den);
+    std::string faster;
+    uint64_t faster_num = 0, faster_den = 0;
+    if (rate_given && seconds_long > 0 && seconds_long * num / den + 0.5 < static_cast<double>(info.packets) &&
+        rate_from_timestamps(tools, path, faster) && parse_rate(faster, faster_num, faster_den) &&
+        faster_num * den > num * faster_den) {
+        info.rate = faster;
+        num = faster_num;
+        den = faster_den;
     }
     // A variable rate is decoded at the constant one: as many frames as its length takes.
     const double length = rate_given ? seconds_long * num / den : 0;
