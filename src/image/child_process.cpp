@@ -27,7 +27,7 @@ const volatile std::sig_atomic_t* interrupt_flag = nullptr;
 constexpr int child_slots = 16;
 std::atomic<pid_t> listed_child[child_slots];
 
-void list_child(pid_t pid) {
+[[maybe_unused]] void list_child(pid_t pid) {
     for (std::atomic<pid_t>& slot : listed_child) {
         pid_t expected = 0;
         if (slot.compare_exchange_strong(expected, pid)) return;
@@ -80,6 +80,13 @@ std::string find_program(const char* name) {
     return "";
 }
 
+#if defined(__EMSCRIPTEN__)
+// WebAssembly starts no programs (no video through ffmpeg in the playground).
+bool spawn(const std::vector<std::string>& argv, int, int, Child&, std::string& error) {
+    error = std::string("cannot start ") + argv[0] + ": no programs run here";
+    return false;
+}
+#else
 bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, std::string& error) {
     child.log = memfd_create("ffmpeg-stderr", MFD_CLOEXEC);
     const int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
@@ -123,6 +130,7 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
     child.pid = pid;
     return true;
 }
+#endif
 
 int wait_child(Child& child) {
     int status = 0;
