@@ -1,7 +1,9 @@
 # The WebAssembly build's tests, run under Node (label wasm, ./dev wasm):
 # - the kernel digests: every line of kernel_digest.expected but those of
 #   tovoAlp0, whose words come from the C library's rand;
-# - the Lua word tests in the engine's Lua (tests/wasm/run_lua.js).
+# - in the engine's Lua (tests/wasm/run_lua.js): the Lua word tests, the
+#   picture module's test and photos with their EXIF orientation, on its
+#   in-memory file system.
 find_program(RURUREV_NODE NAMES node nodejs REQUIRED)
 target_link_options(rururev_kernel_digest PRIVATE -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1)
 add_test(NAME wasm_kernel_digest
@@ -14,4 +16,8 @@ add_test(NAME wasm_filter_words
   COMMAND ${RURUREV_RUN_LUA} --file ${PROJECT_SOURCE_DIR}/src/filters/filter_list.inc
           ${CMAKE_CURRENT_SOURCE_DIR}/lua/filter_words.lua ${CMAKE_BINARY_DIR}
           ${PROJECT_SOURCE_DIR}/src/cli/filters.lua)
-set_tests_properties(wasm_kernel_digest wasm_filter_words PROPERTIES LABELS wasm TIMEOUT 120)
+add_test(NAME wasm_image_module
+  COMMAND ${RURUREV_RUN_LUA} ${CMAKE_CURRENT_SOURCE_DIR}/lua/image_test.lua ${CMAKE_BINARY_DIR})
+add_test(NAME wasm_photos COMMAND ${RURUREV_RUN_LUA} ${CMAKE_CURRENT_SOURCE_DIR}/wasm/photo_test.lua /tmp)
+set_tests_properties(wasm_kernel_digest wasm_filter_words wasm_image_module wasm_photos
+  PROPERTIES LABELS wasm TIMEOUT 120)
