@@ -5,7 +5,8 @@
 # from Debian's source packages in the build directory
 # (tests/windows/third_party.sh); the build goes to WASM_BUILD_DIR (default
 # build-wasm), its tests (label wasm) run under Node, and the engine is left
-# in dist/playground/rururev-engine.js.
+# in dist/playground/rururev-engine.js, the page with the engine inside it
+# in dist/playground/index.html.
 set -eu
 cd "$(dirname "$0")/../.."
 top=$PWD
@@ -32,4 +33,5 @@ cmake -S . -B "$build" --toolchain "$toolchain" --no-warn-unused-cli -DCMAKE_BUI
 cmake --build "$build" -j"$jobs"
 mkdir -p dist/playground
 cp "$build/rururev-engine.js" dist/playground/
+cp "$build/playground.html" dist/playground/index.html
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -L wasm
