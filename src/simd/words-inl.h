@@ -156,13 +156,3 @@ HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
 HWY_AFTER_NAMESPACE();
 
 #endif  // RURUREV_SIMD_WORDS_INL_H_
-
-// With a single target (the WebAssembly build), Highway dispatches a call
-// written simd::F outside rururev::simd to N_EMU128::simd::F: this alias
-// gives that name.
-#if (HWY_TARGETS & (HWY_TARGETS - 1)) == 0 && !defined(RURUREV_SIMD_SINGLE_TARGET_ALIAS)
-#define RURUREV_SIMD_SINGLE_TARGET_ALIAS
-namespace HWY_NAMESPACE {
-namespace simd = ::rururev::simd::HWY_NAMESPACE;
-}  // namespace HWY_NAMESPACE
-#endif
