@@ -21,3 +21,13 @@ add_test(NAME wasm_image_module
 add_test(NAME wasm_photos COMMAND ${RURUREV_RUN_LUA} ${CMAKE_CURRENT_SOURCE_DIR}/wasm/photo_test.lua /tmp)
 set_tests_properties(wasm_kernel_digest wasm_filter_words wasm_image_module wasm_photos
   PROPERTIES LABELS wasm TIMEOUT 120)
+
+# The page from file:// in headless Chromium with playwright-core (which
+# ./dev wasm installs into the build folder); skipped without them, but in CI.
+add_test(NAME wasm_page_in_browser
+  COMMAND sh -c "if [ -x /usr/bin/chromium ] && [ -d \"$3/node_modules/playwright-core\" ]; then exec \"$0\" \"$1\" \"$2\" \"$4\" \"$3/node_modules\"; fi
+                 echo 'not run: chromium or playwright-core missing (./dev wasm installs them)'
+                 [ \"$CI\" = true ] && exit 1; exit 77"
+          ${RURUREV_NODE} ${CMAKE_CURRENT_SOURCE_DIR}/wasm/page_test.mjs ${CMAKE_BINARY_DIR}/playground.html
+          ${CMAKE_BINARY_DIR}/node $<TARGET_FILE:rururev_wasm_engine>)
+set_tests_properties(wasm_page_in_browser PROPERTIES LABELS wasm TIMEOUT 300 SKIP_RETURN_CODE 77)
