@@ -2,7 +2,8 @@
 // buffer filter of its table, alone in the chain with its first arguments,
 // renders through the engine in the page's Worker, and the PNG it shows is,
 // byte for byte, the one the same engine writes under Node for the Lua lines
-// the page displays.
+// the page displays. Then scripts, their errors and the stop button, and
+// photos opened from the disk.
 //
 //   node page_test.mjs PAGE ENGINE_JS NODE_MODULES
 import { createRequire } from "node:module";
@@ -48,6 +49,32 @@ try {
     if (!shown.equals(expected(lua))) fail(`${name}: the page's picture differs from the engine's for ${lua}`);
   }
   console.log(`playground in a browser: ${names.length} filters rendered from file://`);
+
+  // Scripts: an error names its line; a runaway one is stopped, and the page
+  // renders again after.
+  const script = async (source) => {
+    await tab.fill("#script", source);
+    await tab.click("#run");
+  };
+  await script("local x = 1\nerror('boom')");
+  await tab.waitForFunction(() => document.getElementById("script-output").textContent.includes("script:2: boom"));
+  await script("while true do end");
+  await tab.waitForTimeout(300);
+  await tab.click("#stop");
+  await tab.waitForFunction(() => document.getElementById("script-output").textContent === "stopped");
+  await tab.fill("#p-t0", "7");
+  await tab.waitForFunction(() => (document.body.dataset.rendered || "").includes(" 7 "), null, { timeout: 30000 });
+
+  // A photo opened from the disk replaces the card, and one past the limit is refused.
+  const photo = (w, h, name) => {
+    engine.lua(`rururev_image.new(${w}, ${h}, 0xFF336699):save("/${name}")`, []);
+    return { name, mimeType: "image/png", buffer: Buffer.from(engine.FS.readFile("/" + name)) };
+  };
+  await tab.setInputFiles("#open", photo(64, 32, "small.png"));
+  await tab.waitForFunction(() => document.getElementById("source").textContent.startsWith("small.png, 64 x 32"));
+  await tab.setInputFiles("#open", photo(8193, 4096, "large.png"));
+  await tab.waitForFunction(() => document.getElementById("error").textContent ===
+    "'/large.png' is too large to preview: at most 33554432 pixels", null, { timeout: 30000 });
 } catch (error) {
   fail(error.message);
 } finally {
