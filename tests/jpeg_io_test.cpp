@@ -1,6 +1,7 @@
 // JPEG and turned PNG round trips and damaged JPEG files through the picture files.
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -16,9 +17,9 @@ using rururev::image::exif_orientation;
 namespace {
 
 // The frame header of a JPEG file: its marker (0xC0 baseline, 0xC2
-// progressive), size and number of components.
+// progressive), size, number of components and the first one's sampling.
 struct JpegFrame {
-    int marker = 0, width = 0, height = 0, components = 0;
+    int marker = 0, width = 0, height = 0, components = 0, sampling = 0;
 };
 
 JpegFrame jpeg_frame(const std::string& bytes) {
@@ -26,7 +27,7 @@ JpegFrame jpeg_frame(const std::string& bytes) {
     for (size_t at = 2; at + 9 < bytes.size(); at += 2 + (byte(at + 2) << 8 | byte(at + 3))) {
         if (byte(at + 1) == 0xC0 || byte(at + 1) == 0xC2) {
             return {byte(at + 1), byte(at + 7) << 8 | byte(at + 8), byte(at + 5) << 8 | byte(at + 6),
-                    byte(at + 9)};
+                    byte(at + 9), byte(at + 11)};
         }
     }
     return {};
@@ -45,13 +46,27 @@ Raster gradient(uint32_t w, uint32_t h, bool grey) {
     return p;
 }
 
-// A picture with a camera's EXIF data (orientation and nothing else, little-
-// or big-endian, `damage` over it at `at`) and a colour profile (the smallest valid RGB one).
+// Reads 2 or 4 bytes of EXIF data at `at`, in its byte order.
+uint32_t exif_number(const std::string& exif, size_t at, size_t bytes) {
+    uint32_t n = 0;
+    for (size_t k = 0; k < bytes; ++k) n = n << 8 | static_cast<unsigned char>(exif[at + (exif[0] == 'M' ? k : bytes - 1 - k)]);
+    return n;
+}
+
+// A picture with a camera's EXIF data (little- or big-endian, `damage` over
+// it at `at`): the orientation, a stale ImageWidth (a LONG at 30), an Exif
+// IFD with stale PixelX/YDimension (a SHORT at 60, a LONG at 72) and an
+// empty IFD1 (linked at 46); XMP and IPTC (in two APP13 markers); and a
+// colour profile (the smallest valid RGB one).
 Raster with_meta(Raster p, int orientation, bool big_endian, size_t at = 0, const std::string& damage = "") {
     const auto n16 = [&](int v) { return big_endian ? std::string{char(v >> 8), char(v)} : std::string{char(v), char(v >> 8)}; };
     const auto n32 = [&](int v) { return big_endian ? n16(0) + n16(v) : n16(v) + n16(0); };
-    p.meta.exif = (big_endian ? std::string("MM\0*", 4) : std::string("II*\0", 4)) + n32(8) + n16(1) + n16(0x0112) +
-                  n16(3) + n32(1) + n16(orientation) + n16(0) + n32(0);
+    p.meta.exif = (big_endian ? std::string("MM\0*", 4) : std::string("II*\0", 4)) + n32(8) + n16(3) + n16(0x0112) +
+                  n16(3) + n32(1) + n16(orientation) + n16(0) + n16(0x0100) + n16(4) + n32(1) + n32(999) +
+                  n16(0x8769) + n16(4) + n32(1) + n32(50) + n32(80) + n16(2) + n16(0xA002) + n16(3) + n32(1) +
+                  n16(999) + n16(0) + n16(0xA003) + n16(4) + n32(1) + n32(999) + n32(0) + n16(0) + n32(0);
+    p.meta.xmp = "<x:xmpmeta><rdf:Description tiff:Orientation=\"" + std::to_string(orientation) + "\"/></x:xmpmeta>";
+    p.meta.iptc = std::string(70000, '\x1C');
     p.meta.exif.replace(at, damage.size(), damage);
     std::string icc(400, '\0');  // a header, no tags, and bytes zlib cannot squeeze much
     icc[2] = char(400 >> 8);
@@ -64,6 +79,12 @@ Raster with_meta(Raster p, int orientation, bool big_endian, size_t at = 0, cons
     return p;
 }
 
+Raster with_sampling(Raster p, int across, int down) {
+    p.meta.chroma_across = across;
+    p.meta.chroma_down = down;
+    return p;
+}
+
 TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
     const struct {
         const char* name;
@@ -72,11 +93,17 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
         int marker, components, tolerance;
         int orientation = 1;  // by which the saved picture loads turned
         const char* file = "p.JPG";
+        bool exif_fits = true;  // its sizes and thumbnail made true of the saved picture (not when damaged)
+        int sampling = 0x11;    // of the first component: 0x22 is 4:2:0
     } cases[] = {
         {"colour", gradient(32, 16, false), {}, 0xC0, 3, 12},
         {"grey", gradient(32, 16, true), {}, 0xC0, 1, 3},
         {"progressive", gradient(32, 16, false), {90, true}, 0xC2, 3, 12},
         {"odd size, best quality", gradient(13, 7, false), {100, false}, 0xC0, 3, 16},
+        {"quality 80, chroma halved", gradient(32, 16, false), {80, false}, 0xC0, 3, 12, 1, "p.JPG", true, 0x22},
+        // A JPEG file's sampling is kept whatever the quality, turned with the picture.
+        {"4:2:2 kept, turned right", with_sampling(with_meta(gradient(32, 16, false), 6, false), 2, 1), {100, false},
+         0xC0, 3, 12, 6, "p.JPG", true, 0x21},
         // Turned upright on loading; the profile and EXIF data kept, the
         // orientation reset, through JPEG and then PNG.
         {"turned right, profile", with_meta(gradient(32, 16, false), 6, false), {}, 0xC0, 3, 12, 6},
@@ -86,8 +113,8 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
         {"PNG turned right", with_meta(gradient(32, 16, false), 6, false), {}, 0, 0, 0, 6, "in.png"},
         {"PNG turned left, big-endian", with_meta(gradient(32, 16, false), 8, true), {}, 0, 0, 0, 8, "in.png"},
         {"PNG, orientation 9", with_meta(gradient(32, 16, false), 9, true), {}, 0, 0, 0, 1, "in.png"},
-        {"PNG, IFD past the data", with_meta(gradient(32, 16, false), 6, true, 4, "\xFF\xFF\xFF\xF0"), {}, 0, 0, 0, 1, "in.png"},
-        {"PNG, entries past the data", with_meta(gradient(32, 16, false), 6, false, 8, "\xFF\xFF\x13\x01"), {}, 0, 0, 0, 1, "in.png"},
+        {"PNG, IFD past the data", with_meta(gradient(32, 16, false), 6, true, 4, "\xFF\xFF\xFF\xF0"), {}, 0, 0, 0, 1, "in.png", false},
+        {"PNG, entries past the data", with_meta(gradient(32, 16, false), 6, false, 8, "\xFF\xFF\x13\x01"), {}, 0, 0, 0, 1, "in.png", false},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
@@ -98,6 +125,7 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
         EXPECT_EQ(frame.marker, c.marker) << c.name;
         EXPECT_EQ(frame.components, c.components) << c.name;
         EXPECT_EQ(frame.width, c.marker == 0 ? 0 : static_cast<int>(c.picture.width)) << c.name;
+        EXPECT_EQ(frame.sampling, c.marker == 0 ? 0 : c.sampling) << c.name;
         Raster back;
         ASSERT_TRUE(load_picture(path, back, error)) << c.name << ": " << error;
         const uint32_t w = c.picture.width, h = c.picture.height;
@@ -121,8 +149,30 @@ TEST(JpegFiles, RoundTripsKeepTheSizeAndComeCloseToTheColours) {
         Raster again;
         ASSERT_TRUE(save_picture(dir / "p.png", back, {}, error) && load_picture(dir / "p.png", again, error)) << error;
         EXPECT_EQ(again.meta.icc, c.picture.meta.icc) << c.name;
-        EXPECT_EQ(again.meta.exif, back.meta.exif) << c.name;
         EXPECT_EQ(back.meta.exif.size(), c.picture.meta.exif.size()) << c.name;
+        EXPECT_EQ(again.meta.exif.size(), c.picture.meta.exif.size()) << c.name;
+        // The sizes of the picture each file holds, stored and then upright, and no thumbnail.
+        for (const auto& [exif, w_was, h_was] : {std::tuple{back.meta.exif, w, h}, {again.meta.exif, back.width, back.height}}) {
+            if (exif.empty()) continue;
+            const uint32_t old = c.exif_fits ? 0 : 999;
+            EXPECT_EQ((std::vector<uint32_t>{exif_number(exif, 30, 4), exif_number(exif, 60, 2), exif_number(exif, 72, 4),
+                                             exif_number(exif, 46, 4)}),
+                      (std::vector<uint32_t>{old ? old : w_was, old ? old : w_was, old ? old : h_was, old ? 80u : 0u}))
+                << c.name;
+        }
+        const std::string xmp = c.picture.meta.xmp.empty() ? "" : with_meta({}, 1, false).meta.xmp;
+        EXPECT_EQ(back.meta.xmp, xmp) << c.name;
+        EXPECT_EQ(again.meta.xmp, xmp) << c.name;
+        EXPECT_EQ(back.meta.iptc, c.marker == 0 ? "" : c.picture.meta.iptc) << c.name;  // PNG holds no IPTC
+        const int upright = c.orientation >= 5 ? (c.sampling & 15) << 4 | c.sampling >> 4 : c.sampling;
+        EXPECT_EQ(back.meta.chroma_across << 4 | back.meta.chroma_down, c.marker == 0 || c.components == 1 ? 0 : upright)
+            << c.name;
+        // One eXIf chunk, before the pixels.
+        const std::string png = read_file(dir / "p.png");
+        size_t chunks = 0;
+        for (size_t at = png.find("eXIf"); at < png.find("IDAT"); at = png.find("eXIf", at + 1)) ++chunks;
+        EXPECT_EQ(chunks, back.meta.exif.empty() ? 0u : 1u) << c.name;
+        EXPECT_EQ(png.find("eXIf", png.find("IDAT")), std::string::npos) << c.name;
         EXPECT_EQ(dir.names(), (std::vector<std::string>{c.file, "p.png"}));
         std::remove(path.c_str());
     }

@@ -11,9 +11,11 @@
 #include <zlib.h>
 
 #include "image/png_io.h"
+#include "image/raster_load.h"
 #include "scratch.h"
 
 using rururev::image::load_png;
+using rururev::image::PhotoMeta;
 using rururev::image::Raster;
 using rururev::image::save_png;
 
@@ -404,31 +406,52 @@ TEST(PngSave, ReplacesTheLinkedFileAndKeepsItsMode) {
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"link.png", "real.png"}));
 }
 
-// A disk that fills up in the middle of a save, played by a file-size
-// limit: the old file stays as it was and no temporary file is left.
-TEST(PngSave, AWriteThatFailsMidwayKeepsTheOldFile) {
-    ScratchDir dir;
-    const std::string path = dir / "keep.png";
-    write_file(path, "the old picture");
-    Raster big;
+// A disk that fills up during a save, played by a file-size limit: in the
+// middle, or at the last buffered block, written as the save commits. The
+// old file stays as it was and no temporary file is left.
+TEST(PngSave, AWriteThatFailsKeepsTheOldFile) {
+    Raster big, one;
     big.width = big.height = 256;
     for (uint32_t i = 0; i < 65536; ++i) big.words.push_back(i * 2654435761u);  // incompressible
+    one.width = one.height = 1;
+    one.words = {0xFF112233};
+    for (const auto& [picture, limit] : {std::pair{&big, 4096}, {&one, 16}}) {
+        ScratchDir dir;
+        const std::string path = dir / "keep.png";
+        write_file(path, "the old picture");
+        rlimit saved;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &small);
+        std::string error;
+        const bool saved_ok = save_png(path, *picture, error);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, old_handler);
 
-    rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    std::string error;
-    const bool saved_ok = save_png(path, big, error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, old_handler);
+        EXPECT_FALSE(saved_ok) << limit;
+        EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+        EXPECT_EQ(read_file(path), "the old picture") << limit;
+        EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.png"}) << limit;
+    }
+}
 
-    EXPECT_FALSE(saved_ok);
-    EXPECT_NE(error.find("File too large"), std::string::npos) << error;
-    EXPECT_EQ(read_file(path), "the old picture");
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.png"});
+// A loader's failing step gives its own reason; keeping the metadata fails
+// only for want of memory. Played by a reader whose step named by the path fails.
+TEST(PngLoad, AFailingStepGivesItsOwnReason) {
+    using Fake = std::string;
+    for (const auto& [step, reason] : {std::pair{"pixels", "the pixels failed"},
+                                       {"metadata", "cannot load 'metadata': out of memory"}, {"none", ""}}) {
+        Raster picture;
+        std::string error;
+        const bool ok = rururev::image::load_raster<Fake>(
+            step, picture, error, [](const char* path, uint32_t* w, uint32_t* h, char*, size_t) { *w = *h = 1; return new Fake(path); },
+            [](Fake* f, uint32_t*, char* e, size_t n) { return *f != "pixels" || !std::snprintf(e, n, "the pixels failed"); },
+            [](Fake* f) { delete f; }, [](Fake* f, PhotoMeta&) { return *f != "metadata"; });
+        EXPECT_EQ(ok, *reason == '\0') << step;
+        EXPECT_EQ(error, reason) << step;
+    }
 }
 
 }  // namespace

@@ -497,6 +497,13 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
         {"$R apply empty o tovoRGB 1", 1, "no PNG or JPEG files in the folder 'empty'", "", ""},
         {"$R apply ov afile tovoRGB 1", 1, "cannot use 'afile' as the output folder: it is a file", "", ""},
         {"$R apply a.png new/sub/o.png tovoRGB 1", 0, "", "new new/sub new/sub/o.png", ""},
+        {"umask 027 && $R apply a.png u.png tovoRGB 1 && stat -c %a u.png >&2", 0, "640", "u.png", ""},
+        // A name ending in '/' is a folder for one picture too; an existing name wins over a pattern;
+        // a missing IN leaves no folder.
+        {"$R apply a.png newdir/ tovoRGB 1", 0, "", "newdir newdir/a.png", ""},
+        {"cp a.png 'a%d.png' && $R apply 'a%d.png' o.png tovoRGB 1", 0, "", "a%d.png o.png", ""},
+        {"$R apply nothere.mov frames2/ tovoRGB 1", 1, "cannot load 'nothere.mov': No such file or directory", "", ""},
+        {"$R apply --raw 4x3 keep.raw new/o.raw tovoRGB 1", 0, "", "new new/o.raw", ""},
         {"$R apply ov afile/sub tovoRGB 1", 1, "cannot create the folder 'afile/sub': Not a directory", "", ""},
         {"LUA_PATH='fake/?.lua' $R apply a.png o.png tovoRGB2 1", 2, "tovoRGB2 is not in this librururev", "", ""},
     };

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -69,6 +70,9 @@ std::string proc_line(const std::string& file, const std::string& text) {
 TEST(Threads, UnloadRightAfterACall) {
     constexpr uint32_t w = 512, h = 400;
     const auto expected = one_thread_words(w, h, kParams[0]);
+    // ThreadSanitizer starts a thread of its own with the first thread the
+    // process starts: this one, so that the count below is ours alone.
+    std::thread([] {}).join();
     const std::string threads_before = proc_line("status", "Threads:");
     setenv("RURUREV_THREADS", "3", 1);  // read by each fresh load
     for (int round = 0; round < 3; round++) {
@@ -135,6 +139,12 @@ TEST(Threads, StartFailureAndFork) {
         L = open_module_state();
         EXPECT_EQ(every_filter(L, w, h, params), expected) << params;
         rururev::reset_module_state();
+        // A worker still starting may hold a sanitizer runtime's allocator
+        // lock, which that runtime does not take around fork: the child's
+        // threads would wait on it for ever.
+        while (!rururev::threads::workers_parked_for_test()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) _exit(every_filter(L, w, h, params) == expected ? 0 : 1);

@@ -37,6 +37,7 @@ const identity::Case nstage_cases[] = {
     IDENTITY_CASE(tovoNStage(d, w * h, 254, 0, 0, 0, true)),
     IDENTITY_CASE(tovoNStage(d, w * h, 256, 3, -3, 0, false)),
     IDENTITY_CASE(tovoNStage(d, w * h, 3, 10, -20, 300, true)),
+    IDENTITY_CASE(tovoNStage(d, w * h, 11, 0, 0, 0, false)),  // 11 steps: one past the compares of SSE4
     IDENTITY_CASE(tovoNStage(d, w * h, INT32_MIN, INT32_MAX, INT32_MIN, 5, false)),
     IDENTITY_CASE(tovoNStage2(d, w * h, 4, 0, 0, 0, false)),
     IDENTITY_CASE(tovoNStage2(d, w * h, 4, 0, 0, 0, true)),

@@ -1,12 +1,15 @@
 // Video files through apply: what the output keeps of the input, the words
 // of a lossless output, and every way a run can fail, each leaving no file.
 // The clips are made by ffmpeg's own test sources; without ffmpeg the tests
-// are skipped.
+// are skipped. Last, waiting for the child processes ffmpeg runs in.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
 
+#include <sys/wait.h>
+
+#include "image/child_process.h"
 #include "lua_fixture.h"
 #include "scratch.h"
 
@@ -144,6 +147,12 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         {"", {}, "clip.mp4", "out.webm", "video vp9 64x48 30000/1001 45 0.0-1.5, audio opus 0.0-1.5",
          "rururev: the sound is encoded as opus: .webm cannot hold aac sound as it is\n", 0},
         {"", {"--sound", "none"}, "pcm.mov", "out.mp4", "video h264 64x48 30/1 30 0.0-1.0", "", 0},
+        // Full range stays full; --frames cuts the sound at the end of the last frame.
+        {"$Q -f lavfi -i smptebars=size=64x48:rate=5 -f lavfi -i sine -t 2 -vf scale=out_color_matrix=bt709:out_range=pc "
+         "-colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range pc -c:v libx264 full.mp4",
+         {"--frames", "3"}, "full.mp4", "out.mp4", "video h264 64x48 5/1 3 bt709/pc/bt709/bt709 0.0-0.6, audio aac 0.0-0.6", "", 2},
+        // An existing name wins over a pattern; OUT's folder is made.
+        {"cp clip.mp4 'a%d.mp4'", {}, "a%d.mp4", "new/out.mp4", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 0},
         // Names that look like an address or an option name files.
         {"cp short.mp4 file:clip.mp4", {}, "file:clip.mp4", "-out.mp4",
          "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
@@ -240,6 +249,7 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
                                    "local w = image.writer(out, {like = clip})\n"
                                    "for pic, n in image.frames(clip) do\n  w:write(pic)\n"
                                    "  if how == 'exit' and n == 3 then os.exit(0) end\nend\n"
+                                   "if how == 'open' then return end\n"
                                    "local ok, message = pcall(w.close, w)\n"
                                    "if not ok then io.stderr:write(message, '\\n') os.exit(1) end\n");
     // A file system of a few pages in a mount namespace of the test's own,
@@ -266,6 +276,8 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
          "rururev: cannot read '" + (clips / "text.mp4") + "': Invalid data found when processing input\n", 1},
         {"decoder dies", clip, "pipe:1", "\"$REAL\" \"$@\" | head -c 30000; echo decoder broke down >&2; exit 1",
          run, "rururev: cannot decode '" + clip + "': ... decoder broke down\n", 1},
+        {"a frame lost", clip, "pipe:0", "head -c 540672 | \"$REAL\" \"$@\"; exit", run,
+         "rururev: cannot encode '$OUT': the file holds 44 of 45 frames\n", 1},
         {"encoder dies", clip, "pipe:0", "head -c 30000 >/dev/null; echo encoder broke down >&2; exit 1",
          run, "rururev: cannot encode '$OUT': encoder broke down\n", 1},
         // An encoder that takes no frames: apply waits on the pipe until the signal.
@@ -281,12 +293,21 @@ TEST(Video, FailuresSayWhyAndLeaveNoFileAndNoProcess) {
          "leave it out (--sound none)\n", 1},
         {"full disk", clip, "", "", full_disk + run.substr(0, run.find(" tovoRGB")) + " tovoRGB 1",
          "rururev: cannot encode '$OUT': ... No space left on device\n", 1, "out.mp4\nold\n"},
+        // The writer's picture fits; the sound, put beside it at close, does not.
         {"full disk, writer", clip, "", "", full_disk + "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\"",
-         "cannot encode '$OUT': ... No space left on device\n", 1, "out.mp4\nold\n"},
+         "cannot encode '$OUT': ... No space left on device / Error initializing output stream 0:1 --\n", 1,
+         "out.mp4\nold\n"},
         {"run, SIGINT", clip, "pipe:0", "exec sleep 60", stop_run + "INT $pid; wait $pid", "", 130},
         {"run, SIGTERM", clip, "pipe:0", "exec sleep 60", stop_run + "TERM $pid; wait $pid 2>/dev/null", "", 143},
         {"run, SIGHUP", clip, "pipe:0", "exec sleep 60", stop_run + "HUP $pid; wait $pid 2>/dev/null", "", 129},
-        {"run, os.exit", clip, "pipe:0", ":", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" exit", "", 0},
+        // A writer left open: its file is not written, and the run says so.
+        {"run, os.exit", clip, "pipe:0", ":", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" exit",
+         "rururev: '$OUT' was not written: its writer was not closed\n", 0},
+        {"run, never closed", clip, "", "", "\"$RURUREV\" run \"$LOOP\" \"$IN\" \"$OUT\" open",
+         "rururev: '$OUT' was not written: its writer was not closed\n", 1},
+        // A folder made for OUT is removed again when the run fails.
+        {"encoder dies, new folder", clip, "pipe:0", "head -c 30000 >/dev/null; echo encoder broke down >&2; exit 1",
+         "\"$RURUREV\" apply \"$IN\" \"$DIR/new/out.mp4\" tovoRGB 1", "rururev: cannot encode '... encoder broke down\n", 1},
         {"lua5.1, os.exit", clip, "pipe:0", ":",
          "command -v lua5.1 >/dev/null || exit 77; lua5.1 -e \"package.cpath='$(dirname \"$RURUREV\")/?.so'\" "
          "\"$LOOP\" \"$IN\" \"$OUT\" exit", "", 0},
@@ -356,6 +377,9 @@ for pic, n in image.frames(clip) do
   frames = n
 end
 assert(back() == nil)
+local cut = image.writer(dir .. "/cut.mp4", {like = clip})
+for pic in image.frames(clip, {frames = 10}) do cut:write(pic) end
+cut:close()
 local still = image.writer(dir .. "/f%02d.png")
 for pic in image.frames(clip, {frames = 3}) do still:write(pic) end
 still:close()
@@ -376,7 +400,9 @@ for _, call in ipairs{
 end
 )");
     const Outcome o = run_rururev({"run", dir / "loop.lua", clip, dir.path()});
-    ASSERT_EQ(o.status, 0) << o.err;
+    // The writer left open after its frame of the wrong size writes no file, and the run fails.
+    EXPECT_EQ(o.err, "rururev: '" + (dir / "sz.mkv") + "' was not written: its writer was not closed\n");
+    ASSERT_EQ(o.status, 1);
     EXPECT_EQ(o.out,
               "45\t0\t3\n"
               "cannot write 'DIR/out.gif': use a video name (.mp4, .m4v, .mov, .mkv or .webm) or a frame "
@@ -388,8 +414,34 @@ end
               "cannot write 'DIR/sz.mkv': frame 2 is 32 x 32 pixels, the frames before it 64 x 64\n"
               "cannot read 'DIR/missing.mp4': No such file or directory\n");
     EXPECT_EQ(streams_of(dir / "out.mkv"), "video ffv1 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5");
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"clip.mp4", "f01.png", "f02.png", "f03.png", "loop.lua",
+    EXPECT_EQ(streams_of(dir / "cut.mp4"), "video h264 64x48 30000/1001 10 0.0-0.3, audio aac 0.0-0.3");
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"clip.mp4", "cut.mp4", "f01.png", "f02.png", "f03.png", "loop.lua",
                                                      "out.mkv", "w.mp4"}));
+}
+
+// Waiting gives how a child ended, and fails for one never started or
+// already reaped, leaving the host's other children alone.
+TEST(ChildProcess, WaitingGivesHowAChildEnded) {
+    using rururev::image::Child;
+    const auto start = [](const char* script) {
+        Child child;
+        std::string error;
+        EXPECT_TRUE(rururev::image::spawn({"/bin/sh", "-c", script}, -1, -1, child, error)) << error;
+        return child;
+    };
+    Child reaped = start("exit 0");
+    waitpid(reaped.pid, nullptr, 0);
+    const struct { Child child; int status; } cases[] = {
+        {start("exit 3"), 3}, {start("kill -9 $$"), 128 + 9}, {Child{}, rururev::image::no_child}, {reaped, rururev::image::no_child}};
+    const pid_t other = fork();
+    if (other == 0) _exit(5);
+    for (auto c : cases) {
+        EXPECT_EQ(rururev::image::wait_child(c.child), c.status);
+        rururev::image::close_log(c.child);
+    }
+    int status = 0;
+    EXPECT_EQ(waitpid(other, &status, 0), other);
+    EXPECT_EQ(WEXITSTATUS(status), 5);
 }
 
 }  // namespace

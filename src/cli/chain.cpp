@@ -216,7 +216,7 @@ static bool is_given(const ApplyCommand& cmd, const char* option) {
 bool check_option_use(const ApplyCommand& cmd, std::string& error) {
     const bool video = writes_video(cmd);
     const image::PictureType type = image::picture_type_to_save(cmd.out);
-    const bool in_sequence = image::is_frame_pattern(cmd.in) || image::is_directory(cmd.in);
+    const bool in_sequence = image::is_frame_pattern_in(cmd.in) || image::is_directory(cmd.in);
     const bool sequence = cmd.raw || video || in_sequence || reads_video(cmd);
     // Into a folder, each file keeps its input's name and so its type: see
     // check_saved_types.

@@ -19,11 +19,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+using Outgoing = HttpServer::Outgoing;
+
 // Reads and writes go through this much at a time.
 constexpr size_t io_chunk = 16 * 1024;
 // New connections taken per turn of the loop, so that a burst of them
 // cannot push out one whose request has arrived but is not read yet.
 constexpr int accepts_per_turn = 8;
+// How long the listener rests when the process is out of descriptors and
+// no connection can be let go to free one.
+constexpr auto accept_pause = std::chrono::milliseconds(100);
 
 const char* reason_of(int status) {
     switch (status) {
@@ -46,23 +51,29 @@ const char* reason_of(int status) {
 }
 
 // The whole answer, headers and body. Every answer closes its connection,
-// may not be kept or framed, and may not be read by another site's page.
-std::string serialize(const HttpResponse& r) {
+// may not be kept or framed, may not be read by another site's page, and
+// sends no address of it on.
+Outgoing serialize(const HttpResponse& r) {
+    const size_t length = r.shared_body ? r.shared_body->size() : r.body.size();
     std::string head = "HTTP/1.1 " + std::to_string(r.status) + " " + reason_of(r.status) +
                        "\r\nContent-Type: " + r.content_type +
-                       "\r\nContent-Length: " + std::to_string(r.body.size()) +
+                       "\r\nContent-Length: " + std::to_string(length) +
                        "\r\nCache-Control: no-store"
                        "\r\nX-Content-Type-Options: nosniff"
                        "\r\nX-Frame-Options: DENY"
                        "\r\nContent-Security-Policy: frame-ancestors 'none'"
                        "\r\nCross-Origin-Resource-Policy: same-origin"
+                       "\r\nReferrer-Policy: no-referrer"
                        "\r\nConnection: close\r\n";
     if (!r.allow.empty()) head += "Allow: " + r.allow + "\r\n";
-    return head + "\r\n" + r.body;
+    head += "\r\n";
+    if (r.shared_body) return {std::move(head), r.shared_body};
+    return {head + r.body, nullptr};
 }
 
 bool is_token_char(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("!#$%&'*+-.^_`|~", c) != nullptr;
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           (c != '\0' && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr);
 }
 
 }  // namespace
@@ -79,8 +90,11 @@ struct HttpServer::Connection {
     size_t head_size = 0;    // set once the empty line has come
     size_t body_size = 0;
     HttpRequest request;
-    std::string out;
+    Outgoing out;
     size_t written = 0;
+    Clock::time_point progressed;  // when the answer last moved on
+
+    size_t out_size() const { return out.head.size() + (out.body ? out.body->size() : 0); }
 
     void close_now() {
         if (fd >= 0) ::close(fd);
@@ -94,6 +108,10 @@ std::string HttpRequest::header(const std::string& name) const {
         if (h.first == name) return h.second;
     }
     return "";
+}
+
+bool all_digits(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool HttpRequest::has_header(const std::string& name) const {
@@ -153,7 +171,7 @@ bool HttpServer::listen(int port, std::string& error) {
 }
 
 void HttpServer::answer(uint64_t connection, const HttpResponse& response) {
-    std::string bytes = serialize(response);
+    Outgoing bytes = serialize(response);
     {
         std::lock_guard<std::mutex> hold(answers_mutex_);
         answers_.emplace_back(connection, std::move(bytes));
@@ -169,7 +187,7 @@ void HttpServer::take_answers() {
     if (read(wake_fd_, &count, sizeof count) < 0) {
         // Nothing was pending.
     }
-    std::vector<std::pair<uint64_t, std::string>> ready;
+    std::vector<std::pair<uint64_t, Outgoing>> ready;
     {
         std::lock_guard<std::mutex> hold(answers_mutex_);
         ready.swap(answers_);
@@ -180,32 +198,53 @@ void HttpServer::take_answers() {
             c->out = std::move(bytes);
             c->written = 0;
             c->state = State::writing;
-            c->deadline = Clock::now() + std::chrono::milliseconds(limits_.response_ms);
+            c->progressed = Clock::now();
+            c->deadline = c->progressed + std::chrono::milliseconds(limits_.response_ms);
         }
     }
+}
+
+// Closes one connection to make room: the oldest that has not finished its
+// request or is being let go, or else the answer that has moved on least
+// recently (a client that asks and never reads). Requests being worked on
+// stay. False when there is none.
+bool HttpServer::evict_one() {
+    Connection* victim = nullptr;
+    for (auto& c : connections_) {
+        if ((c->state == State::reading || c->state == State::lingering) &&
+            (victim == nullptr || c->started < victim->started)) {
+            victim = c.get();
+        }
+    }
+    const bool unfinished = victim != nullptr;
+    for (auto& c : connections_) {
+        if (!unfinished && c->state == State::writing &&
+            (victim == nullptr || c->progressed < victim->progressed)) {
+            victim = c.get();
+        }
+    }
+    if (victim == nullptr) return false;
+    victim->close_now();
+    connections_.erase(std::find_if(connections_.begin(), connections_.end(),
+                                    [&](const auto& c) { return c.get() == victim; }));
+    return true;
 }
 
 void HttpServer::accept_new() {
     for (int k = 0; k < accepts_per_turn; ++k) {
         const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0 && (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)) {
+            // The pending connection keeps the listener readable: free a
+            // descriptor and take it, or rest the listener for a moment
+            // rather than poll it again at once.
+            if (evict_one()) continue;
+            accept_paused_until_ = Clock::now() + accept_pause;
+            return;
+        }
         if (fd < 0) return;
-        if (connections_.size() >= limits_.max_connections) {
-            // The oldest connection that has not finished its request, or
-            // is being let go, makes room; requests being served stay.
-            Connection* oldest = nullptr;
-            for (auto& c : connections_) {
-                if ((c->state == State::reading || c->state == State::lingering) &&
-                    (oldest == nullptr || c->started < oldest->started)) {
-                    oldest = c.get();
-                }
-            }
-            if (oldest == nullptr) {
-                ::close(fd);
-                continue;
-            }
-            oldest->close_now();
-            connections_.erase(std::find_if(connections_.begin(), connections_.end(),
-                                            [&](const auto& c) { return c.get() == oldest; }));
+        if (connections_.size() >= limits_.max_connections && !evict_one()) {
+            ::close(fd);
+            continue;
         }
         auto c = std::make_unique<Connection>();
         c->fd = fd;
@@ -227,7 +266,8 @@ void refuse(HttpServer::Connection& c, const HttpLimits& limits, int status, con
     c.out = serialize(refusal);
     c.written = 0;
     c.state = State::writing;
-    c.deadline = Clock::now() + std::chrono::milliseconds(limits.response_ms);
+    c.progressed = Clock::now();
+    c.deadline = c.progressed + std::chrono::milliseconds(limits.response_ms);
 }
 
 // Parses "METHOD /path?query HTTP/1.1"; 0 when good, else the status.
@@ -262,7 +302,12 @@ bool parse_header(const std::string& line, HttpRequest& r) {
     const size_t to = line.find_last_not_of(" \t");
     std::string value = from == std::string::npos ? "" : line.substr(from, to - from + 1);
     if (value.find_first_of(std::string("\0\r", 2)) != std::string::npos) return false;
-    if ((name == "host" || name == "content-length") && r.has_header(name)) return false;
+    // A second copy of a header that decides whether to answer could say
+    // something else to a proxy or a browser than the copy checked here.
+    if ((name == "host" || name == "content-length" || name == "origin" || name == "sec-fetch-site") &&
+        r.has_header(name)) {
+        return false;
+    }
     r.headers.emplace_back(std::move(name), std::move(value));
     return true;
 }
@@ -328,11 +373,12 @@ int parse_head(HttpServer::Connection& c, const HttpLimits& limits, std::string&
         }
         return 0;
     }
-    if (length.size() > 12 || !std::all_of(length.begin(), length.end(), ::isdigit)) {
+    if (length.size() > 12 || !all_digits(length)) {
         why = "malformed Content-Length";
         return 400;
     }
-    c.body_size = std::stoul(length);
+    c.body_size = 0;
+    for (const char digit : length) c.body_size = c.body_size * 10 + static_cast<size_t>(digit - '0');
     if (c.body_size > limits.max_body) {
         why = "the body is longer than " + std::to_string(limits.max_body) + " bytes";
         return 413;
@@ -377,21 +423,23 @@ void HttpServer::read_from(Connection& c, const Handler& handler) {
 }
 
 void HttpServer::write_to(Connection& c) {
-    while (c.written < c.out.size()) {
-        const ssize_t sent = send(c.fd, c.out.data() + c.written,
-                                  std::min(io_chunk * 4, c.out.size() - c.written), MSG_NOSIGNAL);
+    const size_t head = c.out.head.size(), total = c.out_size();
+    while (c.written < total) {
+        const char* from = c.written < head ? c.out.head.data() + c.written : c.out.body->data() + (c.written - head);
+        const size_t part = c.written < head ? head - c.written : total - c.written;
+        const ssize_t sent = send(c.fd, from, std::min(io_chunk * 4, part), MSG_NOSIGNAL);
         if (sent < 0 && (errno == EAGAIN || errno == EINTR)) return;
         if (sent <= 0) {
             c.close_now();
             return;
         }
         c.written += static_cast<size_t>(sent);
+        c.progressed = Clock::now();
     }
     // Everything is sent: the client reads it to the end while whatever it
     // still sends is read and dropped for a moment, so that closing does
     // not reset the connection under the answer.
-    c.out.clear();
-    c.out.shrink_to_fit();
+    c.out = {};
     shutdown(c.fd, SHUT_WR);
     c.state = State::lingering;
     c.deadline = Clock::now() + std::chrono::milliseconds(limits_.linger_ms);
@@ -400,8 +448,11 @@ void HttpServer::write_to(Connection& c) {
 bool HttpServer::run(int stop_fd, const Handler& handler, std::string& error) {
     std::vector<pollfd> polled;
     for (;;) {
-        polled.assign({{stop_fd, POLLIN, 0}, {wake_fd_, POLLIN, 0}, {listen_fd_, POLLIN, 0}});
-        Clock::time_point next = Clock::now() + std::chrono::seconds(1);
+        const bool accepting = Clock::now() >= accept_paused_until_;
+        // A resting listener stays in the list, so that the indexes below
+        // hold, but is not polled (a negative descriptor is skipped).
+        polled.assign({{stop_fd, POLLIN, 0}, {wake_fd_, POLLIN, 0}, {accepting ? listen_fd_ : -1, POLLIN, 0}});
+        Clock::time_point next = accepting ? Clock::now() + std::chrono::seconds(1) : accept_paused_until_;
         for (const auto& c : connections_) {
             short events = 0;
             if (c->state == State::reading || c->state == State::lingering) events = POLLIN;
@@ -431,7 +482,7 @@ bool HttpServer::run(int stop_fd, const Handler& handler, std::string& error) {
             if (c.state != State::waiting && c.state != State::closed && now >= c.deadline) {
                 if (c.state == State::reading) {
                     static const std::string late = serialize(
-                        text_response(408, "the request did not arrive in time"));
+                        text_response(408, "the request did not arrive in time")).head;
                     send(c.fd, late.data(), late.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
                 }
                 c.close_now();

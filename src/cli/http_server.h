@@ -1,11 +1,13 @@
 // A small HTTP/1.1 server for one local page, on a poll loop: every byte a
 // client sends is counted against fixed limits while it is read, each
 // connection has a deadline for its whole request, and the number of
-// connections is capped, the oldest unfinished one making room for a new
-// one. No request waits for another: the loop never runs a handler's work,
-// it only reads, routes and writes.
+// connections is capped, the oldest unfinished one (or else the answer
+// stalled longest) making room for a new one, also when the process runs
+// out of descriptors. No request waits for another: the loop never runs a
+// handler's work, it only reads, routes and writes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,8 +44,14 @@ struct HttpResponse {
     int status = 200;
     std::string content_type = "text/plain; charset=utf-8";
     std::string body;
+    // Sent in place of `body` when set: one copy for every answer that
+    // carries it, however slowly each is read.
+    std::shared_ptr<const std::string> shared_body;
     std::string allow;  // the methods a 405 names
 };
+
+// True when `text` is ASCII digits only (also when empty).
+bool all_digits(const std::string& text);
 
 HttpResponse text_response(int status, const std::string& text);
 
@@ -71,10 +79,16 @@ public:
     void answer(uint64_t connection, const HttpResponse& response);
 
     struct Connection;
+    // An answer's head and its body, which answers may share.
+    struct Outgoing {
+        std::string head;
+        std::shared_ptr<const std::string> body;
+    };
 
 private:
     void take_answers();
     void accept_new();
+    bool evict_one();
     void read_from(Connection& c, const Handler& handler);
     void write_to(Connection& c);
 
@@ -85,7 +99,10 @@ private:
     uint64_t next_id_ = 1;
     std::vector<std::unique_ptr<Connection>> connections_;
     std::mutex answers_mutex_;
-    std::vector<std::pair<uint64_t, std::string>> answers_;
+    std::vector<std::pair<uint64_t, Outgoing>> answers_;
+    // Set while the listener is not polled, after running out of
+    // descriptors with none to free.
+    std::chrono::steady_clock::time_point accept_paused_until_{};
 };
 
 }  // namespace rururev::cli

@@ -33,6 +33,7 @@
 #include "cli/simd_targets.h"
 #include "cli/video.h"
 #include "image/picture_file.h"
+#include "image/picture_object.h"
 #include "image/png_io.h"
 
 namespace rururev::cli {
@@ -63,10 +64,12 @@ int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
     const std::string gap = image::pattern_gap(cmd.in);
     if (!gap.empty()) std::fprintf(stderr, "rururev: %s\n", gap.c_str());
     if (cmd.output.frames > 0 && cmd.output.frames < frames.size()) frames.resize(cmd.output.frames);
+    image::NewFolders folders;
     if (!check_frame_outputs(frames, error) ||
-        !image::make_output_folders(frames, error) || !apply_sequence(host, cmd, frames, error)) {
+        !image::make_output_folders(frames, error, &folders) || !apply_sequence(host, cmd, frames, error)) {
         return fail(error);
     }
+    folders.keep();
     return 0;
 }
 
@@ -90,7 +93,11 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
     if (!set_curve(host, cmd.curve, error)) return usage_error(error, filters);
     if (writes_video(cmd) || reads_video(cmd)) return apply_video(host, cmd);
     if (!cmd.raw) return apply_to_files(host, cmd);
-    if (!check_raw_streams(cmd.in, cmd.out, error)) return fail(error);
+    image::NewFolders folders;  // OUT's, as for pictures and videos
+    if (!check_raw_streams(cmd.in, cmd.out, error) ||
+        (cmd.out != "-" && !image::make_folders(image::folder_of(cmd.out), error, &folders))) {
+        return fail(error);
+    }
     const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {
         return run_chain(host, cmd.steps, pixels, cmd.raw_width, cmd.raw_height, reason);
     };
@@ -98,7 +105,28 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
                  cmd.output.frames, error)) {
         return fail(error);
     }
+    folders.keep();
     return 0;
+}
+
+// Says which videos of the script's writers were not written; true when
+// there was one.
+bool report_unclosed_videos() {
+    const std::vector<std::string> paths = image::unclosed_videos();
+    for (const std::string& path : paths) {
+        std::fprintf(stderr, "rururev: '%s' was not written: its writer was not closed\n", path.c_str());
+    }
+    return !paths.empty();
+}
+
+// os.exit, saying first which videos were not written: the process ends
+// without collecting the writers, whose files are removed unfinished.
+int exit_reporting_unclosed(lua_State* L) {
+    report_unclosed_videos();
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
 }
 
 int run_script(LuaHost& host, const std::vector<std::string>& words,
@@ -111,8 +139,18 @@ int run_script(LuaHost& host, const std::vector<std::string>& words,
     }
     std::string error;
     const std::vector<std::string> args(words.begin() + 1, words.end());
-    if (!host.run_file(words[0], args, error)) return fail(error);
-    return 0;
+    lua_State* L = host.state();
+    lua_getglobal(L, "os");
+    if (lua_istable(L, -1)) {
+        lua_getfield(L, -1, "exit");
+        lua_pushcclosure(L, exit_reporting_unclosed, 1);
+        lua_setfield(L, -2, "exit");
+    }
+    lua_pop(L, 1);
+    const bool ran = host.run_file(words[0], args, error);
+    if (!ran) fail(error);
+    // A video whose writer was never closed is not written: a failure.
+    return report_unclosed_videos() || !ran ? exit_failure : 0;
 }
 
 int gallery(LuaHost& host, const std::vector<std::string>& words,

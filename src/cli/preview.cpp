@@ -14,10 +14,13 @@
 #include <mutex>
 #include <new>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include <malloc.h>
 #include <pthread.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/random.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -60,7 +63,7 @@ rururev_preview_json = "[" .. table.concat(out, ",") .. "]"
 // A frame number of the query: digits only, 0 when absent.
 bool parse_frame(const std::string& text, uint64_t& frame) {
     frame = 0;
-    if (text.size() > 18 || !std::all_of(text.begin(), text.end(), ::isdigit)) return false;
+    if (text.size() > 18 || !all_digits(text)) return false;
     for (const char c : text) frame = frame * 10 + static_cast<uint64_t>(c - '0');
     return true;
 }
@@ -79,10 +82,10 @@ std::string json_string(const std::string& text) {
     return out + "\"";
 }
 
-HttpResponse png_response(std::string png) {
+HttpResponse png_response(std::shared_ptr<const std::string> png) {
     HttpResponse r;
     r.content_type = "image/png";
-    r.body = std::move(png);
+    r.shared_body = std::move(png);
     return r;
 }
 
@@ -183,7 +186,7 @@ private:
         }
         std::string png;
         if (!encode_png(picture, png, error)) return text_response(500, error);
-        return png_response(std::move(png));
+        return png_response(std::make_shared<const std::string>(std::move(png)));
     }
 
     Session& s_;
@@ -286,6 +289,41 @@ struct Router {
     }
 };
 
+// While the input loads (a FIFO nobody writes, a slow disk, a large
+// picture) the server does not read the stop signals yet: a thread of its
+// own ends the process at the first one, with the status a stop gives.
+class StopWhileLoading {
+public:
+    explicit StopWhileLoading(int stop_fd) : done_(eventfd(0, EFD_CLOEXEC)) {
+        if (stop_fd < 0 || done_ < 0) return;
+        try {
+            thread_ = std::thread([this, stop_fd] { watch(stop_fd); });
+        } catch (const std::system_error&) {
+            // No thread: a stop waits until the server reads it.
+        }
+    }
+    ~StopWhileLoading() {
+        const uint64_t one = 1;
+        if (thread_.joinable() && write(done_, &one, sizeof one) == sizeof one) thread_.join();
+        if (thread_.joinable()) thread_.detach();
+        if (done_ >= 0) close(done_);
+    }
+    StopWhileLoading(const StopWhileLoading&) = delete;
+    StopWhileLoading& operator=(const StopWhileLoading&) = delete;
+
+private:
+    void watch(int stop_fd) const {
+        pollfd watched[2] = {{stop_fd, POLLIN, 0}, {done_, POLLIN, 0}};
+        while (poll(watched, 2, -1) < 0 && errno == EINTR) {
+        }
+        // Loaded too: the server reads the signal and ends as it does.
+        if (watched[0].revents != 0 && watched[1].revents == 0) image::end_process_now(0);
+    }
+
+    int done_;
+    std::thread thread_;
+};
+
 // A token no other page can guess: 128 random bits in hexadecimal.
 bool make_token(std::string& token, std::string& error) {
     unsigned char bytes[16];
@@ -304,7 +342,7 @@ bool make_token(std::string& token, std::string& error) {
 
 // --port: 0 to 65535 in plain digits.
 bool parse_port(const std::string& text, int& port) {
-    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), ::isdigit)) {
+    if (text.empty() || text.size() > 5 || !all_digits(text)) {
         return false;
     }
     port = std::stoi(text);
@@ -357,9 +395,9 @@ int preview(LuaHost& host, const std::vector<FilterSpec>& filters,
     }
 
     // Ctrl-C and SIGTERM, held since the program started (hold_stop_signals),
-    // are read from a descriptor by the server's loop: one that came early
-    // stops the server as soon as it runs, and any number of them end it
-    // with status 0.
+    // are read from a descriptor: while the input loads by a thread that
+    // ends the process at once, then by the server's loop; any number of
+    // them end it with status 0.
     sigset_t stop_signals;
     sigemptyset(&stop_signals);
     sigaddset(&stop_signals, SIGINT);
@@ -375,9 +413,14 @@ int preview(LuaHost& host, const std::vector<FilterSpec>& filters,
     HttpServer server;
     std::string error, token;
     if (stop_fd < 0) error = std::string("cannot wait for signals: ") + std::strerror(errno);
-    if (stop_fd < 0 || !load_input(s, input, error) ||
-        !host.run_chunk(filters_json_lua, "=preview", {}, error) || !server.listen(port, error) ||
-        !make_token(token, error)) {
+    bool ready = false;
+    {
+        const StopWhileLoading stops(stop_fd);
+        ready = stop_fd >= 0 && load_input(s, input, error) &&
+                host.run_chunk(filters_json_lua, "=preview", {}, error) && server.listen(port, error) &&
+                make_token(token, error);
+    }
+    if (!ready) {
         std::fprintf(stderr, "rururev: %s\n", error.c_str());
         return 1;
     }
@@ -397,9 +440,8 @@ int preview(LuaHost& host, const std::vector<FilterSpec>& filters,
         // A filter cannot be interrupted inside one call on a large
         // picture: the process ends without waiting for it, and without
         // leaving a video decoder of the worker's behind.
-        image::stop_listed_children();
         std::fflush(nullptr);
-        _exit(served ? 0 : 1);
+        image::end_process_now(served ? 0 : 1);
     }
     return served ? 0 : 1;
 }

@@ -80,6 +80,18 @@ bool encode_png(const image::Raster& picture, std::string& png, std::string& err
     return true;
 }
 
+namespace {
+
+// The original as a PNG, once, for every answer that sends it.
+bool encode_original(Session& s, std::string& error) {
+    std::string png;
+    if (!encode_png(s.original, png, error)) return false;
+    s.original_png = std::make_shared<const std::string>(std::move(png));
+    return true;
+}
+
+}  // namespace
+
 // Makes frame n of a video the original; pictures have frame 0 only.
 bool select_frame(Session& s, uint64_t n, std::string& error) {
     VideoSource& v = s.video;
@@ -88,6 +100,7 @@ bool select_frame(Session& s, uint64_t n, std::string& error) {
     // A frame behind, or well ahead: decode from the key frame before it.
     if (!v.open || n < v.next || n > v.next + 25) {
         v.reader.stop();
+        v.open = false;  // until a decoder starts again
         if (!v.reader.open(v.tools, s.input_label, v.info, 0, error, n)) return false;
         v.open = true;
         v.next = n;
@@ -105,7 +118,7 @@ bool select_frame(Session& s, uint64_t n, std::string& error) {
         ++v.next;
     }
     v.current = n;
-    return encode_png(s.original, s.original_png, error);
+    return encode_original(s, error);
 }
 
 // A picture file, or else a video file whose frames the page can choose.
@@ -136,7 +149,7 @@ bool load_input(Session& s, const std::string& input, std::string& error) {
         error = too_large;
         return false;
     }
-    return s.is_video || encode_png(s.original, s.original_png, error);
+    return s.is_video || encode_original(s, error);
 }
 
 bool reset_module(Session& s, std::string& error) {

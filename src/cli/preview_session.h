@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,7 @@ struct Session {
     LuaHost& host;
     const std::vector<FilterSpec>& filters;
     image::Raster original;
-    std::string original_png;
+    std::shared_ptr<const std::string> original_png;  // shared by the answers that send it
     std::string input_label;
     std::string filters_json;
     bool is_video = false;

@@ -110,7 +110,7 @@ bool writes_video(const ApplyCommand& cmd) { return !cmd.raw && image::is_video_
 
 bool check_output_name(const ApplyCommand& cmd, std::string& error) {
     if (cmd.raw || writes_video(cmd) || image::is_directory(cmd.out)) return true;
-    if (!image::is_frame_pattern(cmd.out) && (image::is_frame_pattern(cmd.in) || image::is_directory(cmd.in))) return true;
+    if (!image::is_frame_pattern(cmd.out) && (image::is_frame_pattern_in(cmd.in) || image::is_directory(cmd.in))) return true;
     if (image::picture_type_to_save(cmd.out) != image::PictureType::none) return true;
     error = "cannot write '" + cmd.out + "': " + image::unknown_type_reason(cmd.out) +
             "; or a video name: .mp4, .m4v, .mov, .mkv or .webm";
@@ -119,7 +119,7 @@ bool check_output_name(const ApplyCommand& cmd, std::string& error) {
 
 bool reads_video(const ApplyCommand& cmd) {
     struct stat st;
-    return !cmd.raw && !image::is_frame_pattern(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+    return !cmd.raw && !image::is_frame_pattern_in(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
            image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str());
 }
 
@@ -176,11 +176,6 @@ std::string frame_pattern_of(const std::string& out, std::string& error) {
     return folder + (folder.back() == '/' ? "" : "/") + "%06d.png";
 }
 
-std::string folder_of(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-}
-
 }  // namespace
 
 int apply_video(LuaHost& host, const ApplyCommand& cmd) {
@@ -223,10 +218,11 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
     }
     const std::string note = to_video ? image::sound_note(cmd.out, encode) : "";
     if (!note.empty()) std::fprintf(stderr, "rururev: %s\n", note.c_str());
+    image::NewFolders folders;  // OUT's, removed again when the run fails
     image::VideoWriter writer;
     if ((from_video && !input.video.open(tools, cmd.in, info, cmd.output.frames, error)) ||
-        (to_video && !writer.open(tools, cmd.out, info.width, info.height, encode, error)) ||
-        (!to_video && !image::make_folders(folder_of(image::format_frame(pattern, 1)), error))) {
+        !image::make_folders(image::folder_of(to_video ? cmd.out : image::format_frame(pattern, 1)), error, &folders) ||
+        (to_video && !writer.open(tools, cmd.out, info.width, info.height, encode, error))) {
         return report(error, exit_failure);
     }
     image::SaveOptions saving;
@@ -259,6 +255,7 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
     const bool closed = !to_video || writer.close(error);
     progress.finish(closed);
     if (!closed) return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
+    folders.keep();
     return 0;
 }
 

@@ -23,6 +23,7 @@ bool start(void (*run)(void*), void* arg, os::Thread* thread) {
 struct Workers {
     unsigned holders = 0;  // Lua states holding the workers
     unsigned count = 0;
+    unsigned parked = 0;   // workers waiting for work
     os::Thread threads[kMost];
     bool stopping = false;
     bool in_use = false;   // a call has them
@@ -61,7 +62,10 @@ bool run_parts_left() {
 void work(void*) {
     os::lock();
     while (!workers.stopping) {
-        if (!run_parts_left()) os::wait_for_work();
+        if (run_parts_left()) continue;
+        workers.parked++;
+        os::wait_for_work();
+        workers.parked--;
     }
     os::unlock();
 }
@@ -162,5 +166,12 @@ void release_workers() {
 }
 
 void fail_thread_starts_for_test(bool fail) { fail_starts.store(fail); }
+
+bool workers_parked_for_test() {
+    os::lock();
+    const bool parked = !workers.in_use && workers.parked == workers.count;
+    os::unlock();
+    return parked;
+}
 
 }  // namespace rururev::threads

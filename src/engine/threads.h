@@ -29,5 +29,8 @@ unsigned hardware_threads();
 
 // Tests: makes every thread start fail (true) or work again (false).
 void fail_thread_starts_for_test(bool fail);
+// Tests: true when no call has the workers and each of them waits for work,
+// so that none is inside the C library (a fork then copies no held lock).
+bool workers_parked_for_test();
 
 }  // namespace rururev::threads

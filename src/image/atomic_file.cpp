@@ -67,13 +67,27 @@ static void set_error(char* error, size_t size, const char* what, int err) {
     std::snprintf(error, size, "%s: %s", what, std::strerror(err));
 }
 
-// A new file gets the permissions any new file of the user would get (mkstemp
-// makes it readable by its owner alone); a replaced file keeps its own.
+// The process's umask, read without setting it: setting it, even back at
+// once, would give a file another thread of the host creates meanwhile the
+// wrong mode. -1 when the kernel does not say (no /proc).
+static int current_umask() {
+    const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    char text[4096];
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    text[n > 0 ? n : 0] = '\0';
+    const char* line = std::strstr(text, "\nUmask:\t");
+    return line == nullptr ? -1 : static_cast<int>(std::strtol(line + 8, nullptr, 8)) & 0777;
+}
+
+// A new file gets the permissions any new file of the user would get, or,
+// where the umask cannot be read, stays readable by its owner alone as
+// mkstemp made it; a replaced file keeps its own.
 static mode_t mode_for(const struct stat* existing) {
     if (existing != nullptr) return existing->st_mode & 07777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+    const int mask = current_umask();
+    return mask < 0 ? 0600 : 0666 & ~static_cast<mode_t>(mask);
 }
 
 // A replaced file keeps its owner and group where the user may set them

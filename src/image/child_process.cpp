@@ -26,6 +26,10 @@ const volatile std::sig_atomic_t* interrupt_flag = nullptr;
 // to stop (0: a free slot). With every slot taken a child is not listed.
 constexpr int child_slots = 16;
 std::atomic<pid_t> listed_child[child_slots];
+// Children between fork and listing, which stopping waits for; once
+// stopping is set no child starts.
+std::atomic<int> starting{0};
+std::atomic<bool> stopping{false};
 
 [[maybe_unused]] void list_child(pid_t pid) {
     for (std::atomic<pid_t>& slot : listed_child) {
@@ -53,7 +57,17 @@ struct EndOfProcess {
 
 }  // namespace
 
+void end_process_now(int status) {
+    stop_listed_children();
+    _exit(status);
+}
+
 void stop_listed_children() {
+    // A stop signal is held by a thread that is starting a child, but
+    // another thread may take it: wait the moment until that child is listed.
+    stopping = true;
+    while (starting != 0) {
+    }
     for (std::atomic<pid_t>& slot : listed_child) {
         const pid_t pid = slot.exchange(0);
         if (pid <= 0) continue;
@@ -98,13 +112,24 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    // Listing the child holds back SIGINT and SIGTERM, whose handler stops
-    // every listed child, so that no signal falls between fork and listing.
+    // Listing the child holds back the stop signals, whose handler stops
+    // every listed child, so that no signal falls between fork and listing
+    // in this thread; one taken by another thread waits for the listing.
     sigset_t held, old;
     sigemptyset(&held);
     sigaddset(&held, SIGINT);
     sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGHUP);
+    sigaddset(&held, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &held, &old);
+    ++starting;
+    if (stopping) {
+        --starting;
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+        ::close(null_fd);
+        error = std::string("cannot start ") + argv[0] + ": the program is stopping";
+        return false;
+    }
     const pid_t pid = fork();
     if (pid == 0) {
         // Only async-signal-safe calls from here to exec.
@@ -121,6 +146,7 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
     }
     const int err = errno;
     if (pid > 0) list_child(pid);
+    --starting;
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     ::close(null_fd);
     if (pid < 0) {
@@ -132,13 +158,28 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
 }
 #endif
 
+// The status of a child that waitpid no longer finds. A host that ignores
+// SIGCHLD has the kernel reap every child at once: there how it ended can
+// never be known, and is taken as success, as such a host expects (what the
+// child wrote is checked apart). Elsewhere it was reaped by someone else.
+static int reaped_elsewhere() {
+    struct sigaction now {};
+    const bool reaped_by_kernel = sigaction(SIGCHLD, nullptr, &now) == 0 &&
+                                  (now.sa_handler == SIG_IGN || (now.sa_flags & SA_NOCLDWAIT) != 0);
+    return reaped_by_kernel ? 0 : no_child;
+}
+
 int wait_child(Child& child) {
+    // waitpid of -1 or 0 would reap any child of the host's.
+    if (child.pid <= 0) return no_child;
     int status = 0;
-    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t got;
+    while ((got = waitpid(child.pid, &status, 0)) < 0 && errno == EINTR) {
         if (interrupted()) kill(child.pid, SIGKILL);
     }
     unlist_child(child.pid);
     child.pid = -1;
+    if (got < 0) return reaped_elsewhere();
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -177,8 +218,9 @@ void close_log(Child& child) {
 
 std::string ending(int status, const Child& child) {
     const std::string tail = log_tail(child);
-    const std::string how = status > 128 ? "killed by signal " + std::to_string(status - 128)
-                                         : "exit status " + std::to_string(status);
+    const std::string how = status == no_child ? "its exit status is unknown"
+                            : status > 128     ? "killed by signal " + std::to_string(status - 128)
+                                               : "exit status " + std::to_string(status);
     if (tail.empty()) return how;
     return status == 1 ? tail : tail + " (" + how + ")";
 }

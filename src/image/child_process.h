@@ -30,14 +30,24 @@ std::string find_program(const char* name);
 // terminal reaches only us and we stop it ourselves.
 bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, std::string& error);
 
-// Waits for the child: its exit status, or 128 + the signal that ended it.
+// Waits for the child: its exit status, or 128 + the signal that ended it;
+// no_child, a failure, for a child never started, already waited for, or
+// reaped elsewhere, whose end is not known (0 where the host ignores
+// SIGCHLD, which has the kernel reap every child).
+constexpr int no_child = -1;
 int wait_child(Child& child);
 void kill_child(Child& child);
 void close_log(Child& child);
 
-// Kills and waits for every child still running. Async-signal-safe: the
-// program's handlers of SIGINT and SIGTERM call it before ending.
+// Kills and waits for every child still running, also one another thread
+// is starting, and starts none from then on. Async-signal-safe: the
+// program's handlers of the stop signals call it before ending.
 void stop_listed_children();
+
+// Ends the process with `status` from any thread, while others may be
+// working: no child is started from here on, and every child started is
+// killed, also one that another thread is starting at this moment.
+[[noreturn]] void end_process_now(int status);
 
 // How a child ended, for messages: the last lines of its stderr on one line,
 // with the status unless it is the usual failure status 1.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <dirent.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include "image/picture_file.h"
@@ -62,12 +63,6 @@ bool is_file(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string folder_of(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
@@ -120,6 +115,14 @@ bool is_frame_pattern(const std::string& pattern) {
     return find_conversion(pattern, c);
 }
 
+std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool is_frame_pattern_in(const std::string& in) { return is_frame_pattern(in) && !exists(in); }
+
 std::string format_frame(const std::string& pattern, unsigned long n) {
     Conversion c;
     if (!find_conversion(pattern, c)) return pattern;
@@ -159,7 +162,7 @@ bool natural_less(const std::string& a, const std::string& b) {
 }
 
 bool check_frame_patterns(const std::string& in, const std::string& out, std::string& error) {
-    const bool in_pattern = is_frame_pattern(in);
+    const bool in_pattern = is_frame_pattern_in(in);
     if (!in_pattern && in.find('%') != std::string::npos && !exists(in)) {
         error = "'" + in + "' is not a frame pattern: use one %d, %4d or %04d, and %% for %";
         return false;
@@ -213,7 +216,7 @@ bool plan_frames(const std::string& in, const std::string& out, std::vector<Fram
                  std::string& error) {
     frames.clear();
     if (!check_frame_patterns(in, out, error)) return false;
-    const bool in_pattern = is_frame_pattern(in);
+    const bool in_pattern = is_frame_pattern_in(in);
     const bool in_folder = !in_pattern && is_directory(in);
     const bool out_pattern = is_frame_pattern(out);
     std::vector<std::string> inputs;
@@ -237,11 +240,17 @@ bool plan_frames(const std::string& in, const std::string& out, std::vector<Fram
             numbers.push_back(k + 1);
         }
     } else {
+        struct stat st;
+        if (stat(in.c_str(), &st) != 0) {
+            error = "cannot load '" + in + "': " + std::strerror(errno);
+            return false;
+        }
         inputs.push_back(in);
         numbers.push_back(1);
     }
     const bool sequence = in_pattern || in_folder;
-    bool out_folder = !out_pattern && is_directory(out);
+    // A name that ends in '/' is a folder, for one picture too.
+    bool out_folder = !out_pattern && (is_directory(out) || (!out.empty() && out.back() == '/'));
     bool new_folder = out_pattern || !sequence;  // a single file's folder too
     if (sequence && !out_pattern && !out_folder) {
         if (exists(out)) {
@@ -253,25 +262,31 @@ bool plan_frames(const std::string& in, const std::string& out, std::vector<Fram
     for (size_t k = 0; k < inputs.size(); ++k) {
         std::string target = out;
         if (out_pattern) target = format_frame(out, numbers[k]);
-        if (out_folder) target = out + "/" + base_name(inputs[k]);
+        if (out_folder) target = out + (out.back() == '/' ? "" : "/") + base_name(inputs[k]);
         frames.push_back({inputs[k], target, new_folder});
     }
     return true;
 }
 
-bool make_output_folders(const std::vector<FramePair>& frames, std::string& error) {
+NewFolders::~NewFolders() {
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) rmdir(it->c_str());  // only when empty
+}
+
+bool make_output_folders(const std::vector<FramePair>& frames, std::string& error, NewFolders* made) {
     for (const FramePair& f : frames) {
-        if (f.new_folder && !is_directory(folder_of(f.out)) && !make_folders(folder_of(f.out), error)) {
+        if (f.new_folder && !is_directory(folder_of(f.out)) && !make_folders(folder_of(f.out), error, made)) {
             return false;
         }
     }
     return true;
 }
 
-bool make_folders(const std::string& path, std::string& error) {
+bool make_folders(const std::string& path, std::string& error, NewFolders* made) {
     for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
         const std::string prefix = path.substr(0, at);
-        if (!prefix.empty() && mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+        const bool created = !prefix.empty() && mkdir(prefix.c_str(), 0777) == 0;
+        if (created && made != nullptr) made->note(prefix);
+        if (!created && !prefix.empty() && errno != EEXIST) {
             error = "cannot create the folder '" + prefix + "': " + std::strerror(errno);
             return false;
         }

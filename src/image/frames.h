@@ -16,6 +16,13 @@ bool is_frame_pattern(const std::string& pattern);
 // is_frame_pattern are formatted, the user's text is never a printf format.
 std::string format_frame(const std::string& pattern, unsigned long n);
 
+// True when IN names numbered frames: a frame pattern that is no existing
+// file's or folder's name (an existing name wins).
+bool is_frame_pattern_in(const std::string& in);
+
+// The folder a file name is in: "." for a bare name.
+std::string folder_of(const std::string& path);
+
 // True when path names a folder, links followed.
 bool is_directory(const std::string& path);
 
@@ -49,10 +56,25 @@ bool plan_frames(const std::string& in, const std::string& out, std::vector<Fram
 // nothing is left out.
 std::string pattern_gap(const std::string& pattern);
 
-// Creates the folders of the frames marked new_folder that are missing.
-bool make_output_folders(const std::vector<FramePair>& frames, std::string& error);
+// The folders a run created for its output: those still empty are removed
+// again when it is destroyed before keep(), so that a failed run leaves none.
+class NewFolders {
+public:
+    NewFolders() = default;
+    NewFolders(const NewFolders&) = delete;
+    NewFolders& operator=(const NewFolders&) = delete;
+    ~NewFolders();
+    void note(const std::string& path) { made_.push_back(path); }
+    void keep() { made_.clear(); }
 
-// Creates a folder and its missing parents.
-bool make_folders(const std::string& path, std::string& error);
+private:
+    std::vector<std::string> made_;
+};
+
+// Creates the folders of the frames marked new_folder that are missing.
+bool make_output_folders(const std::vector<FramePair>& frames, std::string& error, NewFolders* made = nullptr);
+
+// Creates a folder and its missing parents, noting in `made` those it created.
+bool make_folders(const std::string& path, std::string& error, NewFolders* made = nullptr);
 
 }  // namespace rururev::image

@@ -56,7 +56,7 @@ struct FrameSource {
 
 bool open_source(FrameSource* s, const char* source, uint64_t limit, char* error, size_t size) {
     std::string message;
-    if (is_frame_pattern(source) || is_directory(source) || is_picture_file(source)) {
+    if (is_frame_pattern_in(source) || is_directory(source) || is_picture_file(source)) {
         // Only the inputs of the plan matter; a pattern as OUT creates nothing.
         std::vector<FramePair> plan;
         if (!plan_frames(source, "%d", plan, message)) {

@@ -1,5 +1,6 @@
 #include "image/jpeg_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -106,19 +107,29 @@ struct JpegReader {
     jpeg_progress_mgr progress;
     bool created = false;
     std::string exif;             // from the APP1 marker, read with the header
+    std::string xmp, iptc;        // from the APP1 and APP13 markers
     int orientation = 1;          // from the EXIF data: how the stored pixels are turned
     JOCTET* icc = nullptr;        // the ICC profile, malloc'd by the library
     unsigned int icc_size = 0;
 };
 
-// The EXIF data of a file's APP1 marker, from its TIFF header on.
-static std::string exif_of(const jpeg_decompress_struct& info) {
+// What follows the name that starts an APP1 or APP13 marker.
+constexpr char exif_name[] = "Exif\0";  // and the \0 that ends it
+constexpr char xmp_name[] = "http://ns.adobe.com/xap/1.0/";
+constexpr char iptc_name[] = "Photoshop 3.0";
+
+// The data of the first marker whose data starts with `name` and its \0,
+// after them; the data of every such marker, in order, when `all`.
+static std::string marker_data(const jpeg_decompress_struct& info, int marker, const char* name, size_t name_size,
+                               bool all) {
+    std::string data;
     for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
-        if (m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
-            return std::string(reinterpret_cast<const char*>(m->data) + 6, m->data_length - 6);
+        if (m->marker == marker && m->data_length > name_size && std::memcmp(m->data, name, name_size) == 0) {
+            data.append(reinterpret_cast<const char*>(m->data) + name_size, m->data_length - name_size);
+            if (!all) break;
         }
     }
-    return "";
+    return data;
 }
 
 // A Huffman-coded block takes at least a bit in a scan that holds its DC
@@ -152,7 +163,8 @@ static bool read_header(JpegReader* r) {
     r->progress.progress_monitor = count_scans;
     r->info.progress = &r->progress;
     jpeg_stdio_src(&r->info, r->file);
-    jpeg_save_markers(&r->info, JPEG_APP0 + 1, 0xFFFF);  // EXIF
+    jpeg_save_markers(&r->info, JPEG_APP0 + 1, 0xFFFF);  // EXIF and XMP
+    jpeg_save_markers(&r->info, JPEG_APP0 + 13, 0xFFFF);  // IPTC
     jpeg_save_markers(&r->info, JPEG_APP0 + 2, 0xFFFF);  // the ICC profile, in pieces
     jpeg_read_header(&r->info, TRUE);
     if (!jpeg_read_icc_profile(&r->info, &r->icc, &r->icc_size)) r->icc_size = 0;
@@ -203,7 +215,9 @@ JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char*
         return nullptr;
     }
     try {
-        r->exif = exif_of(r->info);
+        r->exif = marker_data(r->info, JPEG_APP0 + 1, exif_name, sizeof exif_name, false);
+        r->xmp = marker_data(r->info, JPEG_APP0 + 1, xmp_name, sizeof xmp_name, false);
+        r->iptc = marker_data(r->info, JPEG_APP0 + 13, iptc_name, sizeof iptc_name, true);
         r->orientation = exif_orientation(r->exif);
     } catch (const std::bad_alloc&) {
         r->orientation = 1;
@@ -218,7 +232,19 @@ bool jpeg_metadata(JpegReader* r, PhotoMeta& meta) {
     try {
         meta.exif = r->exif;
         reset_orientation(meta.exif);
+        meta.xmp = r->xmp;
+        reset_xmp_orientation(meta.xmp);
+        meta.iptc = r->iptc;
         meta.icc.assign(reinterpret_cast<const char*>(r->icc), r->icc_size);
+        // Chroma shared by blocks of luma pixels: the factors of the first
+        // component, when the other two have one each.
+        const jpeg_component_info* c = r->info.comp_info;
+        if (r->info.jpeg_color_space == JCS_YCbCr && r->info.num_components == 3 && c[1].h_samp_factor == 1 &&
+            c[1].v_samp_factor == 1 && c[2].h_samp_factor == 1 && c[2].v_samp_factor == 1) {
+            const bool swap = swaps_sides(r->orientation);
+            meta.chroma_across = swap ? c[0].v_samp_factor : c[0].h_samp_factor;
+            meta.chroma_down = swap ? c[0].h_samp_factor : c[0].v_samp_factor;
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -279,6 +305,7 @@ struct JpegWriter {
     jpeg_compress_struct info;
     bool created = false;
     unsigned char* row = nullptr;
+    PhotoMeta meta;  // what is written with the picture, its EXIF fitted to it
 };
 
 static bool all_grey(const uint32_t* pixels, size_t count) {
@@ -287,6 +314,20 @@ static bool all_grey(const uint32_t* pixels, size_t count) {
         if (((w >> 16) & 0xFF) != (w & 0xFF) || ((w >> 8) & 0xFF) != (w & 0xFF)) return false;
     }
     return true;
+}
+
+// Writes `data` after `name` and its \0 in one marker, or, when `split`,
+// in as many as it takes; data too long for one marker is left out.
+static void write_marker(j_compress_ptr info, int marker, const char* name, size_t name_size, const std::string& data,
+                         bool split) {
+    constexpr size_t most = 65533;  // a marker's length field counts itself
+    for (size_t at = 0; at < data.size() && (split || data.size() <= most - name_size);) {
+        const size_t part = std::min(data.size() - at, most - name_size);
+        jpeg_write_m_header(info, marker, static_cast<unsigned int>(name_size + part));
+        for (size_t k = 0; k < name_size; ++k) jpeg_write_m_byte(info, k < std::strlen(name) ? name[k] : 0);
+        for (size_t k = at; k < at + part; ++k) jpeg_write_m_byte(info, static_cast<unsigned char>(data[k]));
+        at += part;
+    }
 }
 
 static bool write_image(JpegWriter* w, uint32_t width, uint32_t height, const uint32_t* pixels,
@@ -302,16 +343,23 @@ static bool write_image(JpegWriter* w, uint32_t width, uint32_t height, const ui
     w->info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&w->info);
     jpeg_set_quality(&w->info, options.quality, TRUE);
+    if (!grey) {
+        // A JPEG file's own sampling is kept; otherwise the chroma is halved
+        // both ways below quality 90 and kept whole from there up.
+        const bool kept = meta != nullptr && meta->chroma_across > 0;
+        w->info.comp_info[0].h_samp_factor = kept ? meta->chroma_across : options.quality < 90 ? 2 : 1;
+        w->info.comp_info[0].v_samp_factor = kept ? meta->chroma_down : options.quality < 90 ? 2 : 1;
+    }
     if (options.progressive) jpeg_simple_progression(&w->info);
     jpeg_start_compress(&w->info, TRUE);
-    if (meta != nullptr && !meta->exif.empty() && meta->exif.size() <= 65533 - 6) {
-        const std::string app1 = std::string("Exif\0\0", 6) + meta->exif;
-        jpeg_write_marker(&w->info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(app1.data()),
-                          static_cast<unsigned int>(app1.size()));
-    }
-    if (meta != nullptr && !meta->icc.empty()) {
-        jpeg_write_icc_profile(&w->info, reinterpret_cast<const JOCTET*>(meta->icc.data()),
-                               static_cast<unsigned int>(meta->icc.size()));
+    if (meta != nullptr) {
+        write_marker(&w->info, JPEG_APP0 + 1, exif_name, sizeof exif_name, meta->exif, false);
+        write_marker(&w->info, JPEG_APP0 + 1, xmp_name, sizeof xmp_name, meta->xmp, false);
+        if (!meta->icc.empty()) {
+            jpeg_write_icc_profile(&w->info, reinterpret_cast<const JOCTET*>(meta->icc.data()),
+                                   static_cast<unsigned int>(meta->icc.size()));
+        }
+        write_marker(&w->info, JPEG_APP0 + 13, iptc_name, sizeof iptc_name, meta->iptc, true);
     }
     for (uint32_t y = 0; y < height; ++y) {
         const uint32_t* line = pixels + size_t{width} * y;
@@ -360,6 +408,16 @@ bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t
         if (w != nullptr) close_writer(w);
         return false;
     }
+    try {
+        if (meta != nullptr) {
+            w->meta = *meta;
+            fit_exif(w->meta.exif, width, height);
+        }
+    } catch (const std::bad_alloc&) {
+        fail(error, error_size, "save", path, "out of memory");
+        close_writer(w);
+        return false;
+    }
     trap_errors(w->trap);
     w->info.err = &w->trap.manager;
     if (!atomic_open(&w->out, path, reason, sizeof reason)) {
@@ -367,7 +425,7 @@ bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t
         close_writer(w);
         return false;
     }
-    if (!write_image(w, width, height, pixels, options, meta)) {
+    if (!write_image(w, width, height, pixels, options, meta != nullptr ? &w->meta : nullptr)) {
         fail(error, error_size, "save", path, w->trap.message);
         atomic_abort(&w->out);
         close_writer(w);

@@ -21,8 +21,9 @@ struct JpegReader;
 JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char* error,
                       size_t error_size);
 bool jpeg_read_pixels(JpegReader* reader, uint32_t* pixels, char* error, size_t error_size);
-// The file's ICC profile and EXIF data (its orientation reset: the pixels
-// come upright); false when out of memory.
+// The file's ICC profile, EXIF data and XMP packet (their orientation
+// reset: the pixels come upright), IPTC data and chroma sampling; false
+// when out of memory.
 bool jpeg_metadata(JpegReader* reader, PhotoMeta& meta);
 void jpeg_close(JpegReader* reader);
 
@@ -31,8 +32,10 @@ struct JpegOptions {
     bool progressive = false;  // several scans, coarse to fine
 };
 
-// Writes width x height words, with the profile and EXIF data of `meta`
-// when given; the file is replaced only once complete.
+// Writes width x height words, with the profile, EXIF data (fitted to the
+// picture), XMP packet and IPTC data of `meta` when given; the file is
+// replaced only once complete. A colour picture keeps the chroma sampling
+// of `meta`, or is sampled 4:2:0 below quality 90 and 4:4:4 from there up.
 bool jpeg_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
                const JpegOptions& options, char* error, size_t error_size, const PhotoMeta* meta = nullptr);
 

@@ -1,7 +1,8 @@
 // What a photo says about itself besides its pixels: the colour profile
-// (ICC) and the camera's metadata (EXIF), kept from a loaded picture to the
-// one saved from it, and the EXIF orientation, by which a JPEG or PNG
-// picture is turned upright on loading as viewers show it.
+// (ICC), the camera's metadata (EXIF), XMP, IPTC and a JPEG file's chroma
+// sampling, kept from a loaded picture to the one saved from it, and the
+// EXIF orientation, by which a JPEG or PNG picture is turned upright on
+// loading as viewers show it.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,11 @@ namespace rururev::image {
 struct PhotoMeta {
     std::string icc;   // the ICC profile, whole
     std::string exif;  // the EXIF data from its TIFF header on ("II*\0" or "MM\0*")
+    std::string xmp;   // the XMP packet
+    std::string iptc;  // a JPEG file's APP13 data (IPTC in resource blocks), after its "Photoshop 3.0" name
+    // A colour JPEG file's chroma sampling as the upright picture has it: 1
+    // every pixel, 2 every other one, across and down; 0 when not from one.
+    int chroma_across = 0, chroma_down = 0;
 };
 
 // The EXIF orientation, 1 to 8; 1 (upright) when there is none or it is
@@ -21,6 +27,14 @@ int exif_orientation(const std::string& exif);
 
 // Sets the orientation to 1, where there is one: the saved pixels are upright.
 void reset_orientation(std::string& exif);
+
+// Makes EXIF data true of a saved width x height picture: its sizes (in
+// IFD0 and the Exif IFD) become those, and its thumbnail (IFD1), which shows
+// the picture before any filter or turn, is unlinked.
+void fit_exif(std::string& exif, uint32_t width, uint32_t height);
+
+// Sets an XMP packet's tiff:Orientation, where it has one, to 1.
+void reset_xmp_orientation(std::string& xmp);
 
 // Whether a picture of that orientation is turned a quarter: its width and
 // height swap.

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include <lua.hpp>
 
@@ -36,5 +38,10 @@ int frames(lua_State* L);
 int writer(lua_State* L);
 void register_frame_types(lua_State* L);
 void register_writer_type(lua_State* L);
+
+// The videos of image.writer that are not written: those of writers still
+// open, and of writers collected unclosed, in the order they were made.
+// A writer that is closed, or failed with an error, is not listed.
+std::vector<std::string> unclosed_videos();
 
 }  // namespace rururev::image

@@ -176,6 +176,9 @@ PngReader* png_open(const char* path, uint32_t* width, uint32_t* height,
     return r;
 }
 
+// The keyword of the iTXt chunk that holds an XMP packet.
+static constexpr char xmp_key[] = "XML:com.adobe.xmp";
+
 bool png_metadata(PngReader* r, PhotoMeta& meta) {
     png_charp name = nullptr;
     int compression = 0;
@@ -188,6 +191,14 @@ bool png_metadata(PngReader* r, PhotoMeta& meta) {
         if (png_get_eXIf_1(r->png, r->info, &exif_size, &exif) != 0) {
             meta.exif.assign(reinterpret_cast<const char*>(exif), exif_size);
             reset_orientation(meta.exif);
+        }
+        png_textp texts = nullptr;
+        const int count = png_get_text(r->png, r->info, &texts, nullptr);
+        for (int k = 0; k < count; ++k) {
+            if (std::strcmp(texts[k].key, xmp_key) == 0 && texts[k].compression >= PNG_ITXT_COMPRESSION_NONE) {
+                meta.xmp.assign(texts[k].text, texts[k].itxt_length);
+                reset_xmp_orientation(meta.xmp);
+            }
         }
     } catch (const std::bad_alloc&) {
         return false;
@@ -262,6 +273,7 @@ struct PngWriter {
     unsigned char* memory = nullptr;
     size_t used = 0, capacity = 0;
     char message[256] = "";
+    PhotoMeta meta;  // what is written with the picture, its EXIF fitted to it
 };
 
 static void append_to_memory(PngWriter* w, png_bytep data, size_t length) {
@@ -377,6 +389,14 @@ static bool write_image(PngWriter* w, uint32_t width, uint32_t height, const uin
             png_set_eXIf_1(w->png, w->info, static_cast<png_uint_32>(meta->exif.size()),
                            reinterpret_cast<png_bytep>(const_cast<char*>(meta->exif.data())));
         }
+        if (!meta->xmp.empty()) {
+            png_text text{};
+            text.compression = PNG_ITXT_COMPRESSION_NONE;
+            text.key = const_cast<char*>(xmp_key);
+            text.text = const_cast<char*>(meta->xmp.c_str());
+            text.itxt_length = meta->xmp.size();
+            png_set_text(w->png, w->info, &text, 1);
+        }
     }
     set_compression(w->png, level, layout);
     png_write_info(w->png, w->info);
@@ -384,7 +404,9 @@ static bool write_image(PngWriter* w, uint32_t width, uint32_t height, const uin
         pack_row(pixels + size_t{width} * y, width, layout.channels, w->row);
         png_write_row(w->png, w->row);
     }
-    png_write_end(w->png, w->info);
+    // Every chunk went before the pixels: given the info again, libpng
+    // would write the eXIf chunk a second time after them.
+    png_write_end(w->png, nullptr);
     return true;
 }
 
@@ -398,7 +420,7 @@ static void close_writer(PngWriter* w) {
 // Checks the size and level and makes a writer; null with the reason in
 // `error` when it cannot.
 static PngWriter* open_writer(const char* path, uint32_t width, uint32_t height, int level,
-                              char* error, size_t error_size) {
+                              const PhotoMeta* meta, char* error, size_t error_size) {
     char reason[256];
     if (width == 0 || height == 0 || uint64_t{width} * height > max_pixels) {
         std::snprintf(reason, sizeof reason, "cannot write a picture of %u x %u pixels", width, height);
@@ -418,7 +440,16 @@ static PngWriter* open_writer(const char* path, uint32_t width, uint32_t height,
     w->row = static_cast<unsigned char*>(std::malloc(size_t{width} * 4));
     w->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, w->message, on_png_error, on_png_warning);
     if (w->png != nullptr) w->info = png_create_info_struct(w->png);
-    if (w->row == nullptr || w->info == nullptr) {
+    bool fitted = true;
+    try {
+        if (meta != nullptr) {
+            w->meta = *meta;
+            fit_exif(w->meta.exif, width, height);
+        }
+    } catch (const std::bad_alloc&) {
+        fitted = false;
+    }
+    if (w->row == nullptr || w->info == nullptr || !fitted) {
         fail(error, error_size, "save", path, "out of memory");
         close_writer(w);
         return nullptr;
@@ -429,10 +460,10 @@ static PngWriter* open_writer(const char* path, uint32_t width, uint32_t height,
 bool png_encode(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
                 int level, std::vector<unsigned char>& out, char* error, size_t error_size,
                 const PhotoMeta* meta) {
-    PngWriter* w = open_writer(path, width, height, level, error, error_size);
+    PngWriter* w = open_writer(path, width, height, level, meta, error, error_size);
     if (w == nullptr) return false;
     w->to_memory = true;
-    bool ok = write_image(w, width, height, pixels, level, meta);
+    bool ok = write_image(w, width, height, pixels, level, meta != nullptr ? &w->meta : nullptr);
     if (!ok) fail(error, error_size, "save", path, w->message);
     if (ok) {
         try {
@@ -449,14 +480,14 @@ bool png_encode(const char* path, uint32_t width, uint32_t height, const uint32_
 bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
               char* error, size_t error_size, int level, const PhotoMeta* meta) {
     char reason[256];
-    PngWriter* w = open_writer(path, width, height, level, error, error_size);
+    PngWriter* w = open_writer(path, width, height, level, meta, error, error_size);
     if (w == nullptr) return false;
     if (!atomic_open(&w->out, path, reason, sizeof reason)) {
         fail(error, error_size, "save", path, reason);
         close_writer(w);
         return false;
     }
-    if (!write_image(w, width, height, pixels, level, meta)) {
+    if (!write_image(w, width, height, pixels, level, meta != nullptr ? &w->meta : nullptr)) {
         fail(error, error_size, "save", path, w->message);
         atomic_abort(&w->out);
         close_writer(w);

@@ -53,7 +53,8 @@ constexpr int png_default_level = 1;
 
 // Writes width x height words as an 8-bit PNG file. The file is replaced
 // only when it has been written completely; on failure nothing changes.
-// `meta`, when given, adds its profile and EXIF data.
+// `meta`, when given, adds its profile, EXIF data (fitted to the picture)
+// and XMP packet (an iTXt chunk); IPTC data has no place in a PNG file.
 bool png_save(const char* path, uint32_t width, uint32_t height, const uint32_t* pixels,
               char* error, size_t error_size, int level = png_default_level, const PhotoMeta* meta = nullptr);
 

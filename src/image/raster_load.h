@@ -31,11 +31,12 @@ bool load_raster(const std::string& path, Raster& out, std::string& error,
         return false;
     }
     PhotoMeta meta;
-    const bool ok = read_pixels(reader, words.data(), message, sizeof message) &&
-                    (metadata == nullptr || metadata(reader, meta));
+    const bool read = read_pixels(reader, words.data(), message, sizeof message);
+    // Keeping the metadata fails only for want of memory, and says nothing.
+    const bool kept = read && (metadata == nullptr || metadata(reader, meta));
     close(reader);
-    if (!ok) {
-        error = message;
+    if (!kept) {
+        error = read ? "cannot load '" + path + "': out of memory" : message;
         return false;
     }
     out.width = width;

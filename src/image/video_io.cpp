@@ -344,13 +344,21 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
         error = "cannot write '" + path + "': " + reason;
         return false;
     }
+    options_ = options;
+    const bool wants_sound = !options.sound_from.empty() && options.sound != SoundMode::none;
+    sound_at_close_ = wants_sound && options.sound_at_close && !out_.direct;
+    if (sound_at_close_ && !atomic_open(&picture_, path.c_str(), reason, sizeof reason)) {
+        error = "cannot write '" + path + "': " + reason;
+        atomic_abort(&out_);
+        return false;
+    }
     std::vector<std::string> argv = {tools.ffmpeg, "-nostdin", "-hide_banner", "-v", "error", "-y"};
     // A picture that starts after the sound still does.
     if (options.start > 0) argv.insert(argv.end(), {"-itsoffset", seconds(options.start)});
     argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra",
                              "-s", std::to_string(width) + "x" + std::to_string(height),
                              "-framerate", options.rate, "-i", "pipe:0"});
-    const bool sound = !options.sound_from.empty() && options.sound != SoundMode::none;
+    const bool sound = wants_sound && !sound_at_close_;
     if (sound && options.frames > 0) {
         uint64_t num = 1, den = 1;
         parse_rate(options.rate, num, den);
@@ -373,18 +381,18 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
     // -xerror: a failed write of the file (a full disk) ends the encoder
     // with a failure instead of status 0.
     argv.insert(argv.end(), {"-xerror", "-f", c.muxer,
-                             file_argument(out_.direct ? out_.final_path : out_.temp_path)});
+                             file_argument(out_.direct ? out_.final_path
+                                           : sound_at_close_ ? picture_.temp_path : out_.temp_path)});
     int fds[2];
     if (!make_pipe(fds, error)) {
-        atomic_abort(&out_);
+        abort();
         return false;
     }
     const bool started = spawn(argv, fds[0], -1, child_, error);
     ::close(fds[0]);
     if (!started) {
         ::close(fds[1]);
-        close_log(child_);
-        atomic_abort(&out_);
+        abort();
         return false;
     }
     pipe_ = fds[1];
@@ -434,11 +442,16 @@ bool VideoWriter::close(std::string& error) {
         abort();
         return false;
     }
-    if (!check_written(error)) {
+    if (!check_written(sound_at_close_ ? picture_.temp_path : out_.temp_path, error)) {
         abort();
         return false;
     }
     close_log(child_);
+    if (sound_at_close_ && (!add_sound(error) || !check_written(out_.temp_path, error))) {
+        abort();
+        return false;
+    }
+    if (picture_.file != nullptr) atomic_abort(&picture_);
     char reason[300];
     if (!atomic_commit(&out_, reason, sizeof reason)) {
         error = "cannot write '" + path_ + "': " + reason;
@@ -449,11 +462,11 @@ bool VideoWriter::close(std::string& error) {
 
 // Reads the finished file back: it must hold every frame given. ffmpeg may
 // end well having failed to write (its status is not trusted alone).
-bool VideoWriter::check_written(std::string& error) {
+bool VideoWriter::check_written(const char* file, std::string& error) {
     if (out_.direct) return true;  // a pipe or a device: nothing to read back
     VideoInfo written;
     std::string reason;
-    if (probe_video(tools_, out_.temp_path, written, reason) && written.packets == frames_) return true;
+    if (probe_video(tools_, file, written, reason) && written.packets == frames_) return true;
     if (reason.empty()) {
         reason = "the file holds " + std::to_string(written.packets) + " of " + std::to_string(frames_) + " frames";
     } else {
@@ -465,11 +478,37 @@ bool VideoWriter::check_written(std::string& error) {
     return false;
 }
 
+// Puts the sound beside the picture, which is copied, cut where the last
+// frame ends, as the encoder does for a known number of frames; the
+// timestamps stay as they are, so that a late picture still starts late.
+bool VideoWriter::add_sound(std::string& error) {
+    const Container& c = *container_of(path_);
+    uint64_t num = 1, den = 1;
+    parse_rate(options_.rate, num, den);
+    const std::vector<std::string> argv = {
+        tools_.ffmpeg, "-nostdin", "-hide_banner", "-v", "error", "-y", "-i", file_argument(picture_.temp_path),
+        "-t", seconds(options_.start + static_cast<double>(frames_) * den / num), "-i", file_argument(options_.sound_from),
+        "-map", "0:v", "-map", "1:a?", "-c:v", "copy", "-c:a", encodes_sound(c, options_) ? c.sound_encoder : "copy",
+        "-copyts", "-xerror", "-f", c.muxer, file_argument(out_.temp_path)};
+    std::string ignored;
+    int status = 0;
+    Child muxer;
+    const bool ran = run_capture(argv, ignored, status, muxer, error);
+    if (ran && status != 0) error = "cannot encode '" + path_ + "': " + named_as_output(ending(status, muxer));
+    close_log(muxer);
+    return ran && status == 0;
+}
+
 // ffmpeg's words with the temporary file called by the name the user gave.
 std::string VideoWriter::named_as_output(std::string text) const {
     const std::string temp = file_argument(out_.temp_path);
     for (size_t at = text.find(temp); at != std::string::npos; at = text.find(temp, at + path_.size())) {
         text.replace(at, temp.size(), path_);
+    }
+    if (picture_.file == nullptr) return text;
+    const std::string picture = file_argument(picture_.temp_path);
+    for (size_t at = text.find(picture); at != std::string::npos; at = text.find(picture, at + path_.size())) {
+        text.replace(at, picture.size(), path_);
     }
     return text;
 }
@@ -480,6 +519,7 @@ void VideoWriter::abort() {
     kill_child(child_);
     close_log(child_);
     if (out_.file != nullptr) atomic_abort(&out_);
+    if (picture_.file != nullptr) atomic_abort(&picture_);
 }
 
 }  // namespace rururev::image

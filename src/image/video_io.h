@@ -65,6 +65,9 @@ struct EncodeOptions {
     std::string sound_codec;          // their codec, "" when unknown (then copied)
     SoundMode sound = SoundMode::automatic;
     uint64_t frames = 0;              // when not 0, the sound ends with this many frames
+    // The sound is put beside the picture at close, cut where the last frame
+    // ends: for a writer that does not know how many frames it gets.
+    bool sound_at_close = false;
 };
 
 // Checks a destination name and options before any work: false with the
@@ -121,11 +124,15 @@ public:
 
 private:
     bool fail_from_encoder(const std::string& what, std::string& error);
-    bool check_written(std::string& error);
+    bool check_written(const char* file, std::string& error);
+    bool add_sound(std::string& error);
     std::string named_as_output(std::string text) const;
 
     std::string path_;
     VideoTools tools_;
+    EncodeOptions options_;
+    bool sound_at_close_ = false;
+    AtomicFile picture_;     // the picture alone, when the sound comes at close
     uint64_t frames_ = 0;    // frames given to the encoder
     AtomicFile out_;         // the temporary file the encoder writes
     size_t frame_bytes_ = 0;

@@ -4,7 +4,9 @@
 // destroyed by __gc, which kills an unfinished encoder and removes its
 // temporary file.
 #include <cmath>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "image/frames.h"
 #include "image/lua_objects.h"
@@ -18,11 +20,47 @@ namespace {
 
 constexpr const char* writer_type = "rururev_writer";
 
+// The videos of open writers (by writer) and of writers collected unclosed
+// (null), for unclosed_videos; Lua states on several threads share it.
+std::mutex unclosed_lock;
+std::vector<std::pair<const void*, std::string>> unclosed;
+
+void list_unclosed(const void* writer, const std::string& path) {
+    const std::lock_guard<std::mutex> hold(unclosed_lock);
+    unclosed.emplace_back(writer, path);
+}
+
+// Drops the writer from the list, or, when `collected`, keeps its video as unwritten.
+void unlist_unclosed(const void* writer, bool collected) {
+    const std::lock_guard<std::mutex> hold(unclosed_lock);
+    for (auto& entry : unclosed) {
+        if (entry.first != writer) continue;
+        if (collected) {
+            entry.first = nullptr;
+        } else {
+            entry = std::move(unclosed.back());
+            unclosed.pop_back();
+        }
+        return;
+    }
+}
+
 // What image.writer writes to.
 struct FrameWriter {
+    ~FrameWriter() {
+        if (listed) unlist_unclosed(this, !closed);
+    }
+    // Finished or failed: its video is no longer waiting for close().
+    void end() {
+        closed = true;
+        if (listed) unlist_unclosed(this, false);
+        listed = false;
+    }
+
     std::string path;
     bool is_video = false;
     bool closed = false;
+    bool listed = false;  // in the list of unclosed videos
     VideoTools tools;
     EncodeOptions encode;
     SaveOptions saving;
@@ -134,6 +172,7 @@ bool open_writer(FrameWriter* w, const WriterOptions& o, char* error, size_t siz
         w->encode.sound_codec = info.sound_codec;
         if (info.has_sound && o.sound == nullptr && !o.no_sound) w->encode.sound_from = o.like;
     }
+    w->encode.sound_at_close = true;  // cut to the frames written, however many
     if (o.rate != nullptr) w->encode.rate = o.rate;
     if (o.sound != nullptr) {
         w->encode.sound_from = o.sound;
@@ -164,12 +203,12 @@ bool write_frame(FrameWriter* w, const Picture* pic, char* error, size_t size) {
         if (!w->video.open(w->tools, w->path, pic->width, pic->height, w->encode, message) ||
             !w->video.write(pic->pixels, message)) {
             copy_message(message, error, size);
-            w->closed = true;
+            w->end();
             return false;
         }
     } else if (!w->video.write(pic->pixels, message)) {
         copy_message(message, error, size);
-        w->closed = true;
+        w->end();
         return false;
     }
     ++w->written;
@@ -177,7 +216,7 @@ bool write_frame(FrameWriter* w, const Picture* pic, char* error, size_t size) {
 }
 
 bool close_writer(FrameWriter* w, char* error, size_t size) {
-    w->closed = true;
+    w->end();
     if (!w->is_video) return true;
     std::string message;
     if (w->written == 0) {
@@ -233,7 +272,22 @@ int writer(lua_State* L) {
         return open_writer(w, options, error, sizeof error);
     });
     if (!opened) return raise_text(L, error);
+    if (w->is_video) {
+        const bool listed = guarded(error, sizeof error, [&] {
+            list_unclosed(w, w->path);
+            return true;
+        });
+        if (!listed) return raise_text(L, error);
+        w->listed = true;
+    }
     return 1;
+}
+
+std::vector<std::string> unclosed_videos() {
+    const std::lock_guard<std::mutex> hold(unclosed_lock);
+    std::vector<std::string> paths;
+    for (const auto& entry : unclosed) paths.push_back(entry.second);
+    return paths;
 }
 
 

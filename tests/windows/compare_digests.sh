@@ -22,7 +22,7 @@ esac
 runner=$(wine_runner "$target")
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-"$runner" "$program" >"$out"
+timeout -k 10 "${RURUREV_WINE_TIMEOUT:-1200}" "$runner" "$program" >"$out"
 status=$?
 if [ $status -ne 0 ]; then
   echo "$label: the digest program failed (exit status $status)"

@@ -1,8 +1,10 @@
 #!/bin/sh
-# compare_digests.sh and run.sh against fake runners in place of Wine: a
-# runner the kernel refuses is "not compared" and passes; one whose program
-# crashes, prints nothing or prints other lines fails, as does one whose
-# Wine keeps failing in CI; one that fails only at first is tried again.
+# compare_digests.sh and run.sh against fake runners in place of Wine, and a
+# fake answer of the kernel to a 32-bit program: on a kernel that refuses
+# 32-bit programs nothing is compared and the check passes; a loader that
+# fails where the kernel runs them is Wine's failure, never taken for the
+# kernel's (in CI it fails); a runner whose program crashes, prints nothing
+# or prints other lines fails; one that fails only at first is tried again.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
@@ -34,14 +36,18 @@ fake flaky   'n=$(cat "'"$tmp"'/probes" 2>/dev/null || echo 0); echo $((n + 1)) 
     if [ $n -lt 2 ]; then '"$wine_error"'; fi; echo ready' 'cat "'"$tmp"'/expected.txt"'
 fake broken  "$wine_error" 'exit 0'
 export RURUREV_WINE_TRIES=3 RURUREV_WINE_PAUSE=0
+printf '#!/bin/sh\nexit 42\n' >"$tmp/runs32"
+printf '#!/bin/sh\necho "Exec format error" >&2; exit 126\n' >"$tmp/refuses32"
+chmod +x "$tmp/runs32" "$tmp/refuses32"
 
 failures=0
 # runner | expected exit status | fragment of the message
 while IFS='|' read -r runner want fragment; do
-  ci=false
+  ci=false kernel=runs32
   case $runner in ci:*) ci=true runner=${runner#ci:} ;; esac
+  case $runner in no32:*) kernel=refuses32 runner=${runner#no32:} ;; esac
   rm -f "$tmp/probes"
-  got=$(CI=$ci RURUREV_WINE_win32="$tmp/$runner" sh "$here/compare_digests.sh" win32 prog.exe \
+  got=$(CI=$ci RURUREV_PROBE_32BIT="$tmp/$kernel" RURUREV_WINE_win32="$tmp/$runner" sh "$here/compare_digests.sh" win32 prog.exe \
         "$tmp/expected.txt" build-win32 2>&1)
   status=$?
   case $got in *"$fragment"*) ok=1 ;; *) ok=0 ;; esac
@@ -50,14 +56,17 @@ while IFS='|' read -r runner want fragment; do
     failures=$((failures + 1))
   fi
 done <<TABLE
-refuses|0|cannot run 32-bit programs
+no32:refuses|0|cannot run 32-bit programs
+refuses|0|does not start a program, 3 tries
 same|0|equal this machine's (2 lines)
 other|1|differ from this machine's
 silent|1|printed nothing
 crashes|1|failed (exit status 5)
 missing|0|is not installed
 ci:missing|1|is not installed
-ci:refuses|0|cannot run 32-bit programs
+ci:no32:refuses|0|the kernel refuses 32-bit programs
+ci:refuses|1|does not start a program, 3 tries
+ci:no32:missing|0|cannot run 32-bit programs
 flaky|0|equal this machine's (2 lines)
 broken|0|3 tries: wine client error
 ci:broken|1|does not start a program, 3 tries
@@ -66,10 +75,11 @@ TABLE
 # run.sh, which runs the test programs, lua.exe and the frame comparison,
 # judges the same runners alike.
 while IFS='|' read -r runner want fragment; do
-  ci=false
+  ci=false kernel=runs32
   case $runner in ci:*) ci=true runner=${runner#ci:} ;; esac
+  case $runner in no32:*) kernel=refuses32 runner=${runner#no32:} ;; esac
   rm -f "$tmp/probes"
-  got=$(CI=$ci RURUREV_WINE_win32="$tmp/$runner" sh "$here/run.sh" win32 prog "$tmp" prog.exe 2>&1)
+  got=$(CI=$ci RURUREV_PROBE_32BIT="$tmp/$kernel" RURUREV_WINE_win32="$tmp/$runner" sh "$here/run.sh" win32 prog "$tmp" prog.exe 2>&1)
   status=$?
   case $got in *"$fragment"*) ok=1 ;; *) ok=0 ;; esac
   if [ $status -ne "$want" ] || [ $ok -eq 0 ]; then
@@ -77,7 +87,8 @@ while IFS='|' read -r runner want fragment; do
     failures=$((failures + 1))
   fi
 done <<TABLE
-refuses|0|cannot run 32-bit programs
+no32:refuses|0|cannot run 32-bit programs
+ci:refuses|1|does not start a program
 same|0|tovoHSV 5678
 silent|1|printed nothing
 crashes|1|failed (exit status 5)

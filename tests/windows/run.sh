@@ -4,7 +4,8 @@
 # TARGET is win32 or win64. Exit status: 0 when the program succeeded and
 # printed something (its output is passed on), or when this machine cannot
 # run the target's programs at all (said in one line: nothing was run); 1
-# when the program fails or prints nothing, or when Wine fails in CI.
+# when the program fails, hangs past RURUREV_WINE_TIMEOUT seconds (default
+# 1200) or prints nothing, or when Wine fails in CI.
 set -u
 target=$1 label=$2 dir=$3
 shift 3
@@ -22,7 +23,8 @@ esac
 runner=$(wine_runner "$target")
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-(cd "$dir" && "$runner" "$@") >"$out" 2>&1
+# A program that hangs fails after RURUREV_WINE_TIMEOUT seconds (124).
+(cd "$dir" && timeout -k 10 "${RURUREV_WINE_TIMEOUT:-1200}" "$runner" "$@") >"$out" 2>&1
 status=$?
 tr -d '\r' <"$out"
 if [ $status -ne 0 ]; then
