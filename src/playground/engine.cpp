@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include <lua.hpp>
 
 extern "C" int luaopen_librururev(lua_State* L);
@@ -41,9 +39,6 @@ int collect_print(lua_State* L) {
 
 bool open_state() {
     if (state != nullptr) return true;
-    // emscripten's C library starts with the mask 0777, which would leave
-    // every file a script saves unreadable, to the script too.
-    umask(022);
     lua_State* L = luaL_newstate();
     if (L == nullptr) {
         error = "cannot create a Lua state: out of memory";
