@@ -3,6 +3,7 @@
 // the curve table and the frame store carry from one chunk to the next as
 // they do in a host. JavaScript (engine_api.js) calls the functions below.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,19 @@ int rururev_engine_run(const char* source, size_t length, const char* name) {
     if (status != 0) error = error_text(L);
     lua_settop(L, top);
     return status == 0 ? 0 : 1;
+}
+
+// Sets the globals `data`, `w` and `h` to a buffer of w x h pixel words
+// that the caller owns, as a host hands its frame to a script.
+int rururev_engine_set_frame(uint32_t* data, uint32_t w, uint32_t h) {
+    if (!open_state()) return 1;
+    lua_pushlightuserdata(state, data);
+    lua_setglobal(state, "data");
+    lua_pushnumber(state, w);
+    lua_setglobal(state, "w");
+    lua_pushnumber(state, h);
+    lua_setglobal(state, "h");
+    return 0;
 }
 
 const char* rururev_engine_output() { return output.c_str(); }

@@ -2,11 +2,15 @@
 // buffer filter of its table, alone in the chain with its first arguments,
 // renders through the engine in the page's Worker, and the PNG it shows is,
 // byte for byte, the one the same engine writes under Node for the Lua lines
-// the page displays. Then scripts, their errors and the stop button, and
-// photos opened from the disk.
+// the page displays. Then scripts, their errors and the stop button,
+// photos opened from the disk, and a 1080p video (made by ffmpeg) playing
+// through tovoHSV, whose frame shown is the engine's for the frame drawn.
 //
 //   node page_test.mjs PAGE ENGINE_JS NODE_MODULES
+import { execFileSync } from "node:child_process";
 import { createRequire } from "node:module";
+import { rmSync } from "node:fs";
+import os from "node:os";
 import path from "node:path";
 
 const [page, enginePath, playwrightDir] = process.argv.slice(2);
@@ -29,6 +33,7 @@ function expected(lua) {
   return Buffer.from(engine.FS.readFile("/expected.png"));
 }
 
+const clip = path.join(os.tmpdir(), `playground-${process.pid}.webm`);
 const browser = await chromium.launch({ executablePath: "/usr/bin/chromium", args: ["--no-sandbox", "--disable-gpu"] });
 try {
   const tab = await browser.newPage();
@@ -75,8 +80,33 @@ try {
   await tab.setInputFiles("#open", photo(8193, 4096, "large.png"));
   await tab.waitForFunction(() => document.getElementById("error").textContent ===
     "'/large.png' is too large to preview: at most 33554432 pixels", null, { timeout: 30000 });
+
+  execFileSync("ffmpeg", ["-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=30", "-t", "3",
+    "-c:v", "libvpx", "-b:v", "4M", "-deadline", "realtime", "-cpu-used", "8", clip]);
+  await tab.click("#chain li button[title=remove]");
+  await tab.selectOption("#add-filter", "tovoHSV");
+  await tab.click("#add");
+  await tab.setInputFiles("#open-video", clip);
+  await tab.waitForFunction(() => document.body.dataset.frame !== undefined, null, { timeout: 30000 });
+  await tab.click("#play");
+  await tab.waitForTimeout(2500);
+  await tab.click("#step");
+  await tab.waitForFunction(() => document.getElementById("play").textContent === "Play" &&
+    Number(document.body.dataset.frame) > 0.5, null, { timeout: 30000 });
+  console.log(`playground in a browser: 1080p through tovoHSV at ${await tab.textContent("#fps")}`);
+  const [drawn, shown] = await tab.evaluate(() => ["video-original", "video-filtered"].map((id) => {
+    const c = document.getElementById(id);
+    const bytes = c.getContext("2d").getImageData(0, 0, c.width, c.height).data;
+    let text = "";
+    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    return btoa(text);
+  }));
+  const want = engine.frame(new Uint8ClampedArray(Buffer.from(drawn, "base64")), 1920, 1080,
+    "librururev.tovoHSV(data, w, h, 120, 0, 0, 0)");
+  if (!Buffer.from(want.rgba.buffer).equals(Buffer.from(shown, "base64"))) fail("the video's frame differs from the engine's");
 } catch (error) {
   fail(error.message);
 } finally {
   await browser.close();
+  rmSync(clip, { force: true });
 }
