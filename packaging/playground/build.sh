@@ -5,7 +5,7 @@
 # the fast paths use, and its portable target ran them 2 to 40 times slower
 # than the plain kernels under Node. Lua 5.1, zlib, libpng and
 # libjpeg-turbo are built from Debian's source packages in the build directory
-# (tests/windows/third_party.sh); the build goes to WASM_BUILD_DIR (default
+# (packaging/third_party.sh); the build goes to WASM_BUILD_DIR (default
 # build-wasm), its tests (label wasm) run under Node, and the engine is left
 # in dist/playground/rururev-engine.js, the page with the engine inside it
 # in dist/playground/index.html.
@@ -16,7 +16,7 @@ build=${WASM_BUILD_DIR:-build-wasm}
 jobs=${JOBS:-2}
 # emcc's optimizer needs Debian's acorn, which Debian's node would find.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-. tests/windows/third_party.sh
+. packaging/third_party.sh
 
 toolchain=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
 srcs=$top/$build/src deps=$top/$build/deps

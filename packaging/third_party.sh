@@ -1,4 +1,4 @@
-# Sourced by cross_build.sh and packaging/playground/build.sh: builds what a
+# Sourced by tests/windows/cross_build.sh and packaging/playground/build.sh: builds what a
 # Windows or WebAssembly build needs beside the project, from Debian's source
 # packages, inside that build's directory: Highway (a static library, linked
 # into the DLL or the engine) and Lua 5.1 (lua51.dll and lua.exe, to load the
