@@ -14,7 +14,7 @@ LAYERS=(
   "filters adjust curve region"   # the filter list, kernels, fast paths, bindings
   "module"                        # entry point, module state and its reset
   "image"                         # pictures, video and their Lua modules
-  "cli"                           # the rururev program
+  "cli playground"                # the rururev program; the WebAssembly engine
 )
 
 # Known upward includes, each to be removed by its layer's owner; none today.

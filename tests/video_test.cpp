@@ -92,8 +92,10 @@ std::vector<std::string> split_lines(const std::string& text) {
 }
 
 
+// The words of every frame, converted as rururev converts them.
 std::string decoded_bgra(const std::string& path) {
-    return run_shell(quiet + "-i file:" + shell_quote(path) + " -fps_mode passthrough -f rawvideo -pix_fmt bgra -").out;
+    return run_shell(quiet + "-i file:" + shell_quote(path) + " -fps_mode passthrough -sws_flags "
+                     "neighbor+accurate_rnd+full_chroma_int -f rawvideo -pix_fmt bgra -").out;
 }
 
 double mean_difference(const std::string& a, const std::string& b) {  // of the bytes, over the shorter
@@ -105,7 +107,8 @@ double mean_difference(const std::string& a, const std::string& b) {  // of the 
 // Each row: a clip made in the folder ($Q runs ffmpeg quietly; "" for the
 // clip of make_clip), the options, IN and OUT as named there, then what OUT
 // holds, what apply says on stderr, and, for an identity chain, how far the
-// decoded colours may be from IN's (0: not compared).
+// decoded colours may be from IN's (0: not compared); last, a command run in
+// the folder ($P runs ffprobe's compact output, $R rururev) and all it prints.
 TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
     NEED_FFMPEG();
     ScratchDir dir;
@@ -117,6 +120,7 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         std::vector<std::string> options;
         const char *in, *out, *streams, *err;
         double colour_bound;
+        std::string check = "", checked = "";
     } cases[] = {
         {"", {}, "clip.mp4", "out.mp4", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 3},
         {"", {"--crf", "30"}, "clip.mp4", "out.mov", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 0},
@@ -132,10 +136,17 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
          "testsrc2=size=64x48:rate=10:duration=2 -video_track_timescale 90000 b.mp4 && printf 'file a.mp4\\nfile "
          "b.mp4\\n' >l.txt && $Q -f concat -i l.txt -f lavfi -i sine=duration=4 -c:v copy -shortest vfr.mp4",
          {}, "vfr.mp4", "out.mp4", "video h264 64x48 30/1 120 0.0-4.0, audio aac 0.0-4.0", "", 0},
+        // The same in Matroska, whose rate guessed from the first pictures is 10: none is lost.
+        {"printf 'file b.mp4\\nfile a.mp4\\n' >l.txt && $Q -f concat -i l.txt -c:v copy vfr.mkv", {}, "vfr.mkv",
+         "out.mp4", "video h264 64x48 30/1 122 0.0-4.1", "", 0},
         // A picture that starts a second after its sound still does.
         {"$Q -f lavfi -i " + small + ":duration=2 v.mkv && $Q -f lavfi -i sine=duration=3 a.m4a && "
          "$Q -itsoffset 1 -i v.mkv -i a.m4a -map 0:v -map 1:a -c copy late.mp4",
          {}, "late.mp4", "out.mp4", "video h264 64x48 30/1 60 1.0-3.0, audio aac 0.0-3.0", "", 0},
+        // Half a frame late at 25 frames a second: late by the same to the tick.
+        {"$Q -f lavfi -i testsrc2=size=64x48:rate=25:duration=0.4 v25.mkv && $Q -itsoffset 0.5 -i v25.mkv -i a.m4a "
+         "-map 0:v -map 1:a -c copy half.mp4", {}, "half.mp4", "out.mp4", "video h264 64x48 25/1 10 0.5-0.9, audio aac 0.0-3.0",
+         "", 0, "$P -show_entries stream=start_time out.mp4", "start_time=0.500000\nstart_time=0.000000\n"},
         // Sound shorter than the picture, and --frames cutting both.
         {"$Q -f lavfi -i " + small + ":duration=3 -f lavfi -i sine=duration=1 short.mp4",
          {}, "short.mp4", "out.mkv", "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
@@ -153,11 +164,68 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
          {"--frames", "3"}, "full.mp4", "out.mp4", "video h264 64x48 5/1 3 bt709/pc/bt709/bt709 0.0-0.6, audio aac 0.0-0.6", "", 2},
         // An existing name wins over a pattern; OUT's folder is made.
         {"cp clip.mp4 'a%d.mp4'", {}, "a%d.mp4", "new/out.mp4", "video h264 64x48 30000/1001 45 0.0-1.5, audio aac 0.0-1.5", "", 0},
+        // Pictures and RGB video into luma and chroma: BT.709 from 720 lines up, BT.601 below, tagged.
+        {"$Q -f lavfi -i smptebars=size=1280x720 -frames:v 1 hd.png", {}, "hd.png", "out.mp4",
+         "video h264 1280x720 25/1 1 bt709/tv/bt709/bt709 0.0-0.0", "", 2},
+        {"$Q -f lavfi -i smptebars=size=1280x720:rate=25 -t 0.08 -c:v png hd.mov", {}, "hd.mov", "out.mkv",
+         "video h264 1280x720 25/1 2 bt709/tv/bt709/bt709 0.0-0.1", "", 2},
+        {"$Q -f lavfi -i " + small + " -t 0.1 -c:v ffv1 -pix_fmt gbrp sd.mkv", {}, "sd.mkv", "out.mp4",
+         "video h264 64x48 30/1 3 smpte170m/tv/bt709/bt709 0.0-0.1", "", 3},
+        // The shape of the pixels and the order of the fields.
+        {"$Q -f lavfi -i " + small + " -t 0.1 -vf setsar=16/15,setfield=tff -flags +ildct+ilme tt.mp4", {}, "tt.mp4",
+         "out.mp4", "video h264 64x48 30/1 3 0.0-0.1", "", 0,
+         "$P -show_entries stream=sample_aspect_ratio,display_aspect_ratio,field_order out.mp4",
+         "sample_aspect_ratio=16:15|display_aspect_ratio=64:45|field_order=tt\n"},
+        {"$Q -f lavfi -i " + small + " -t 0.1 -vf setfield=bff -flags +ildct+ilme -aspect 16:9 bb.mkv", {"--lossless"},
+         "bb.mkv", "out.mkv", "video ffv1 64x48 30/1 3 0.0-0.1", "", 0,
+         "$P -show_entries stream=sample_aspect_ratio,display_aspect_ratio,field_order out.mkv",
+         "sample_aspect_ratio=4:3|display_aspect_ratio=16:9|field_order=bb\n"},
+        // Sound tracks decided one by one; subtitles, timecode, tags and the default track kept.
+        {"printf '1\\n00:00:00,000 --> 00:00:00,500\\nHi\\n' >s.srt && $Q -f lavfi -i " + small + " -f lavfi -i sine "
+         "-f lavfi -i sine=frequency=880 -i s.srt -t 1 -map 0 -map 1 -map 2 -map 3 -c:a:1 pcm_s16le -c:s mov_text "
+         "-metadata title=T -metadata:s:v:0 language=fra -timecode 01:00:00:00 rich.mov",
+         {}, "rich.mov", "out.mp4",
+         "video h264 64x48 30/1 30 0.0-1.0, audio aac 0.0-1.0, audio aac 0.0-1.0, subtitle mov_text 0.0-0.5, data unknown 0.0-1.0",
+         "rururev: the sound is encoded as aac: .mp4 cannot hold pcm_s16le sound as it is\n", 0,
+         "$P -show_entries stream=codec_tag_string:stream_tags=language,timecode:format_tags=title out.mp4",
+         "codec_tag_string=avc1|tag:language=fra|tag:timecode=01:00:00:00\ncodec_tag_string=mp4a|tag:language=und\n"
+         "codec_tag_string=mp4a|tag:language=und\ncodec_tag_string=tx3g|tag:language=und\n"
+         "codec_tag_string=tmcd|tag:language=eng|tag:timecode=01:00:00:00\ntag:title=T\n"},
+        {"", {"--sound", "none"}, "rich.mov", "out.mkv", "video h264 64x48 30/1 30 0.0-1.0, subtitle subrip 0.0-0.5",
+         "rururev: the subtitles are converted to subrip: .mkv cannot hold mov_text subtitles as they are\n", 0,
+         "$P -show_entries stream_tags=language,timecode:stream_disposition=default:format_tags=title out.mkv",
+         "disposition:default=1|tag:language=fra|tag:TIMECODE=01:00:00:00\ndisposition:default=1\ntag:title=T\n"},
+        // Alpha read from VP9 and kept where the codec holds it.
+        {"$Q -f lavfi -i \"" + small + ",format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a=128\" -t 0.1 -c:v "
+         "libvpx-vp9 -pix_fmt yuva420p a.webm", {"--lossless"}, "a.webm", "out.mkv",
+         "video ffv1 64x48 30/1 3 0.0-0.1", "", 0,
+         "$Q -i out.mkv -vf crop=1:1,alphaextract -frames:v 1 -f rawvideo -pix_fmt gray - | od -An -tu1", " 128\n"},
+        {"", {}, "a.webm", "out.webm", "video vp9 64x48 30/1 3 0.0-0.1", "", 0,
+         "$Q -c:v libvpx-vp9 -i out.webm -vf alphaextract,crop=1:1 -frames:v 1 -f rawvideo -pix_fmt gray - | od -An "
+         "-tu1 | awk '{print ($1 > 124 && $1 < 132)}'", "1\n"},
+        // Five passes that change nothing lose what five of ffmpeg's own re-encodes lose: the mean red.
+        {"$Q -f lavfi -i color=c=0xC93020:size=64x48:rate=25 -t 0.2 -pix_fmt yuv420p -crf 18 sat.mp4", {}, "sat.mp4",
+         "p1.mp4", "video h264 64x48 25/1 5 0.0-0.2", "", 0,
+         "cp sat.mp4 q0.mp4 && for i in 1 2 3 4 5; do [ $i = 1 ] || \"$R\" apply p$((i-1)).mp4 p$i.mp4 tovoRGB 2>/dev/null; "
+         "$Q -i q$((i-1)).mp4 -crf 18 q$i.mp4; done && for f in p5 q5; do $Q -i $f.mp4 -f rawvideo -pix_fmt rgb24 - | "
+         "od -An -tu1 -w3 -v | awk '{r += $1} END {print r / NR}'; done", "199\n199\n"},
+        // 10-bit PQ: the line on what the filters see; a 10-bit output chosen by --encoder-options.
+        {"$Q -f lavfi -i " + small + " -t 0.1 -pix_fmt yuv420p10le -color_primaries bt2020 -color_trc smpte2084 "
+         "-colorspace bt2020nc pq.mp4", {"--encoder-options", "-pix_fmt yuv420p10le"}, "pq.mp4", "out.mkv",
+         "video h264 64x48 30/1 3 bt2020nc/tv/bt2020/smpte2084 0.0-0.1",
+         "rururev: 'pq.mp4' has 10-bit samples: the filters work on 8-bit words, so the output has 8 bits of each "
+         "(--encoder-options \"-pix_fmt yuv420p10le\" stores them in 10); it is HDR (PQ): the filters see its "
+         "PQ-coded levels, not SDR ones, and the output keeps its transfer\n", 0,
+         "$P -show_entries stream=pix_fmt out.mkv", "pix_fmt=yuv420p10le\n"},
+        // An animated PNG is a video.
+        {"$Q -f lavfi -i testsrc2=size=64x48:rate=10 -t 0.5 -f apng anim.png", {}, "anim.png", "out.mp4",
+         "video h264 64x48 10/1 5 smpte170m/tv/bt709/bt709 0.0-0.5", "", 3},
         // Names that look like an address or an option name files.
         {"cp short.mp4 file:clip.mp4", {}, "file:clip.mp4", "-out.mp4",
          "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
     };
-    const std::string env = "cd " + shell_quote(dir.path()) + " && Q='ffmpeg -nostdin -v error -y' && ";
+    const std::string env = "cd " + shell_quote(dir.path()) + " && Q='ffmpeg -nostdin -v error -y' && "
+                            "P='ffprobe -v error -of compact=p=0' && R=" + shell_quote(build_dir() + "/rururev") + " && ";
     for (const auto& c : cases) {
         const std::string name = std::string(c.in) + " " + c.out;
         ASSERT_EQ(c.make.empty() ? 0 : run_shell(env + c.make).status, 0) << c.make;
@@ -171,6 +239,9 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         EXPECT_EQ(streams_of(dir / c.out), c.streams) << name;
         if (c.colour_bound > 0) {
             EXPECT_LE(mean_difference(decoded_bgra(dir / c.in), decoded_bgra(dir / c.out)), c.colour_bound) << name;
+        }
+        if (!c.check.empty()) {
+            EXPECT_EQ(run_shell(env + c.check).out, c.checked) << name;
         }
     }
 }

@@ -120,7 +120,8 @@ bool check_output_name(const ApplyCommand& cmd, std::string& error) {
 bool reads_video(const ApplyCommand& cmd) {
     struct stat st;
     return !cmd.raw && !image::is_frame_pattern_in(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str());
+           ((image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str())) ||
+            image::is_animated_png(cmd.in.c_str()));
 }
 
 namespace {
@@ -205,19 +206,20 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
     }
     const std::string pattern = to_video ? "" : frame_pattern_of(cmd.out, error);
     if (!to_video && pattern.empty()) return report(error, exit_usage);
-    encode.rate = info.rate;
-    encode.colour = info.colour;
-    encode.start = info.start;
-    if (info.has_sound) encode.sound_from = cmd.in;
-    encode.sound_codec = info.sound_codec;
+    if (from_video) image::encode_like(cmd.in, info, encode);
     encode.sound = cmd.output.sound;
     encode.frames = cmd.output.frames;
     if (to_video && (!image::check_encode_options(cmd.out, encode, error) ||
                      !image::check_frame_size(cmd.out, encode, info.width, info.height, error))) {
         return report(error, exit_failure);
     }
-    const std::string note = to_video ? image::sound_note(cmd.out, encode) : "";
-    if (!note.empty()) std::fprintf(stderr, "rururev: %s\n", note.c_str());
+    if (from_video) {
+        const std::string note = image::depth_note(cmd.in, info);
+        if (!note.empty()) std::fprintf(stderr, "rururev: %s\n", note.c_str());
+    }
+    for (const std::string& note : to_video ? image::encode_notes(cmd.out, encode) : std::vector<std::string>{}) {
+        std::fprintf(stderr, "rururev: %s\n", note.c_str());
+    }
     image::NewFolders folders;  // OUT's, removed again when the run fails
     image::VideoWriter writer;
     if ((from_video && !input.video.open(tools, cmd.in, info, cmd.output.frames, error)) ||

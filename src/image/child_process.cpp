@@ -31,7 +31,7 @@ std::atomic<pid_t> listed_child[child_slots];
 std::atomic<int> starting{0};
 std::atomic<bool> stopping{false};
 
-void list_child(pid_t pid) {
+[[maybe_unused]] void list_child(pid_t pid) {
     for (std::atomic<pid_t>& slot : listed_child) {
         pid_t expected = 0;
         if (slot.compare_exchange_strong(expected, pid)) return;
@@ -94,6 +94,13 @@ std::string find_program(const char* name) {
     return "";
 }
 
+#if defined(__EMSCRIPTEN__)
+// WebAssembly starts no programs (no video through ffmpeg in the playground).
+bool spawn(const std::vector<std::string>& argv, int, int, Child&, std::string& error) {
+    error = std::string("cannot start ") + argv[0] + ": no programs run here";
+    return false;
+}
+#else
 bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, std::string& error) {
     child.log = memfd_create("ffmpeg-stderr", MFD_CLOEXEC);
     const int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
@@ -149,6 +156,7 @@ bool spawn(const std::vector<std::string>& argv, int in, int out, Child& child, 
     child.pid = pid;
     return true;
 }
+#endif
 
 // The status of a child that waitpid no longer finds. A host that ignores
 // SIGCHLD has the kernel reap every child at once: there how it ended can

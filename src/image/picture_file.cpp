@@ -46,6 +46,27 @@ bool is_picture_file(const char* path) {
     return picture_type_of_bytes(head, got) != PictureType::none;
 }
 
+bool is_animated_png(const char* path) {
+    FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return false;
+    unsigned char head[8];
+    bool animated = false;
+    // The animation control chunk comes before the first picture data.
+    if (std::fread(head, 1, 8, f) == 8 && picture_type_of_bytes(head, 8) == PictureType::png) {
+        for (int chunks = 0; chunks < 64 && std::fread(head, 1, 8, f) == 8; ++chunks) {
+            const long length = static_cast<long>(uint32_t{head[0]} << 24 | uint32_t{head[1]} << 16 |
+                                                  uint32_t{head[2]} << 8 | head[3]);
+            animated = std::memcmp(head + 4, "acTL", 4) == 0;
+            if (animated || std::memcmp(head + 4, "IDAT", 4) == 0 || length < 0 ||
+                std::fseek(f, length + 4, SEEK_CUR) != 0) {
+                break;
+            }
+        }
+    }
+    std::fclose(f);
+    return animated;
+}
+
 std::string unknown_type_reason(const std::string& path) {
     return "unknown picture type '" + lower_extension(path) + "' (use .png, .jpg or .jpeg)";
 }

@@ -29,6 +29,9 @@ PictureType picture_type_of_bytes(const unsigned char* bytes, size_t size);
 
 // Whether a file is a picture, by its first bytes.
 bool is_picture_file(const char* path);
+// Whether a file is an animated PNG: a video, of which viewers of still
+// pictures show the first frame.
+bool is_animated_png(const char* path);
 
 // "unknown picture type '.gif' (use .png, .jpg or .jpeg)" or the like.
 std::string unknown_type_reason(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +30,10 @@ struct Container {
     const char* crf_default;
     const char* sound_held;          // the sound codecs it holds as they are, between spaces
     const char* sound_encoder;       // what it encodes other sound to
+    const char* subtitles_held;      // the subtitle codecs it holds as they are
+    const char* subtitle_encoder;    // what it converts other text subtitles to
+    bool fields;                     // its codec can be told the order of fields
+    bool alpha;                      // its codec holds alpha (VP9 in yuva420p)
 };
 
 const char* const mp4_sound = " aac mp3 ac3 eac3 alac ";
@@ -36,24 +41,52 @@ const char* const mov_sound = " aac mp3 ac3 eac3 alac pcm_s16le pcm_s16be pcm_s2
                               "pcm_s32be pcm_f32le pcm_f32be pcm_u8 ";
 const char* const mkv_sound = " aac mp3 ac3 eac3 alac opus vorbis flac dts truehd pcm_s16le pcm_s16be "
                               "pcm_s24le pcm_s24be pcm_s32le pcm_s32be pcm_f32le pcm_u8 ";
+const char* const mkv_subtitles = " subrip ass ssa webvtt dvd_subtitle hdmv_pgs_subtitle dvb_subtitle ";
+// Subtitles of text, which any container's text subtitles can be made of.
+const char* const text_subtitles = " subrip ass ssa mov_text webvtt text ";
 
 const Container containers[] = {
-    {".mp4", "mp4", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18", mp4_sound, "aac"},
-    {".m4v", "mp4", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18", mp4_sound, "aac"},
-    {".mov", "mov", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18", mov_sound, "aac"},
-    {".mkv", "matroska", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18", mkv_sound, "aac"},
+    {".mp4", "mp4", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18", mp4_sound, "aac", " mov_text dvd_subtitle ",
+     "mov_text", true, false},
+    {".m4v", "mp4", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18", mp4_sound, "aac", " mov_text dvd_subtitle ",
+     "mov_text", true, false},
+    {".mov", "mov", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18", mov_sound, "aac", " mov_text ", "mov_text",
+     true, false},
+    {".mkv", "matroska", {"-c:v", "libx264", "-pix_fmt", "yuv420p"}, "18", mkv_sound, "aac", mkv_subtitles, "srt",
+     true, false},
     {".webm", "webm", {"-c:v", "libvpx-vp9", "-pix_fmt", "yuv420p", "-b:v", "0"}, "32", " opus vorbis ",
-     "libopus"},
+     "libopus", " webvtt ", "webvtt", false, true},
 };
 
-bool holds_sound(const Container& c, const std::string& codec) {
-    return codec.empty() || std::string(c.sound_held).find(" " + codec + " ") != std::string::npos;
+bool listed(const char* list, const std::string& codec) {
+    return std::string(list).find(" " + codec + " ") != std::string::npos;
 }
 
-bool encodes_sound(const Container& c, const EncodeOptions& options) {
+bool holds_sound(const Container& c, const std::string& codec) { return codec.empty() || listed(c.sound_held, codec); }
+
+bool encodes_sound(const Container& c, const EncodeOptions& options, const std::string& codec) {
     return options.sound == SoundMode::encode ||
-           (options.sound == SoundMode::automatic && !holds_sound(c, options.sound_codec));
+           (options.sound == SoundMode::automatic && !holds_sound(c, codec));
 }
+
+// What becomes of a subtitle stream: "copy", the encoder that converts it,
+// or "" when the container cannot hold it.
+std::string subtitle_codec(const Container& c, const std::string& codec) {
+    if (listed(c.subtitles_held, codec)) return "copy";
+    return listed(text_subtitles, codec) ? c.subtitle_encoder : "";
+}
+
+// An encoder's name as the user knows the codec: "opus" for libopus.
+std::string codec_name(std::string encoder) {
+    if (encoder.compare(0, 3, "lib") == 0) encoder.erase(0, 3);
+    return encoder == "srt" ? "subrip" : encoder;
+}
+
+// How words and luma and chroma are turned into each other: rounded to the
+// nearest, each pixel given its own copy of its chroma and the copies taken
+// back as they were, so that a pass that changes nothing loses no more than
+// the codec does (the default flags lose a level or more of colour a pass).
+const char* const scaler_flags = "neighbor+accurate_rnd+full_chroma_int";
 
 // The matrix swscale turns words into the file's pixels with, by the
 // file's colour space; "" for the default one.
@@ -64,24 +97,49 @@ std::string scale_matrix(const std::string& colour_space) {
     return "";
 }
 
-// Turns the words into pixels with the input's matrix and range and writes
-// its colour tags on the file, so that players show the colours it showed.
-void add_colour(const ColourTags& colour, std::vector<std::string>& argv) {
-    const std::string matrix = scale_matrix(colour.matrix);
-    std::string scale;
-    if (!matrix.empty()) scale = "out_color_matrix=" + matrix;
-    if (colour.range == "tv" || colour.range == "pc") scale += (scale.empty() ? "" : ":") + ("out_range=" + colour.range);
-    if (!scale.empty()) argv.insert(argv.end(), {"-vf", "scale=" + scale});
-    if (!matrix.empty()) argv.insert(argv.end(), {"-colorspace", colour.matrix});
-    if (!scale.empty() && !colour.range.empty()) argv.insert(argv.end(), {"-color_range", colour.range});
-    if (!colour.primaries.empty()) argv.insert(argv.end(), {"-color_primaries", colour.primaries});
-    if (!colour.transfer.empty()) argv.insert(argv.end(), {"-color_trc", colour.transfer});
-}
-
 std::string seconds(double s) {
     char text[40];
     std::snprintf(text, sizeof text, "%.6f", s);
     return text;
+}
+
+// The tags of RGB words made into luma and chroma: the matrix players
+// assume for the size (BT.709 from 720 lines up, BT.601 below), in the
+// limited range, with the primaries and transfer of sRGB's (BT.709's).
+ColourTags rgb_colour(uint32_t height) {
+    return {height >= 720 ? "bt709" : "smpte170m", "tv", "bt709", "bt709"};
+}
+
+// The filters that make the words the codec's pixels: the picture's shape
+// and fields, then the input's matrix and range; and the tags written on
+// the file, so that players show the colours it showed.
+void add_picture(const EncodeOptions& options, uint32_t height, const Container& c, std::vector<std::string>& argv) {
+    ColourTags colour = options.colour;
+    if (options.lossless) colour = {};  // FFV1 keeps the words as they are
+    else if (colour.matrix.empty() && !options.untagged_yuv) colour = rgb_colour(height);
+    const std::string matrix = scale_matrix(colour.matrix);
+    std::string scale;
+    if (!matrix.empty()) scale = "out_color_matrix=" + matrix;
+    if (colour.range == "tv" || colour.range == "pc") scale += (scale.empty() ? "" : ":") + ("out_range=" + colour.range);
+    std::string filters;
+    // A picture that starts after the sound still does, to the tick: in the
+    // frames' own time base (an -itsoffset) it would move to the nearest frame.
+    if (options.start > 0) filters = "settb=1/90000,setpts=PTS+" + seconds(options.start) + "/TB,";
+    if (!options.aspect.empty()) filters = "setsar=" + options.aspect.substr(0, options.aspect.find(':')) + "/" +
+                                           options.aspect.substr(options.aspect.find(':') + 1) + ",";
+    const bool fields = c.fields && !options.field_order.empty();
+    // Each field's chroma is its own: the scaler takes the lines of a field together.
+    if (fields) filters += std::string("setfield=") + (options.field_order == "tt" ? "tff" : "bff") + ",";
+    if (fields) scale += scale.empty() ? "interl=1" : ":interl=1";
+    if (!scale.empty()) filters += "scale=" + scale + ",";
+    if (!filters.empty()) argv.insert(argv.end(), {"-vf", filters.substr(0, filters.size() - 1)});
+    if (options.start > 0) argv.insert(argv.end(), {"-enc_time_base", "1/90000"});
+    if (fields) argv.insert(argv.end(), {"-top", options.field_order == "tt" ? "1" : "0"});
+    if (fields && !options.lossless) argv.insert(argv.end(), {"-flags", "+ildct+ilme"});
+    if (!matrix.empty()) argv.insert(argv.end(), {"-colorspace", colour.matrix});
+    if (!scale.empty() && !colour.range.empty()) argv.insert(argv.end(), {"-color_range", colour.range});
+    if (!colour.primaries.empty()) argv.insert(argv.end(), {"-color_primaries", colour.primaries});
+    if (!colour.transfer.empty()) argv.insert(argv.end(), {"-color_trc", colour.transfer});
 }
 
 const Container* container_of(const std::string& path) {
@@ -126,6 +184,118 @@ void bgra_to_words_in_place(uint32_t* words, size_t count) {
     }
 }
 
+// What a pixel format says of the pixels: RGB or not, alpha, bits.
+void read_pixel_format(const std::string& name, VideoInfo& info) {
+    const char* const rgb[] = {"rgb", "bgr", "gbr", "argb", "abgr", "0rgb", "0bgr", "x2rgb", "x2bgr", "pal8"};
+    for (const char* prefix : rgb) info.rgb = info.rgb || name.compare(0, std::strlen(prefix), prefix) == 0;
+    const char* const alpha[] = {"yuva", "rgba", "bgra", "argb", "abgr", "gbrap", "ya8", "ya16", "pal8"};
+    for (const char* prefix : alpha) info.alpha = info.alpha || name.compare(0, std::strlen(prefix), prefix) == 0;
+    // Formats of more than 8 bits end with their endianness: yuv420p10le, p010le, rgb48be.
+    const size_t n = name.size();
+    if (n < 3 || (name.compare(n - 2, 2, "le") != 0 && name.compare(n - 2, 2, "be") != 0)) return;
+    size_t digits = n - 2;
+    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
+    const long bits = std::strtol(name.substr(digits, n - 2 - digits).c_str(), nullptr, 10);
+    if (bits == 48 || bits == 64) info.bits = 16;
+    else if (bits > 8 && bits <= 16) info.bits = static_cast<int>(bits);
+}
+
+// A sample aspect ratio as "N:D", "" when square or unknown; turned with the picture.
+std::string aspect_of(const std::string& ratio, bool turned) {
+    const size_t colon = ratio.find(':');
+    if (colon == std::string::npos) return "";
+    const std::string num = ratio.substr(0, colon), den = ratio.substr(colon + 1);
+    if (num == den || num == "0" || den == "0" || num.empty() || den.empty()) return "";
+    return turned ? den + ":" + num : num + ":" + den;
+}
+
+// The rate of the closest two pictures of the first video stream, as a
+// usual rate when one is within 2%, else in thousandths.
+bool rate_from_timestamps(const VideoTools& tools, const std::string& path, std::string& rate) {
+    Child child;
+    std::string out, error;
+    int status = 0;
+    const bool ran = run_capture({tools.ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                  "packet=pts_time", "-of", "csv=p=0", file_argument(path)},
+                                 out, status, child, error);
+    close_log(child);
+    if (!ran || status != 0) return false;
+    std::vector<double> times;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line != "N/A") times.push_back(std::strtod(line.c_str(), nullptr));
+    }
+    std::sort(times.begin(), times.end());
+    double gap = 1e300;
+    for (size_t k = 1; k < times.size(); ++k) {
+        if (times[k] > times[k - 1]) gap = std::min(gap, times[k] - times[k - 1]);
+    }
+    if (!(gap < 1e300) || gap < 1e-4) return false;
+    const char* const usual[] = {"24000/1001", "24", "25", "30000/1001", "30", "48", "50", "60000/1001", "60",
+                                 "100", "120000/1001", "120"};
+    double nearest = 1e300;
+    for (const char* candidate : usual) {
+        uint64_t num = 0, den = 0;
+        parse_rate(candidate, num, den);
+        const double off = std::abs(static_cast<double>(num) / static_cast<double>(den) * gap - 1);
+        if (off < 0.02 && off < nearest) {
+            nearest = off;
+            rate = candidate;
+        }
+    }
+    if (nearest > 1) rate = std::to_string(static_cast<uint64_t>(std::llround(1000 / gap))) + "/1000";
+    return true;
+}
+
+// Adds the inputs of the sound and of the file the frames are like, each
+// cut where `frames` frames end when not 0; returns the like file's input
+// ("" for none). Input 0 is the picture.
+std::string add_track_inputs(const EncodeOptions& options, uint64_t frames, std::vector<std::string>& argv) {
+    const bool sound = !options.sound_from.empty() && options.sound != SoundMode::none;
+    const bool like = !options.like.empty();
+    std::vector<std::string> inputs;
+    if (sound) inputs.push_back(options.sound_from);
+    if (like && (!sound || options.like != options.sound_from)) inputs.push_back(options.like);
+    for (const std::string& input : inputs) {
+        if (frames > 0) {
+            uint64_t num = 1, den = 1;
+            parse_rate(options.rate, num, den);
+            argv.insert(argv.end(), {"-t", seconds(options.start + static_cast<double>(frames) * den / num)});
+        }
+        argv.insert(argv.end(), {"-i", file_argument(input)});
+    }
+    return like ? std::to_string(inputs.size()) : "";
+}
+
+// Maps the sound of input 1, each track copied when the container holds
+// its codec and encoded otherwise, and the subtitles and tags of the file
+// the frames are like.
+void add_track_maps(const Container& c, const EncodeOptions& options, const std::string& like_input,
+                    std::vector<std::string>& argv) {
+    const bool sound = !options.sound_from.empty() && options.sound != SoundMode::none;
+    if (sound && options.sound_codecs.empty()) {
+        argv.insert(argv.end(), {"-map", "1:a?", "-c:a", encodes_sound(c, options, "") ? c.sound_encoder : "copy"});
+    }
+    for (size_t k = 0; sound && k < options.sound_codecs.size(); ++k) {
+        const bool encode = encodes_sound(c, options, options.sound_codecs[k]);
+        argv.insert(argv.end(), {"-map", "1:a:" + std::to_string(k), "-c:a:" + std::to_string(k),
+                                 encode ? c.sound_encoder : "copy"});
+    }
+    size_t subtitles = 0;
+    for (size_t k = 0; !like_input.empty() && k < options.subtitle_codecs.size(); ++k) {
+        const std::string to = subtitle_codec(c, options.subtitle_codecs[k]);
+        if (to.empty()) continue;
+        argv.insert(argv.end(), {"-map", like_input + ":s:" + std::to_string(k), "-c:s:" + std::to_string(subtitles++), to});
+    }
+    if (!like_input.empty()) {
+        // The file's tags (title, dates, timecode) and the picture track's
+        // (language, timecode); the encoder's name is the new one.
+        argv.insert(argv.end(), {"-map_metadata", like_input, "-map_metadata:s:v:0", like_input + ":s:v:0",
+                                 "-metadata:s:v:0", "encoder="});
+    }
+    argv.insert(argv.end(), {"-disposition:v:0", options.video_default ? "default" : "0"});
+}
+
 }  // namespace
 
 bool find_video_tools(VideoTools& tools, std::string& error) {
@@ -144,8 +314,9 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     int status = 0;
     const bool ran = run_capture({tools.ffprobe, "-v", "error", "-count_packets", "-show_entries",
                                   "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,duration,nb_read_packets,"
-                                  "start_time,color_space,color_range,color_primaries,color_transfer:"
-                                  "stream_side_data=rotation",
+                                  "start_time,color_space,color_range,color_primaries,color_transfer,pix_fmt,"
+                                  "sample_aspect_ratio,field_order:stream_side_data=rotation:stream_tags=alpha_mode:"
+                                  "stream_disposition=default:format=duration",
                                   "-of", "default", file_argument(path)},
                                  out, status, child, error);
     if (ran && status != 0) {
@@ -158,14 +329,18 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     }
     close_log(child);
     if (!ran || status != 0) return false;
-    // One key=value a line, each stream between [STREAM] and [/STREAM].
+    // One key=value a line, each stream between [STREAM] and [/STREAM], the
+    // file's length between [FORMAT] and [/FORMAT].
     std::vector<std::map<std::string, std::string>> streams;
+    std::map<std::string, std::string> format;
+    std::map<std::string, std::string>* section = nullptr;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
         const size_t eq = line.find('=');
-        if (line == "[STREAM]") streams.emplace_back();
-        if (eq == std::string::npos || streams.empty()) continue;
-        streams.back()[line.substr(0, eq)] = line.substr(eq + 1);
+        if (line == "[STREAM]") section = &streams.emplace_back();
+        if (line == "[FORMAT]") section = &format;
+        if (eq == std::string::npos || section == nullptr) continue;
+        (*section)[line.substr(0, eq)] = line.substr(eq + 1);
     }
     const std::map<std::string, std::string>* video = nullptr;
     double first_start = 1e300;
@@ -176,11 +351,11 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
             first_start = std::min(first_start, std::strtod(start->second.c_str(), nullptr));
         }
         if (type->second == "video" && video == nullptr) video = &stream;
-        if (type->second == "audio" && !info.has_sound) {
-            info.has_sound = true;
-            info.sound_codec = field(stream, "codec_name");
-        }
+        if (type->second == "audio") info.sound_codecs.push_back(field(stream, "codec_name"));
+        if (type->second == "subtitle") info.subtitle_codecs.push_back(field(stream, "codec_name"));
     }
+    info.has_sound = !info.sound_codecs.empty();
+
     if (video == nullptr) {
         error = "cannot read '" + path + "': it has no video stream";
         return false;
@@ -191,16 +366,41 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     info.packets = info.frames = std::strtoull(field(*video, "nb_read_packets").c_str(), nullptr, 10);
     info.colour = {field(*video, "color_space"), field(*video, "color_range"), field(*video, "color_primaries"),
                    field(*video, "color_transfer")};
+    read_pixel_format(field(*video, "pix_fmt"), info);
+    if (info.rgb) info.colour = {};  // they describe RGB, not how words become luma and chroma
+    info.codec = field(*video, "codec_name");
+    info.vpx_alpha = field(*video, "TAG:alpha_mode") == "1" && (info.codec == "vp9" || info.codec == "vp8");
+    info.alpha = info.alpha || info.vpx_alpha;
+    const std::string order = field(*video, "field_order");
+    // ffmpeg marks fields coded in the order shown "tb" or "bt" in some containers.
+    if (order == "tt" || order == "tb") info.field_order = "tt";
+    if (order == "bb" || order == "bt") info.field_order = "bb";
+    info.video_default = field(*video, "DISPOSITION:default") != "0";
     const std::string start = field(*video, "start_time");
     if (!start.empty() && first_start < 1e300) info.start = std::strtod(start.c_str(), nullptr) - first_start;
     const long rotation = std::strtol(field(*video, "rotation").c_str(), nullptr, 10);
-    // The decoder turns pictures the file says to show turned.
+    // The decoder turns pictures the file says to show turned, and their pixels with them.
+    info.aspect = aspect_of(field(*video, "sample_aspect_ratio"), rotation % 180 != 0);
     if (rotation % 180 != 0) std::swap(info.width, info.height);
     uint64_t num = 0, den = 0;
     const bool rate_given = parse_rate(info.rate, num, den);
     if (!rate_given) info.rate = "25";
+    std::string duration = field(*video, "duration");
+    if (duration.empty()) duration = field(format, "duration");  // Matroska gives only the file's
+    const double seconds_long = std::strtod(duration.c_str(), nullptr);
+    // A rate guessed from the first pictures of a variable rate may be lower
+    // than a later one: then the closest gap between pictures sets it.
+    std::string faster;
+    uint64_t faster_num = 0, faster_den = 0;
+    if (rate_given && seconds_long > 0 && seconds_long * num / den + 0.5 < static_cast<double>(info.packets) &&
+        rate_from_timestamps(tools, path, faster) && parse_rate(faster, faster_num, faster_den) &&
+        faster_num * den > num * faster_den) {
+        info.rate = faster;
+        num = faster_num;
+        den = faster_den;
+    }
     // A variable rate is decoded at the constant one: as many frames as its length takes.
-    const double length = rate_given ? std::strtod(field(*video, "duration").c_str(), nullptr) * num / den : 0;
+    const double length = rate_given ? seconds_long * num / den : 0;
     if (field(*video, "avg_frame_rate") != info.rate && length > 0 && length < 1e12) {
         info.frames = static_cast<uint64_t>(length + 0.5);
     }
@@ -210,6 +410,21 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
         return false;
     }
     return true;
+}
+
+std::string depth_note(const std::string& path, const VideoInfo& info) {
+    const std::string& transfer = info.colour.transfer;
+    const std::string hdr = transfer == "smpte2084" ? "PQ" : transfer == "arib-std-b67" ? "HLG" : "";
+    std::string note;
+    if (info.bits > 8) {
+        note = "'" + path + "' has " + std::to_string(info.bits) + "-bit samples: the filters work on 8-bit words, " +
+               "so the output has 8 bits of each (--encoder-options \"-pix_fmt yuv420p10le\" stores them in 10)";
+    }
+    if (!hdr.empty()) {
+        note += (note.empty() ? "'" + path + "' is" : "; it is") + (" HDR (" + hdr + "): the filters see its " + hdr +
+                "-coded levels, not SDR ones, and the output keeps its transfer");
+    }
+    return note;
 }
 
 bool is_video_name(const std::string& path) { return container_of(path) != nullptr; }
@@ -229,12 +444,28 @@ bool check_encode_options(const std::string& path, const EncodeOptions& options,
         error = "cannot write '" + path + "': the frame rate must be N or N/D, got '" + options.rate + "'";
         return false;
     }
-    if (!options.sound_from.empty() && options.sound == SoundMode::copy && !holds_sound(*c, options.sound_codec)) {
-        error = "cannot write '" + path + "': " + c->extension + " cannot hold " + options.sound_codec +
+    for (const std::string& codec : options.sound_codecs) {
+        if (options.sound_from.empty() || options.sound != SoundMode::copy || holds_sound(*c, codec)) continue;
+        error = "cannot write '" + path + "': " + c->extension + " cannot hold " + codec +
                 " sound as it is; encode it (--sound encode) or leave it out (--sound none)";
         return false;
     }
     return true;
+}
+
+void encode_like(const std::string& path, const VideoInfo& info, EncodeOptions& options) {
+    options.rate = info.rate;
+    options.colour = info.colour;
+    options.untagged_yuv = info.colour.matrix.empty() && !info.rgb;
+    options.start = info.start;
+    if (info.has_sound) options.sound_from = path;
+    options.sound_codecs = info.sound_codecs;
+    options.like = path;
+    options.subtitle_codecs = info.subtitle_codecs;
+    options.aspect = info.aspect;
+    options.field_order = info.field_order;
+    options.alpha = info.alpha;
+    options.video_default = info.video_default;
 }
 
 bool check_frame_size(const std::string& path, const EncodeOptions& options, uint32_t width,
@@ -246,15 +477,44 @@ bool check_frame_size(const std::string& path, const EncodeOptions& options, uin
     return false;
 }
 
-std::string sound_note(const std::string& path, const EncodeOptions& options) {
+std::vector<std::string> encode_notes(const std::string& path, const EncodeOptions& options) {
+    std::vector<std::string> notes;
     const Container* c = container_of(path);
-    if (c == nullptr || options.sound_from.empty() || options.sound != SoundMode::automatic ||
-        !encodes_sound(*c, options)) {
-        return "";
+    if (c == nullptr) return notes;
+    // Codecs of the tracks that are encoded, then of those left out, each once.
+    std::string encoded, left_out, converted;
+    const auto add = [](std::string& list, const std::string& codec) {
+        if ((" " + list + ",").find(" " + codec + ",") == std::string::npos) list += (list.empty() ? "" : ", ") + codec;
+    };
+    const bool sound = !options.sound_from.empty() && options.sound == SoundMode::automatic;
+    for (const std::string& codec : options.sound_codecs) {
+        if (sound && encodes_sound(*c, options, codec)) add(encoded, codec);
     }
-    const std::string codec = c->sound_encoder;
-    return "the sound is encoded as " + codec.substr(codec.compare(0, 3, "lib") == 0 ? 3 : 0) + ": " + c->extension +
-           " cannot hold " + options.sound_codec + " sound as it is";
+    if (!encoded.empty()) {
+        notes.push_back("the sound is encoded as " + codec_name(c->sound_encoder) + ": " + c->extension +
+                        " cannot hold " + encoded + " sound as it is");
+    }
+    for (const std::string& codec : options.like.empty() ? std::vector<std::string>{} : options.subtitle_codecs) {
+        const std::string to = subtitle_codec(*c, codec);
+        if (to.empty()) add(left_out, codec);
+        if (to != "copy" && !to.empty()) add(converted, codec);
+    }
+    if (!converted.empty()) {
+        notes.push_back("the subtitles are converted to " + codec_name(c->subtitle_encoder) + ": " + c->extension +
+                        " cannot hold " + converted + " subtitles as they are");
+    }
+    if (!left_out.empty()) {
+        notes.push_back("the subtitles are left out: " + std::string(c->extension) + " cannot hold " + left_out +
+                        " subtitles");
+    }
+    if (!options.field_order.empty() && !c->fields && !options.lossless) {
+        notes.push_back("the frames are marked progressive: " + std::string(c->extension) +
+                        " cannot mark interlaced fields (.mp4, .mov and .mkv can)");
+    }
+    if (options.alpha && !c->alpha && !options.lossless) {
+        notes.push_back("the alpha is left out: H.264 holds none (.webm and a lossless .mkv keep it)");
+    }
+    return notes;
 }
 
 bool VideoReader::open(const VideoTools& tools, const std::string& path, const VideoInfo& info,
@@ -269,12 +529,14 @@ bool VideoReader::open(const VideoTools& tools, const std::string& path, const V
         parse_rate(info.rate, num, den);
         argv.insert(argv.end(), {"-ss", seconds(info.start + (static_cast<double>(first) - 0.5) * den / num)});
     }
+    // ffmpeg's own VP8 and VP9 decoders leave out the alpha that libvpx's read.
+    if (info.vpx_alpha) argv.insert(argv.end(), {"-c:v", info.codec == "vp8" ? "libvpx" : "libvpx-vp9"});
     argv.insert(argv.end(), {"-i", file_argument(path), "-map", "0:v:0", "-fps_mode", "passthrough",
                                      // A picture shown longer is repeated, so that a variable
                                      // rate becomes the constant one with every frame in time.
                                      "-vf", "fps=" + info.rate});
     if (max_frames > 0) argv.insert(argv.end(), {"-frames:v", std::to_string(max_frames)});
-    argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
+    argv.insert(argv.end(), {"-sws_flags", scaler_flags, "-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
     int fds[2];
     if (!make_pipe(fds, error)) return false;
     const bool started = spawn(argv, -1, fds[1], child_, error);
@@ -344,30 +606,24 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
         return false;
     }
     std::vector<std::string> argv = {tools.ffmpeg, "-nostdin", "-hide_banner", "-v", "error", "-y"};
-    // A picture that starts after the sound still does.
-    if (options.start > 0) argv.insert(argv.end(), {"-itsoffset", seconds(options.start)});
     argv.insert(argv.end(), {"-f", "rawvideo", "-pix_fmt", "bgra",
                              "-s", std::to_string(width) + "x" + std::to_string(height),
                              "-framerate", options.rate, "-i", "pipe:0"});
-    const bool sound = wants_sound && !sound_at_close_;
-    if (sound && options.frames > 0) {
-        uint64_t num = 1, den = 1;
-        parse_rate(options.rate, num, den);
-        argv.insert(argv.end(), {"-t", seconds(options.start + static_cast<double>(options.frames) * den / num)});
-    }
-    if (sound) argv.insert(argv.end(), {"-i", file_argument(options.sound_from)});
+    // The sound goes in now when the frames it is cut to are known, or else
+    // beside the finished picture at close.
+    const std::string like_input = sound_at_close_ ? "" : add_track_inputs(options, options.frames, argv);
     // Every frame as given, at its time: none repeated to fill a late start.
     argv.insert(argv.end(), {"-map", "0:v:0", "-fps_mode", "passthrough"});
-    if (sound) {
-        argv.insert(argv.end(), {"-map", "1:a?", "-c:a", encodes_sound(c, options) ? c.sound_encoder : "copy"});
-    }
+    if (!sound_at_close_) add_track_maps(c, options, like_input, argv);
     if (options.lossless) {
         argv.insert(argv.end(), {"-c:v", "ffv1", "-pix_fmt", "bgra"});
     } else {
         argv.insert(argv.end(), c.codec.begin(), c.codec.end());
+        if (options.alpha && c.alpha) argv.insert(argv.end(), {"-pix_fmt", "yuva420p"});
         argv.insert(argv.end(), {"-crf", options.crf >= 0 ? std::to_string(options.crf) : c.crf_default});
-        add_colour(options.colour, argv);
     }
+    add_picture(options, height, c, argv);
+    argv.insert(argv.end(), {"-sws_flags", scaler_flags});
     argv.insert(argv.end(), options.extra.begin(), options.extra.end());
     // -xerror: a failed write of the file (a full disk) ends the encoder
     // with a failure instead of status 0.
@@ -474,13 +730,12 @@ bool VideoWriter::check_written(const char* file, std::string& error) {
 // timestamps stay as they are, so that a late picture still starts late.
 bool VideoWriter::add_sound(std::string& error) {
     const Container& c = *container_of(path_);
-    uint64_t num = 1, den = 1;
-    parse_rate(options_.rate, num, den);
-    const std::vector<std::string> argv = {
-        tools_.ffmpeg, "-nostdin", "-hide_banner", "-v", "error", "-y", "-i", file_argument(picture_.temp_path),
-        "-t", seconds(options_.start + static_cast<double>(frames_) * den / num), "-i", file_argument(options_.sound_from),
-        "-map", "0:v", "-map", "1:a?", "-c:v", "copy", "-c:a", encodes_sound(c, options_) ? c.sound_encoder : "copy",
-        "-copyts", "-xerror", "-f", c.muxer, file_argument(out_.temp_path)};
+    std::vector<std::string> argv = {tools_.ffmpeg, "-nostdin", "-hide_banner", "-v", "error", "-y",
+                                     "-i", file_argument(picture_.temp_path)};
+    const std::string like_input = add_track_inputs(options_, frames_, argv);
+    argv.insert(argv.end(), {"-map", "0:v", "-c:v", "copy"});
+    add_track_maps(c, options_, like_input, argv);
+    argv.insert(argv.end(), {"-copyts", "-xerror", "-f", c.muxer, file_argument(out_.temp_path)});
     std::string ignored;
     int status = 0;
     Child muxer;

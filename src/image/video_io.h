@@ -35,16 +35,29 @@ struct ColourTags {
 
 struct VideoInfo {
     uint32_t width = 0, height = 0;  // as decoded (turned when the file says so)
+    std::string codec;               // of the picture
     std::string rate = "25";         // frames per second, exact: "30000/1001"
     uint64_t frames = 0;             // frames decoded at `rate`; 0 when unknown
     uint64_t packets = 0;            // pictures stored in the file
     double start = 0;                // seconds from the file's start to its first picture
     ColourTags colour;
+    bool rgb = false;                // its pixels are RGB (PNG in .mov, FFV1 bgra), not luma and chroma
+    bool alpha = false;              // it has an alpha channel
+    bool vpx_alpha = false;          // VP9 or VP8 whose alpha only libvpx decodes
+    int bits = 8;                    // bits of its samples
+    std::string aspect;              // sample aspect ratio "N:D" as decoded; "" when square
+    std::string field_order;         // "tt" or "bb" when interlaced, top or bottom field first
+    bool video_default = true;       // its picture track is marked as the one to play
     bool has_sound = false;
-    std::string sound_codec;         // of the first sound stream
+    std::vector<std::string> sound_codecs;     // of each sound stream
+    std::vector<std::string> subtitle_codecs;  // of each subtitle stream
 };
 
 bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& info, std::string& error);
+
+// The line that tells the user what the filters see of a file of more than
+// 8 bits or of HDR levels; "" for 8-bit SDR.
+std::string depth_note(const std::string& path, const VideoInfo& info);
 
 // Whether a name is one the writer can make: .mp4, .m4v, .mov, .mkv, .webm.
 bool is_video_name(const std::string& path);
@@ -62,13 +75,26 @@ struct EncodeOptions {
     ColourTags colour;                // how the words become the codec's pixels, written on the file
     double start = 0;                 // seconds of sound before the first picture
     std::string sound_from;           // a file whose sound streams are kept
-    std::string sound_codec;          // their codec, "" when unknown (then copied)
+    std::vector<std::string> sound_codecs;  // the codec of each, none when unknown (then copied)
     SoundMode sound = SoundMode::automatic;
     uint64_t frames = 0;              // when not 0, the sound ends with this many frames
+    // The words came from untagged luma and chroma: they go back the same
+    // way, untagged. Otherwise words with no matrix are RGB, and written with
+    // the matrix players assume for their size, tagged.
+    bool untagged_yuv = false;
+    std::string like;                 // a file whose subtitles and metadata (timecode too) are kept
+    std::vector<std::string> subtitle_codecs;  // of each of its subtitle streams
+    std::string aspect, field_order;  // as in VideoInfo
+    bool alpha = false;               // the frames' alpha is kept where the codec holds alpha
+    bool video_default = true;
     // The sound is put beside the picture at close, cut where the last frame
     // ends: for a writer that does not know how many frames it gets.
     bool sound_at_close = false;
 };
+
+// The options that make a video like the file `path`, probed as `info`: its
+// rate, colours, start, shape, fields, sound, subtitles and metadata.
+void encode_like(const std::string& path, const VideoInfo& info, EncodeOptions& options);
 
 // Checks a destination name and options before any work: false with the
 // reason when the writer could not make that file.
@@ -79,9 +105,9 @@ bool check_encode_options(const std::string& path, const EncodeOptions& options,
 bool check_frame_size(const std::string& path, const EncodeOptions& options, uint32_t width,
                       uint32_t height, std::string& error);
 
-// The line that tells the user the sound is encoded, not copied, and why;
-// "" when it is copied or left out.
-std::string sound_note(const std::string& path, const EncodeOptions& options);
+// The lines that tell the user what the file cannot keep as it is: sound
+// encoded, not copied, subtitles converted or left out, and why.
+std::vector<std::string> encode_notes(const std::string& path, const EncodeOptions& options);
 
 class VideoReader {
 public:

@@ -166,17 +166,14 @@ bool open_writer(FrameWriter* w, const WriterOptions& o, char* error, size_t siz
             copy_message(message, error, size);
             return false;
         }
-        w->encode.rate = info.rate;
-        w->encode.colour = info.colour;
-        w->encode.start = info.start;
-        w->encode.sound_codec = info.sound_codec;
-        if (info.has_sound && o.sound == nullptr && !o.no_sound) w->encode.sound_from = o.like;
+        encode_like(o.like, info, w->encode);
+        if (o.sound != nullptr || o.no_sound) w->encode.sound_from.clear();
     }
     w->encode.sound_at_close = true;  // cut to the frames written, however many
     if (o.rate != nullptr) w->encode.rate = o.rate;
     if (o.sound != nullptr) {
         w->encode.sound_from = o.sound;
-        w->encode.sound_codec.clear();
+        w->encode.sound_codecs.clear();
     }
     if (!check_encode_options(w->path, w->encode, message)) {
         copy_message(message, error, size);

@@ -18,7 +18,7 @@ cd "$(dirname "$0")/../.."
 top=$PWD
 build=${BUILD_DIR:-build}
 jobs=${JOBS:-2}
-. tests/windows/third_party.sh
+. packaging/third_party.sh
 
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j"$jobs" --target rururev_kernel_digest librururev rururev_frame >/dev/null
