@@ -340,7 +340,7 @@ HWY_INLINE void WholeRoundTripWords(uint32_t* HWY_RESTRICT data, size_t count,
                                     const int32_t* HWY_RESTRICT moved,
                                     const double* HWY_RESTRICT fractions) {
     const WI di;
-    TransformWholeWords(data, count, [&](VWU words) {
+    TransformWholeWords(data, count, [&](VWU words) RURUREV_INLINE_STEP {
         WholeHsv hsv = WholeForward<false>(words);
         if (kMode == 0) hsv.h = hn::GatherIndex(di, moved, hsv.h);
         if (kMode == 1) hsv.s = hn::GatherIndex(di, moved, hsv.s);
