@@ -164,17 +164,6 @@ void NegativeWords(uint32_t* HWY_RESTRICT data, size_t count, const uint32_t* HW
 // raised channels (0 to 510) keep the hue and range of the pixel's own, the
 // shifted hue stays 0 to 719 and always has a sector. t1 and t2 are held to
 // -1024..1024, beyond which they clamp alike.
-// On vector targets the per-vector step of NearColourWhole is inlined into
-// its loop. The emulated targets' vectors are arrays, and their step
-// inlined makes one function that takes the compiler most of a minute
-// under the sanitizers; a call costs them little.
-#undef RURUREV_INLINE_STEP
-#if HWY_TARGET == HWY_EMU128 || HWY_TARGET == HWY_SCALAR
-#define RURUREV_INLINE_STEP
-#else
-#define RURUREV_INLINE_STEP __attribute__((always_inline))
-#endif
-
 HWY_INLINE void NearColourWhole(uint32_t* HWY_RESTRICT data, size_t count, const int32_t* low,
                                 const int32_t* high, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
     const WI di;

@@ -108,13 +108,12 @@ HWY_INLINE VWI WholeClamp255(VWI x) {
 }
 
 // round((1 - s g) V) for every lane in double steps, as the back
-// conversions compute their levels p, q and t, with s = fractions[S] (S / 255
-// by default), g looked up by index in `g` (1 when g is null: the level p)
-// and V = values[level]. Taken by the lanes that need the double steps' own
-// rounding.
-static HWY_NOINLINE VWI DoubleLevelOf(VWI index, VWI s, VWI level, const double* HWY_RESTRICT g,
-                                      const double* HWY_RESTRICT values,
-                                      const double* HWY_RESTRICT fractions = kSaturationFractions.data()) {
+// conversions compute their levels p, q and t, with s = fractions[S]
+// (kSaturationFractions: S / 255), g looked up by index in `g` (1 when g is
+// null: the level p) and V = values[level]. Taken by the lanes that need the
+// double steps' own rounding.
+HWY_INLINE VWI DoubleLevels(VWI index, VWI s, VWI level, const double* HWY_RESTRICT g,
+                            const double* HWY_RESTRICT values, const double* HWY_RESTRICT fractions) {
     const WI di;
     const D d;
     const DI dpart;
@@ -132,6 +131,14 @@ static HWY_NOINLINE VWI DoubleLevelOf(VWI index, VWI s, VWI level, const double*
         hn::StoreU(hn::DemoteTo(dpart, RoundUpHalf(d, c)), dpart, out + part);
     }
     return hn::LoadU(di, out);
+}
+
+// The same out of line (s = S / 255 by default), for the few vectors that
+// have such lanes.
+static HWY_NOINLINE VWI DoubleLevelOf(VWI index, VWI s, VWI level, const double* HWY_RESTRICT g,
+                                      const double* HWY_RESTRICT values,
+                                      const double* HWY_RESTRICT fractions = kSaturationFractions.data()) {
+    return DoubleLevels(index, s, level, g, values, fractions);
 }
 
 // The same for whole values V 0 to 255.
@@ -340,7 +347,7 @@ HWY_INLINE void WholeRoundTripWords(uint32_t* HWY_RESTRICT data, size_t count,
                                     const int32_t* HWY_RESTRICT moved,
                                     const double* HWY_RESTRICT fractions) {
     const WI di;
-    TransformWholeWords(data, count, [&](VWU words) {
+    TransformWholeWords(data, count, [&](VWU words) RURUREV_INLINE_STEP {
         WholeHsv hsv = WholeForward<false>(words);
         if (kMode == 0) hsv.h = hn::GatherIndex(di, moved, hsv.h);
         if (kMode == 1) hsv.s = hn::GatherIndex(di, moved, hsv.s);
@@ -351,7 +358,9 @@ HWY_INLINE void WholeRoundTripWords(uint32_t* HWY_RESTRICT data, size_t count,
         } else if (kMode == 5) {
             colours = HundredthsBack(hsv.h, hsv.s, hsv.v, moved, fractions);
         } else if (kMode == 4) {
-            const auto x = DoubleLevel(hsv.h, hsv.s, hsv.v, fractions);
+            // Every vector takes the double steps here: inline, as the step.
+            const auto x = DoubleLevels(hsv.h, hsv.s, hsv.v, fractions, kWholeLevels.data(),
+                                        kSaturationFractions.data());
             colours = BySectorWords(hn::GatherIndex(di, moved, hsv.h), hsv.v, x, WholeP(hsv.s, hsv.v));
         } else {
             colours = WholeBack<false>(hsv.h, hsv.s, hsv.v);
