@@ -107,6 +107,9 @@ struct JpegReader {
     int orientation = 1;          // from the EXIF data: how the stored pixels are turned
     JOCTET* icc = nullptr;        // the ICC profile, malloc'd by the library
     unsigned int icc_size = 0;
+    // The stored chroma sampling, read with the header: the library frees
+    // its component table once the pixels are decoded. 0 when not shared.
+    int chroma_across = 0, chroma_down = 0;
 };
 
 // What follows the name that starts an APP1 or APP13 marker.
@@ -210,6 +213,14 @@ JpegReader* jpeg_open(const char* path, uint32_t* width, uint32_t* height, char*
         jpeg_close(r);
         return nullptr;
     }
+    // Chroma shared by blocks of luma pixels: the factors of the first
+    // component, when the other two have one each.
+    const jpeg_component_info* c = r->info.comp_info;
+    if (r->info.jpeg_color_space == JCS_YCbCr && r->info.num_components == 3 && c[1].h_samp_factor == 1 &&
+        c[1].v_samp_factor == 1 && c[2].h_samp_factor == 1 && c[2].v_samp_factor == 1) {
+        r->chroma_across = c[0].h_samp_factor;
+        r->chroma_down = c[0].v_samp_factor;
+    }
     try {
         r->exif = marker_data(r->info, JPEG_APP0 + 1, exif_name, sizeof exif_name, false);
         r->xmp = marker_data(r->info, JPEG_APP0 + 1, xmp_name, sizeof xmp_name, false);
@@ -232,15 +243,9 @@ bool jpeg_metadata(JpegReader* r, PhotoMeta& meta) {
         reset_xmp_orientation(meta.xmp);
         meta.iptc = r->iptc;
         meta.icc.assign(reinterpret_cast<const char*>(r->icc), r->icc_size);
-        // Chroma shared by blocks of luma pixels: the factors of the first
-        // component, when the other two have one each.
-        const jpeg_component_info* c = r->info.comp_info;
-        if (r->info.jpeg_color_space == JCS_YCbCr && r->info.num_components == 3 && c[1].h_samp_factor == 1 &&
-            c[1].v_samp_factor == 1 && c[2].h_samp_factor == 1 && c[2].v_samp_factor == 1) {
-            const bool swap = swaps_sides(r->orientation);
-            meta.chroma_across = swap ? c[0].v_samp_factor : c[0].h_samp_factor;
-            meta.chroma_down = swap ? c[0].h_samp_factor : c[0].v_samp_factor;
-        }
+        const bool swap = swaps_sides(r->orientation);
+        meta.chroma_across = swap ? r->chroma_down : r->chroma_across;
+        meta.chroma_down = swap ? r->chroma_across : r->chroma_down;
     } catch (const std::bad_alloc&) {
         return false;
     }
