@@ -41,9 +41,6 @@
 namespace rururev::cli {
 namespace {
 
-constexpr int exit_failure = 1;
-constexpr int exit_usage = 2;
-
 int fail(const std::string& message) {
     std::fprintf(stderr, "rururev: %s\n", message.c_str());
     return exit_failure;
