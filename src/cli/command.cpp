@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 #include <sys/stat.h>
@@ -11,6 +12,11 @@
 #include "image/png_io.h"
 
 namespace rururev::cli {
+
+int report(const std::string& message, int status) {
+    std::fprintf(stderr, "rururev: %s\n", message.c_str());
+    return status;
+}
 
 bool parse_number(const std::string& text, double& out) {
     const char* s = text.c_str();

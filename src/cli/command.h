@@ -19,6 +19,9 @@ namespace rururev::cli {
 constexpr int exit_failure = 1;
 constexpr int exit_usage = 2;
 
+// Prints "rururev: MESSAGE" on stderr and returns `status`.
+int report(const std::string& message, int status);
+
 // One argument after data, w and h: a number, or a boolean for bool
 // parameters.
 struct Argument {

@@ -12,11 +12,6 @@ namespace rururev::cli {
 
 namespace {
 
-int report(const std::string& message, int status) {
-    std::fprintf(stderr, "rururev: %s\n", message.c_str());
-    return status;
-}
-
 // The signal that interrupted a video, or 0. While a video runs, SIGINT,
 // SIGTERM and SIGHUP only set it: the run then stops its children and
 // removes its temporary file before the program exits.
