@@ -21,19 +21,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cli/chain.h"
-#include "cli/checks.h"
+#include "cli/apply.h"
+#include "cli/command.h"
 #include "cli/embedded.h"
 #include "cli/filter_table.h"
-#include "image/frames.h"
 #include "cli/guard.h"
 #include "cli/host.h"
 #include "cli/preview.h"
-#include "cli/progress.h"
-#include "cli/raw_video.h"
-#include "cli/sequence.h"
 #include "cli/simd_targets.h"
-#include "cli/video.h"
+#include "image/frames.h"
 #include "image/picture_file.h"
 #include "image/picture_object.h"
 #include "image/raster.h"
@@ -41,74 +37,12 @@
 namespace rururev::cli {
 namespace {
 
-constexpr int exit_failure = 1;
-constexpr int exit_usage = 2;
-
-int fail(const std::string& message) {
-    std::fprintf(stderr, "rururev: %s\n", message.c_str());
-    return exit_failure;
-}
+int fail(const std::string& message) { return report(message, exit_failure); }
 
 int usage_error(const std::string& message, const std::vector<FilterSpec>& filters) {
     if (!message.empty()) std::fprintf(stderr, "rururev: %s\n\n", message.c_str());
     std::fputs(usage_text(filters).c_str(), stderr);
     return exit_usage;
-}
-
-int apply_to_files(LuaHost& host, const ApplyCommand& cmd) {
-    std::vector<image::FramePair> frames;
-    std::string error;
-    if (!image::plan_frames(cmd.in, cmd.out, frames, error)) return fail(error);
-    if (!check_saved_types(cmd, frames, error)) {
-        std::fprintf(stderr, "rururev: %s\n", error.c_str());
-        return exit_usage;
-    }
-    const std::string gap = image::pattern_gap(cmd.in);
-    if (!gap.empty()) std::fprintf(stderr, "rururev: %s\n", gap.c_str());
-    if (cmd.output.frames > 0 && cmd.output.frames < frames.size()) frames.resize(cmd.output.frames);
-    image::NewFolders folders;
-    if (!check_frame_outputs(frames, error) ||
-        !image::make_output_folders(frames, error, &folders) || !apply_sequence(host, cmd, frames, error)) {
-        return fail(error);
-    }
-    folders.keep();
-    return 0;
-}
-
-int apply(LuaHost& host, const std::vector<FilterSpec>& filters,
-          const std::vector<std::string>& words) {
-    ApplyCommand cmd;
-    std::string error;
-    if (!parse_apply(words, filters, cmd, error) || !check_option_use(cmd, error)) {
-        return usage_error(error, filters);
-    }
-    for (const Step& step : cmd.steps) {
-        if (!find_filter(filters, step.function)->registered) {
-            return usage_error(step.function + " is not in this librururev", filters);
-        }
-    }
-    if (!cmd.raw && !image::check_frame_patterns(cmd.in, cmd.out, error)) return usage_error(error, filters);
-    if (!check_output_name(cmd, error)) {
-        std::fprintf(stderr, "rururev: %s\n", error.c_str());
-        return exit_usage;
-    }
-    if (!set_curve(host, cmd.curve, error)) return usage_error(error, filters);
-    if (writes_video(cmd) || reads_video(cmd)) return apply_video(host, cmd);
-    if (!cmd.raw) return apply_to_files(host, cmd);
-    image::NewFolders folders;  // OUT's, as for pictures and videos
-    if (!check_raw_streams(cmd.in, cmd.out, error) ||
-        (cmd.out != "-" && !image::make_folders(image::folder_of(cmd.out), error, &folders))) {
-        return fail(error);
-    }
-    const FrameFilter filter = [&](uint32_t* pixels, std::string& reason) {
-        return run_chain(host, cmd.steps, pixels, cmd.raw_width, cmd.raw_height, reason);
-    };
-    if (!run_raw(cmd.in, cmd.out, cmd.raw_width, cmd.raw_height, filter, jobs_of(cmd),
-                 cmd.output.frames, error)) {
-        return fail(error);
-    }
-    folders.keep();
-    return 0;
 }
 
 // Says which videos of the script's writers were not written; true when
@@ -230,7 +164,7 @@ int main_program(const std::vector<std::string>& words) {
     case Words::ok: break;
     }
     if (!opened) return fail(open_error);
-    if (command == "apply") return apply(host, filters, rest);
+    if (command == "apply") return apply(host, filters, rest, usage_error);
     if (command == "run") return run_script(host, rest, filters);
     if (command == "preview") return preview(host, filters, rest, usage_error);
     return gallery(host, rest, filters);

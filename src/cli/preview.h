@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/chain.h"
+#include "cli/command.h"
 #include "cli/filter_table.h"
 #include "cli/host.h"
 

@@ -2,37 +2,15 @@
 
 #include <csignal>
 #include <cstdio>
-#include <sstream>
 
-#include <sys/stat.h>
-
-#include "cli/chain.h"
-#include "image/frames.h"
 #include "cli/progress.h"
+#include "image/frames.h"
 #include "image/picture_file.h"
 #include "image/video_io.h"
 
 namespace rururev::cli {
 
 namespace {
-
-constexpr int exit_failure = 1;
-constexpr int exit_usage = 2;
-
-int report(const std::string& message, int status) {
-    std::fprintf(stderr, "rururev: %s\n", message.c_str());
-    return status;
-}
-
-bool parse_whole(const std::string& text, long long low, long long high, long long& out) {
-    double value = 0;
-    if (!parse_number(text, value) || value < static_cast<double>(low) || value > static_cast<double>(high) ||
-        value != static_cast<double>(static_cast<long long>(value))) {
-        return false;
-    }
-    out = static_cast<long long>(value);
-    return true;
-}
 
 // The signal that interrupted a video, or 0. While a video runs, SIGINT,
 // SIGTERM and SIGHUP only set it: the run then stops its children and
@@ -66,63 +44,6 @@ int interrupted(const ApplyCommand& cmd) {
 }
 
 }  // namespace
-
-int parse_output_option(const std::string& option, const std::vector<std::string>& words, size_t& at,
-                        OutputOptions& out, std::string& error) {
-    if (option == "--lossless") {
-        out.lossless = true;
-        return 1;
-    }
-    if (option != "--quality" && option != "--crf" && option != "--encoder-options" && option != "--frames" &&
-        option != "--sound") {
-        return 0;
-    }
-    if (at == words.size()) {
-        error = option + " needs a value";
-        return -1;
-    }
-    const std::string& value = words[at++];
-    long long n = 0;
-    if (option == "--encoder-options") {
-        if (!split_shell_words(value, out.encoder_options)) error = "--encoder-options has an unclosed quote";
-    } else if (option == "--quality") {
-        if (!parse_whole(value, 1, 100, n)) error = "--quality takes a whole number from 1 to 100";
-        out.quality = static_cast<int>(n);
-    } else if (option == "--sound") {
-        const char* const modes[] = {"auto", "copy", "encode", "none"};
-        size_t k = 0;
-        while (k < 4 && value != modes[k]) ++k;
-        if (k == 4) error = "--sound takes auto, copy, encode or none";
-        out.sound = static_cast<image::SoundMode>(k % 4);
-    } else if (option == "--crf") {
-        if (!parse_whole(value, 0, 63, n)) error = "--crf takes a whole number from 0 to 63";
-        out.crf = static_cast<int>(n);
-    } else {
-        if (!parse_whole(value, 1, 1LL << 50, n)) error = "--frames takes a whole number from 1";
-        out.frames = static_cast<uint64_t>(n);
-    }
-    if (error.empty()) return 1;
-    error += "; got '" + value + "'";
-    return -1;
-}
-
-bool writes_video(const ApplyCommand& cmd) { return !cmd.raw && image::is_video_name(cmd.out); }
-
-bool check_output_name(const ApplyCommand& cmd, std::string& error) {
-    if (cmd.raw || writes_video(cmd) || image::is_directory(cmd.out)) return true;
-    if (!image::is_frame_pattern(cmd.out) && (image::is_frame_pattern_in(cmd.in) || image::is_directory(cmd.in))) return true;
-    if (image::picture_type_to_save(cmd.out) != image::PictureType::none) return true;
-    error = "cannot write '" + cmd.out + "': " + image::unknown_type_reason(cmd.out) +
-            "; or a video name: .mp4, .m4v, .mov, .mkv or .webm";
-    return false;
-}
-
-bool reads_video(const ApplyCommand& cmd) {
-    struct stat st;
-    return !cmd.raw && !image::is_frame_pattern_in(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ((image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str())) ||
-            image::is_animated_png(cmd.in.c_str()));
-}
 
 namespace {
 
