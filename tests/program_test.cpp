@@ -473,6 +473,8 @@ TEST(Promises, RunsRefuseToDestroyFilesAndSayWhy) {
         {"$R run -h loop.lua >&2 2>/dev/null", 0, "usage: rururev apply", "", ""},
         {"$R preview --port 1 -h >&2 2>/dev/null", 0, "usage: rururev apply", "", ""},
         {"$R gallery --help >&2 2>/dev/null", 0, "usage: rururev apply", "", ""},
+        {"$R help >&2 2>/dev/null", 0,
+         "\n  tovoHSV              t0:int t1:int t2:int t3:int\n      t0 - hue shift, degrees (any; wraps round)\n", "", ""},
         {"$R --version >&2 2>/dev/null", 0, "rururev 0.1.0\nSIMD: ", "", ""},
         {"$R gallery -x", 2, "unknown option '-x' (put -- before a file name", "", ""},
         {"$R apply a.png -o.png tovoRGB 1", 2, "unknown option '-o.png'", "", ""},

@@ -81,8 +81,9 @@ TEST_F(Registration, ProgramFilterTableListsEveryBufferFilterWithItsArguments) {
     lua_register(L, "reset", probe_reset);
     lua_register(L, "words", probe_words);
 
-    // Every buffer filter of filter_list.inc with its parameters and its
-    // line, as the program's table reads them from the list's text.
+    // Every buffer filter of filter_list.inc with its parameters, its line
+    // and its parameters' lines, as the program's table reads them from the
+    // list's text.
     std::string module_filters;
     for (const char* row : {
 #define RURUREV_FILTER(name, split, cost, kinds, params, args, about, sample) \
@@ -95,7 +96,13 @@ TEST_F(Registration, ProgramFilterTableListsEveryBufferFilterWithItsArguments) {
     run("filters = dofile('" RURUREV_FILTERS_LUA "')\n"
         "listed = ''\n"
         "for _, spec in ipairs(filters) do\n"
-        "  listed = listed .. spec.name .. ' ' .. spec.params .. ' | ' .. spec.about .. '\\n'\n"
+        "  listed = listed .. spec.name .. ' ' .. spec.params .. ' | ' .. spec.about\n"
+        "  local i = 0\n"
+        "  for param in spec.params:gmatch('([%w_]+):') do\n"
+        "    i = i + 1\n"
+        "    listed = listed .. '\\n' .. param .. ' ' .. spec.notes[i]\n"
+        "  end\n"
+        "  listed = listed .. '\\n'\n"
         "end");
     lua_getglobal(L, "listed");
     EXPECT_EQ(lua_tostring(L, -1), module_filters);

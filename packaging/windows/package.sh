@@ -1,7 +1,8 @@
 #!/bin/sh
 # Packs a Windows build for its users: DIST/librururev-VERSION-TARGET.zip
 # holding librururev.dll, README.txt (cmake/windows-readme.txt filled in for
-# the target) and LICENSE.txt, the texts with Windows line ends.
+# the target) and LICENSE.txt, the texts with Windows line ends, and
+# playground.html (DIST/playground/index.html) when ./dev wasm has built it.
 # Usage: package.sh DLL TARGET DIST   (TARGET: win32 or win64)
 set -eu
 dll=$1 target=$2 dist=$3
@@ -21,5 +22,10 @@ sed 's/$/\r/' "$top/LICENSE" >"$stage/LICENSE.txt"
 mkdir -p "$dist"
 zip=$(cd "$dist" && pwd)/librururev-$version-$target.zip
 rm -f "$zip"
-(cd "$stage" && zip -q -X "$zip" librururev.dll README.txt LICENSE.txt)
+files="librururev.dll README.txt LICENSE.txt"
+if [ -f "$dist/playground/index.html" ]; then
+  cp "$dist/playground/index.html" "$stage/playground.html"
+  files="$files playground.html"
+fi
+(cd "$stage" && zip -q -X "$zip" $files)
 echo "$dist/librururev-$version-$target.zip: $(unzip -Z1 "$zip" | tr '\n' ' ')"

@@ -49,8 +49,16 @@ bool read_filter_table(LuaHost& host, std::vector<FilterSpec>& out, std::string&
         spec.name = string_field(L, "name");
         spec.about = string_field(L, "about");
         const std::string params = string_field(L, "params");
-        lua_pop(L, 1);
-        if (spec.name.empty() || !parse_params(params, spec.params)) {
+        const bool parsed = parse_params(params, spec.params);
+        lua_getfield(L, -1, "notes");
+        for (size_t k = 0; parsed && lua_istable(L, -1) && k < spec.params.size(); ++k) {
+            lua_rawgeti(L, -1, static_cast<int>(k + 1));
+            const char* note = lua_tostring(L, -1);
+            if (note != nullptr) spec.params[k].note = note;
+            lua_pop(L, 1);
+        }
+        lua_pop(L, 2);
+        if (spec.name.empty() || !parsed) {
             error = "rururev_filters: entry " + std::to_string(i) + " is malformed";
             lua_pop(L, 3);
             return false;
@@ -71,7 +79,7 @@ const FilterSpec* find_filter(const std::vector<FilterSpec>& filters, const std:
     return nullptr;
 }
 
-std::string usage_text(const std::vector<FilterSpec>& filters) {
+std::string usage_text(const std::vector<FilterSpec>& filters, bool notes) {
     std::ostringstream out;
     out << "usage: rururev apply [OPTIONS] IN OUT FUNCTION [ARGS...] [+ FUNCTION [ARGS...]]...\n"
            "       rururev run SCRIPT.lua [ARGS...]\n"
@@ -99,6 +107,9 @@ std::string usage_text(const std::vector<FilterSpec>& filters) {
         for (const Param& p : f.params) line += " " + p.name + ":" + p.type;
         if (!f.registered) line += "  (not in this librururev)";
         out << line << "\n";
+        for (const Param& p : f.params) {
+            if (notes && !p.note.empty()) out << "      " << p.name << " - " << p.note << "\n";
+        }
     }
     return out.str();
 }

@@ -13,6 +13,7 @@ namespace rururev::cli {
 struct Param {
     std::string name;
     std::string type;  // int, dword, colour, byte, float or bool
+    std::string note;  // what it does and its useful range
 };
 
 struct FilterSpec {
@@ -31,7 +32,8 @@ bool read_filter_table(LuaHost& host, std::vector<FilterSpec>& out, std::string&
 
 const FilterSpec* find_filter(const std::vector<FilterSpec>& filters, const std::string& name);
 
-// The program's usage message, with every filter and its parameters.
-std::string usage_text(const std::vector<FilterSpec>& filters);
+// The program's usage message, with every filter and its parameters; with
+// notes, a line on each parameter under its filter (rururev help).
+std::string usage_text(const std::vector<FilterSpec>& filters, bool notes = false);
 
 }  // namespace rururev::cli

@@ -2,7 +2,8 @@
 --
 -- Each entry holds a filter's name, its parameters after data, w and h
 -- ("name:kind", with the kinds int, dword, colour, byte, float and bool), a
--- line on what it does (about) and the arguments the gallery and the preview
+-- line on what it does (about), a line per parameter on what it does and its
+-- useful range (notes, in the order of params) and the arguments the gallery and the preview
 -- start from (sample, as Lua values). All of these come from the filter's
 -- row of src/filters/filter_list.inc, read here as text: the rururev program
 -- passes the copy it carries, and a script that runs this file from the
@@ -57,18 +58,28 @@ local function sample_value(word, kind)
   end
 end
 
--- A row's text from its opening parenthesis: name, kinds, about, sample.
+-- A row's text from its opening parenthesis: name, kinds, about with a
+-- literal per parameter ("\\nNAME line"), sample.
 local function entry_of(row)
   local name = row:match("^%(([%w_]+),")
   local strings = {}
   for s in row:gmatch('"(.-)"') do strings[#strings + 1] = s end
-  if not name or #strings ~= 3 then
+  if not name or #strings < 3 then
     error("filter_list.inc: a row needs a name, then kinds, about and sample strings: " .. row)
   end
-  local entry = {name = name, params = strings[1], about = strings[2], sample = {}}
-  local words = {}
-  for word in strings[3]:gmatch("%S+") do words[#words + 1] = word end
+  local entry = {name = name, params = strings[1], about = strings[2], notes = {},
+                 sample = {}}
   local n = 0
+  for param in strings[1]:gmatch("([%w_]+):%a+") do
+    n = n + 1
+    local note = strings[2 + n] and strings[2 + n]:match("^\\n" .. param .. " (.+)$")
+    if not note then error("filter_list.inc: " .. name .. " has no line for " .. param) end
+    entry.notes[n] = note
+  end
+  if #strings ~= n + 3 then error("filter_list.inc: " .. name .. " has lines beyond its parameters") end
+  local words = {}
+  for word in strings[n + 3]:gmatch("%S+") do words[#words + 1] = word end
+  n = 0
   for _, kind in strings[1]:gmatch("([%w_]+):(%a+)") do
     n = n + 1
     entry.sample[n] = words[n] and sample_value(words[n], kind)

@@ -151,7 +151,7 @@ int main_program(const std::vector<std::string>& words) {
     if (!read_filter_table(host, filters, error)) return fail(error);
     const std::string command = words.empty() ? "" : words[0];
     if (command == "help" || asks_for_help(command)) {
-        std::fputs(usage_text(filters).c_str(), stdout);
+        std::fputs(usage_text(filters, true).c_str(), stdout);
         return 0;
     }
     if (command != "apply" && command != "run" && command != "gallery" && command != "preview") {
@@ -159,7 +159,7 @@ int main_program(const std::vector<std::string>& words) {
     }
     std::vector<std::string> rest(words.begin() + 1, words.end());
     switch (read_option_words(command, rest, error)) {
-    case Words::help: std::fputs(usage_text(filters).c_str(), stdout); return 0;
+    case Words::help: std::fputs(usage_text(filters, true).c_str(), stdout); return 0;
     case Words::bad: return usage_error(error, filters);
     case Words::ok: break;
     }

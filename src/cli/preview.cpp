@@ -52,10 +52,11 @@ local function value(v)
 end
 local out = {}
 for _, f in ipairs(filters) do
-  local sample = {}
+  local sample, notes = {}, {}
+  for i = 1, #f.notes do notes[i] = str(f.notes[i]) end
   for i = 1, #f.sample do sample[i] = value(f.sample[i]) end
-  out[#out + 1] = string.format('{"name":%s,"params":%s,"about":%s,"sample":[%s],"curve":%s}',
-    str(f.name), str(f.params), str(f.about), table.concat(sample, ","), tostring(f.curve ~= nil))
+  out[#out + 1] = string.format('{"name":%s,"params":%s,"about":%s,"notes":[%s],"sample":[%s],"curve":%s}',
+    str(f.name), str(f.params), str(f.about), table.concat(notes, ","), table.concat(sample, ","), tostring(f.curve ~= nil))
 end
 rururev_preview_json = "[" .. table.concat(out, ",") .. "]"
 )lua";

@@ -117,7 +117,8 @@ try {
     if (!command.includes("tovoHSV 40 -30 25 0")) fail("unexpected command: " + command);
     if (!(await renders() > 0)) fail("the page's renders were not counted");
   }
-  // Every colour parameter of the table, and no other, gets a colour picker.
+  // Every colour parameter of the table, and no other, gets a colour picker;
+  // every parameter, its line from the table beside it.
   const { filters } = await (await fetch(`${preview.origin}/filters.json?token=${token}`)).json();
   for (const f of filters) {
     await page.selectOption("#add-filter", f.name);
@@ -125,6 +126,9 @@ try {
     const want = f.params.split(/\s+/).filter((p) => p.endsWith(":colour")).map((p) => "p-" + p.split(":")[0]);
     const got = await page.$$eval("#controls input[type=color]", (boxes) => boxes.map((b) => b.id));
     if (got.join() !== want.join()) fail(`${f.name}: colour pickers [${got}], not [${want}]`);
+    const notes = await page.$$eval("#controls .note", (lines) => lines.map((l) => l.textContent));
+    const lines = f.params.split(/\s+/).filter(Boolean).map((p, i) => `${p.split(":")[0]} \u2014 ${f.notes[i]}`);
+    if (notes.join("\n") !== lines.join("\n") || !f.notes.length) fail(`${f.name}: parameter lines [${notes}]`);
   }
 } catch (error) {
   fail(error.message);
