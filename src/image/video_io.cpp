@@ -680,7 +680,9 @@ bool VideoWriter::write(const uint32_t* words, std::string& error) {
     return fail_from_encoder("ffmpeg stopped taking frames", error);
 }
 
-bool VideoWriter::close(std::string& error) {
+bool VideoWriter::close(std::string& error, const std::function<void(const char*)>& stage) {
+    const auto say = [&](const char* what) { if (stage) stage(what); };
+    say("finishing the file");
     if (pipe_ >= 0) ::close(pipe_);
     pipe_ = -1;
     const int status = wait_child(child_);
@@ -689,11 +691,13 @@ bool VideoWriter::close(std::string& error) {
         abort();
         return false;
     }
+    say("checking the file");
     if (!check_written(sound_at_close_ ? picture_.temp_path : out_.temp_path, error)) {
         abort();
         return false;
     }
     close_log(child_);
+    if (sound_at_close_) say("adding the sound");
     if (sound_at_close_ && (!add_sound(error) || !check_written(out_.temp_path, error))) {
         abort();
         return false;
