@@ -198,6 +198,7 @@ TEST(Progress, LinesShowDoneTotalRateAndTimeLeft) {
         {10, 10, 4, "[########################] 10/10 frames  2.5 fps  0:00 left"},
         {1, 7201, 1, "[........................] 1/7201 frames  1.0 fps  2:00:00 left"},
         {42, 0, 2, "42 frames  21.0 fps"},
+        {90, 70, 3, "90 frames  30.0 fps"},  // a guessed total the frames passed
     };
     for (const auto& c : cases) EXPECT_EQ(progress_line(c.done, c.total, c.seconds), c.line);
     // Narrow terminals: the bar shrinks, then goes, then the words are cut.
@@ -210,6 +211,8 @@ TEST(Progress, LinesShowDoneTotalRateAndTimeLeft) {
     };
     for (const auto& c : narrow) EXPECT_EQ(progress_line(5, 10, 2, c.columns), c.line) << c.columns;
     EXPECT_EQ(progress_line(42, 0, 2, 10), "42 frames");
+    EXPECT_EQ(phase_line(250, "finishing the file", 65), "250 frames; finishing the file...  1:05");
+    EXPECT_EQ(phase_line(250, "finishing the file", 65, 20), "250 frames; finishi");
 }
 
 TEST(RawVideo, BytesAreBlueGreenRedAlpha) {

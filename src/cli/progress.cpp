@@ -26,7 +26,7 @@ std::string progress_line(size_t done, size_t total, double seconds, size_t colu
     char rate_text[32] = "-- fps";
     if (timed) std::snprintf(rate_text, sizeof rate_text, "%.1f fps", rate);
     char text[160];
-    if (total == 0) {
+    if (total == 0 || done > total) {
         std::snprintf(text, sizeof text, "%zu frames  %s", done, rate_text);
         return std::string(text).substr(0, columns > 0 ? columns - 1 : 0);
     }
@@ -42,6 +42,11 @@ std::string progress_line(size_t done, size_t total, double seconds, size_t colu
     const std::string line = "[" + std::string(filled, '#') + std::string(bar_width - filled, '.') + words;
     // Too narrow for a useful bar: the words alone.
     return line.substr(bar_width >= 4 ? 0 : bar_width + 3, columns > 0 ? columns - 1 : 0);
+}
+
+std::string phase_line(size_t done, const char* what, double seconds, size_t columns) {
+    const std::string line = std::to_string(done) + " frames; " + what + "...  " + clock_text(seconds);
+    return line.substr(0, columns > 0 ? columns - 1 : 0);
 }
 
 // The terminal's width, or 80 when it does not say.
@@ -64,7 +69,40 @@ void ProgressBar::update(size_t done) {
     drawn_ = true;
 }
 
+void ProgressBar::draw_phase() {
+    const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - phase_start_;
+    const std::string line = phase_line(done_, phase_, std::floor(waited.count()), terminal_columns());
+    std::fprintf(stderr, "\r%s\033[K", line.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void ProgressBar::phase(const char* what) {
+    if (!enabled_) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    phase_ = what;
+    phase_start_ = std::chrono::steady_clock::now();
+    draw_phase();
+    if (ticker_.joinable()) return;
+    ticker_ = std::thread([this] {
+        std::unique_lock<std::mutex> held(mutex_);
+        while (!wake_.wait_for(held, std::chrono::seconds(1), [this] { return stopping_; })) draw_phase();
+    });
+}
+
+void ProgressBar::stop_ticking() {
+    if (!ticker_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    ticker_.join();
+    stopping_ = false;
+}
+
 void ProgressBar::finish(bool succeeded) {
+    stop_ticking();
     if (drawn_) std::fputc('\n', stderr);
     if (!enabled_ && succeeded && done_ > 1) {
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;

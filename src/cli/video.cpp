@@ -175,7 +175,7 @@ int apply_video(LuaHost& host, const ApplyCommand& cmd) {
         progress.update(++done);
     }
     // The summary says the run succeeded: only once the file is in place.
-    const bool closed = !to_video || writer.close(error);
+    const bool closed = !to_video || writer.close(error, [&](const char* what) { progress.phase(what); });
     progress.finish(closed);
     if (!closed) return caught_signal != 0 ? interrupted(cmd) : report(error, exit_failure);
     folders.keep();

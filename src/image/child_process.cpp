@@ -1,5 +1,6 @@
 #include "image/child_process.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -225,11 +226,16 @@ std::string ending(int status, const Child& child) {
     return status == 1 ? tail : tail + " (" + how + ")";
 }
 
-bool make_pipe(int fds[2], std::string& error) {
+bool make_pipe(int fds[2], std::string& error, size_t room) {
     if (pipe2(fds, O_CLOEXEC) != 0) {
         error = std::string("cannot make a pipe: ") + std::strerror(errno);
         return false;
     }
+#ifdef F_SETPIPE_SZ
+    // 1 MiB is what an unprivileged process may ask for by default; a
+    // refusal leaves the usual size, which works, only slower.
+    if (room > 0) fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(std::min<size_t>(room, size_t{1} << 20)));
+#endif
     return true;
 }
 

@@ -53,8 +53,9 @@ void stop_listed_children();
 // with the status unless it is the usual failure status 1.
 std::string ending(int status, const Child& child);
 
-// A pipe whose ends are closed on exec.
-bool make_pipe(int fds[2], std::string& error);
+// A pipe whose ends are closed on exec; room asks for a larger buffer where
+// the system allows (whole frames pass with fewer wake-ups of either side).
+bool make_pipe(int fds[2], std::string& error, size_t room = 0);
 
 // Runs a program to its end; what it wrote to stdout, and its status.
 bool run_capture(const std::vector<std::string>& argv, std::string& out, int& status, Child& child,

@@ -315,7 +315,7 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     const bool ran = run_capture({tools.ffprobe, "-v", "error", "-count_packets", "-show_entries",
                                   "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,duration,nb_read_packets,"
                                   "start_time,color_space,color_range,color_primaries,color_transfer,pix_fmt,"
-                                  "sample_aspect_ratio,field_order:stream_side_data=rotation:stream_tags=alpha_mode:"
+                                  "sample_aspect_ratio,field_order:stream_side_data=rotation:stream_tags=alpha_mode,DURATION:"
                                   "stream_disposition=default:format=duration",
                                   "-of", "default", file_argument(path)},
                                  out, status, child, error);
@@ -385,8 +385,16 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     uint64_t num = 0, den = 0;
     const bool rate_given = parse_rate(info.rate, num, den);
     if (!rate_given) info.rate = "25";
+    // Matroska gives the track's length as a tag "H:MM:SS.nnnnnnnnn", if at all.
     std::string duration = field(*video, "duration");
-    if (duration.empty()) duration = field(format, "duration");  // Matroska gives only the file's
+    unsigned hours = 0, minutes = 0;
+    double tagged = 0;
+    if (duration.empty() && std::sscanf(field(*video, "TAG:DURATION").c_str(), "%u:%u:%lf", &hours, &minutes,
+                                        &tagged) == 3) {
+        duration = std::to_string(hours * 3600.0 + minutes * 60.0 + tagged);
+    }
+    const bool own_length = !duration.empty();  // not the whole file's, which may be the sound's
+    if (duration.empty()) duration = field(format, "duration");
     const double seconds_long = std::strtod(duration.c_str(), nullptr);
     // A rate guessed from the first pictures of a variable rate may be lower
     // than a later one: then the closest gap between pictures sets it.
@@ -399,9 +407,13 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
         num = faster_num;
         den = faster_den;
     }
-    // A variable rate is decoded at the constant one: as many frames as its length takes.
+    // A variable rate is decoded at the constant one: as many frames as its
+    // length takes. Matroska's average rate is the same guess, so there the
+    // track's length against its pictures tells.
     const double length = rate_given ? seconds_long * num / den : 0;
-    if (field(*video, "avg_frame_rate") != info.rate && length > 0 && length < 1e12) {
+    const bool variable = field(*video, "avg_frame_rate") != info.rate ||
+                          (own_length && std::abs(length - static_cast<double>(info.packets)) >= 1);
+    if (variable && length > 0 && length < 1e12) {
         info.frames = static_cast<uint64_t>(length + 0.5);
     }
     if (info.width == 0 || info.height == 0 || uint64_t{info.width} * info.height > max_pixels) {
@@ -538,7 +550,7 @@ bool VideoReader::open(const VideoTools& tools, const std::string& path, const V
     if (max_frames > 0) argv.insert(argv.end(), {"-frames:v", std::to_string(max_frames)});
     argv.insert(argv.end(), {"-sws_flags", scaler_flags, "-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
     int fds[2];
-    if (!make_pipe(fds, error)) return false;
+    if (!make_pipe(fds, error, frame_bytes_)) return false;
     const bool started = spawn(argv, -1, fds[1], child_, error);
     ::close(fds[1]);
     if (!started) {
@@ -631,7 +643,7 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
                              file_argument(out_.direct ? out_.final_path
                                            : sound_at_close_ ? picture_.temp_path : out_.temp_path)});
     int fds[2];
-    if (!make_pipe(fds, error)) {
+    if (!make_pipe(fds, error, frame_bytes_)) {
         abort();
         return false;
     }
@@ -680,7 +692,9 @@ bool VideoWriter::write(const uint32_t* words, std::string& error) {
     return fail_from_encoder("ffmpeg stopped taking frames", error);
 }
 
-bool VideoWriter::close(std::string& error) {
+bool VideoWriter::close(std::string& error, const std::function<void(const char*)>& stage) {
+    const auto say = [&](const char* what) { if (stage) stage(what); };
+    say("finishing the file");
     if (pipe_ >= 0) ::close(pipe_);
     pipe_ = -1;
     const int status = wait_child(child_);
@@ -689,11 +703,13 @@ bool VideoWriter::close(std::string& error) {
         abort();
         return false;
     }
+    say("checking the file");
     if (!check_written(sound_at_close_ ? picture_.temp_path : out_.temp_path, error)) {
         abort();
         return false;
     }
     close_log(child_);
+    if (sound_at_close_) say("adding the sound");
     if (sound_at_close_ && (!add_sound(error) || !check_written(out_.temp_path, error))) {
         abort();
         return false;

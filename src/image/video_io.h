@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -143,8 +144,9 @@ public:
               const EncodeOptions& options, std::string& error);
     bool is_open() const { return child_.pid > 0; }
     bool write(const uint32_t* words, std::string& error);
-    // Lets the encoder finish, then puts the file in place.
-    bool close(std::string& error);
+    // Lets the encoder finish, then puts the file in place; stage, when
+    // given, is told what close is waiting for as it goes.
+    bool close(std::string& error, const std::function<void(const char*)>& stage = {});
     // Kills the encoder and removes the temporary file.
     void abort();
 
