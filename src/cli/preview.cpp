@@ -40,26 +40,6 @@ constexpr char render_type[] = "application/x-rururev-words";
 // How long a stop waits for a filter that is running on a large picture.
 constexpr int stop_wait_ms = 500;
 
-// The table of filters as the page needs it, in JSON, from rururev_filters.
-constexpr char filters_json_lua[] = R"lua(
-local filters = require "rururev_filters"
-local function str(s)
-  return '"' .. (s:gsub('[%c"\\]', function(c) return string.format('\\u%04x', c:byte()) end)) .. '"'
-end
-local function value(v)
-  if type(v) == "number" then return string.format("%.17g", v) end
-  return tostring(v)
-end
-local out = {}
-for _, f in ipairs(filters) do
-  local sample, notes = {}, {}
-  for i = 1, #f.notes do notes[i] = str(f.notes[i]) end
-  for i = 1, #f.sample do sample[i] = value(f.sample[i]) end
-  out[#out + 1] = string.format('{"name":%s,"params":%s,"about":%s,"notes":[%s],"sample":[%s],"curve":%s}',
-    str(f.name), str(f.params), str(f.about), table.concat(notes, ","), table.concat(sample, ","), tostring(f.curve ~= nil))
-end
-rururev_preview_json = "[" .. table.concat(out, ",") .. "]"
-)lua";
 
 // A frame number of the query: digits only, 0 when absent.
 bool parse_frame(const std::string& text, uint64_t& frame) {
@@ -418,7 +398,7 @@ int preview(LuaHost& host, const std::vector<FilterSpec>& filters,
     {
         const StopWhileLoading stops(stop_fd);
         ready = stop_fd >= 0 && load_input(s, input, error) &&
-                host.run_chunk(filters_json_lua, "=preview", {}, error) && server.listen(port, error) &&
+                host.run_chunk(embedded::filters_json_lua, "=filters_json", {}, error) && server.listen(port, error) &&
                 make_token(token, error);
     }
     if (!ready) {
