@@ -41,7 +41,8 @@ build_and_check() {
   build_lua "$sources/lua5.1" "$arch-w64-mingw32" "$deps/lua"
   cmake -S . -B "$dir" --toolchain "$toolchain" --no-warn-unused-cli \
     -Dhwy_DIR="$deps/highway/lib/cmake/hwy" -DRURUREV_WINDOWS_LUA_DIR="$deps/lua" >/dev/null
-  cmake --build "$dir" -j"$jobs" >/dev/null
+  # Ninja prints a failing step on standard output: shown only then.
+  cmake --build "$dir" -j"$jobs" >"$dir/build-output.txt" 2>&1 || { cat "$dir/build-output.txt"; return 1; }
   flock -s "$prefix_lock" true
   sh tests/windows/check_dll.sh "$dir/librururev.dll" "$format" src/module/lua51.def || status=1
 

@@ -32,7 +32,8 @@ file(GLOB RURUREV_TEST_SOURCES CONFIGURE_DEPENDS
 list(FILTER RURUREV_TEST_SOURCES EXCLUDE REGEX
   "/(program|command_line|image_module|png_io|jpeg_io|preview|video|threads)_test\\.cpp$")
 add_executable(rururev_tests ${RURUREV_TEST_SOURCES}
-  ${CMAKE_CURRENT_SOURCE_DIR}/lua_fixture.cpp ${CMAKE_CURRENT_SOURCE_DIR}/identity.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/lua_fixture.cpp ${CMAKE_CURRENT_SOURCE_DIR}/identity.cpp
+  ${PROJECT_SOURCE_DIR}/src/module/module_state.cpp)
 rururev_test_optimisation(${RURUREV_TEST_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/lua_fixture.cpp)
 target_include_directories(rururev_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(rururev_tests PRIVATE
