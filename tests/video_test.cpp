@@ -138,7 +138,7 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
          {}, "vfr.mp4", "out.mp4", "video h264 64x48 30/1 120 0.0-4.0, audio aac 0.0-4.0", "", 0},
         // The same in Matroska, whose rate guessed from the first pictures is 10: none is lost.
         {"printf 'file b.mp4\\nfile a.mp4\\n' >l.txt && $Q -f concat -i l.txt -c:v copy vfr.mkv", {}, "vfr.mkv",
-         "out.mp4", "video h264 64x48 30/1 122 0.0-4.1", "", 0},
+         "out.mp4", "video h264 64x48 30/1 120 0.0-4.0", "", 0},
         // A picture that starts a second after its sound still does.
         {"$Q -f lavfi -i " + small + ":duration=2 v.mkv && $Q -f lavfi -i sine=duration=3 a.m4a && "
          "$Q -itsoffset 1 -i v.mkv -i a.m4a -map 0:v -map 1:a -c copy late.mp4",

@@ -415,6 +415,10 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
                           (own_length && std::abs(length - static_cast<double>(info.packets)) >= 1);
     if (variable && length > 0 && length < 1e12) {
         info.frames = static_cast<uint64_t>(length + 0.5);
+        // A stream without a length of its own (Matroska) gives each packet
+        // the duration of its first pictures, and the last one is held that
+        // long: the file's length is the better end.
+        info.ends_at_frames = field(*video, "duration").empty();
     }
     if (info.width == 0 || info.height == 0 || uint64_t{info.width} * info.height > max_pixels) {
         error = "cannot read '" + path + "': frames of " + std::to_string(info.width) + " x " +
@@ -547,6 +551,9 @@ bool VideoReader::open(const VideoTools& tools, const std::string& path, const V
                                      // A picture shown longer is repeated, so that a variable
                                      // rate becomes the constant one with every frame in time.
                                      "-vf", "fps=" + info.rate});
+    if (info.ends_at_frames && info.frames > first && (max_frames == 0 || max_frames > info.frames - first)) {
+        max_frames = info.frames - first;
+    }
     if (max_frames > 0) argv.insert(argv.end(), {"-frames:v", std::to_string(max_frames)});
     argv.insert(argv.end(), {"-sws_flags", scaler_flags, "-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
     int fds[2];

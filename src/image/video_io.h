@@ -39,6 +39,7 @@ struct VideoInfo {
     std::string codec;               // of the picture
     std::string rate = "25";         // frames per second, exact: "30000/1001"
     uint64_t frames = 0;             // frames decoded at `rate`; 0 when unknown
+    bool ends_at_frames = false;     // decoding stops after `frames` (see VideoReader::open)
     uint64_t packets = 0;            // pictures stored in the file
     double start = 0;                // seconds from the file's start to its first picture
     ColourTags colour;
