@@ -147,6 +147,12 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
         {"$Q -f lavfi -i testsrc2=size=64x48:rate=25:duration=0.4 v25.mkv && $Q -itsoffset 0.5 -i v25.mkv -i a.m4a "
          "-map 0:v -map 1:a -c copy half.mp4", {}, "half.mp4", "out.mp4", "video h264 64x48 25/1 10 0.5-0.9, audio aac 0.0-3.0",
          "", 0, "$P -show_entries stream=start_time out.mp4", "start_time=0.500000\nstart_time=0.000000\n"},
+        // Late and anamorphic: both kept.
+        {"$Q -f lavfi -i testsrc2=size=64x48:rate=25:duration=0.4 -vf setsar=16/15 w25.mkv && $Q -itsoffset 0.5 -i "
+         "w25.mkv -i a.m4a -map 0:v -map 1:a -c copy wide.mp4", {}, "wide.mp4", "out.mp4",
+         "video h264 64x48 25/1 10 0.5-0.9, audio aac 0.0-3.0", "", 0,
+         "$P -select_streams v -show_entries stream=start_time,sample_aspect_ratio out.mp4",
+         "sample_aspect_ratio=16:15|start_time=0.500000\n"},
         // Sound shorter than the picture, and --frames cutting both.
         {"$Q -f lavfi -i " + small + ":duration=3 -f lavfi -i sine=duration=1 short.mp4",
          {}, "short.mp4", "out.mkv", "video h264 64x48 30/1 90 0.0-3.0, audio aac 0.0-1.0", "", 0},
@@ -217,6 +223,19 @@ TEST(Video, TheOutputKeepsSizeRateFrameCountAndSound) {
          "(--encoder-options \"-pix_fmt yuv420p10le\" stores them in 10); it is HDR (PQ): the filters see its "
          "PQ-coded levels, not SDR ones, and the output keeps its transfer\n", 0,
          "$P -show_entries stream=pix_fmt out.mkv", "pix_fmt=yuv420p10le\n"},
+        // HDR's mastering display and light levels go to an H.265 output.
+        {"$Q -f lavfi -i " + small + " -t 0.1 -pix_fmt yuv420p10le -c:v libx265 -x265-params 'log-level=error:"
+         "master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,1):max-cll=1000,400' "
+         "-color_primaries bt2020 -color_trc smpte2084 -colorspace bt2020nc hdr.mp4",
+         {"--encoder-options", "-c:v libx265 -x265-params log-level=error"}, "hdr.mp4", "out.mp4",
+         "video hevc 64x48 30/1 3 bt2020nc/tv/bt2020/smpte2084 0.0-0.1",
+         "rururev: 'hdr.mp4' has 10-bit samples: the filters work on 8-bit words, so the output has 8 bits of each "
+         "(--encoder-options \"-pix_fmt yuv420p10le\" stores them in 10); it is HDR (PQ): the filters see its "
+         "PQ-coded levels, not SDR ones, and the output keeps its transfer\n", 0,
+         "$P -read_intervals %+#1 -show_entries frame=pict_type:frame_side_data=green_x,white_point_y,max_luminance,"
+         "min_luminance,max_content,max_average out.mp4 | grep .",
+         "pict_type=I|green_x=13250/50000|white_point_y=16450/50000|min_luminance=1/10000|max_luminance=10000000/10000\n"
+         "max_content=1000|max_average=400\n"},
         // An animated PNG is a video.
         {"$Q -f lavfi -i testsrc2=size=64x48:rate=10 -t 0.5 -f apng anim.png", {}, "anim.png", "out.mp4",
          "video h264 64x48 10/1 5 smpte170m/tv/bt709/bt709 0.0-0.5", "", 3},

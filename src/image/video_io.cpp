@@ -107,7 +107,7 @@ std::string seconds(double s) {
 // assume for the size (BT.709 from 720 lines up, BT.601 below), in the
 // limited range, with the primaries and transfer of sRGB's (BT.709's).
 ColourTags rgb_colour(uint32_t height) {
-    return {height >= 720 ? "bt709" : "smpte170m", "tv", "bt709", "bt709"};
+    return {height >= 720 ? "bt709" : "smpte170m", "tv", "bt709", "bt709", {}, {}};
 }
 
 // The filters that make the words the codec's pixels: the picture's shape
@@ -125,7 +125,7 @@ void add_picture(const EncodeOptions& options, uint32_t height, const Container&
     // A picture that starts after the sound still does, to the tick: in the
     // frames' own time base (an -itsoffset) it would move to the nearest frame.
     if (options.start > 0) filters = "settb=1/90000,setpts=PTS+" + seconds(options.start) + "/TB,";
-    if (!options.aspect.empty()) filters = "setsar=" + options.aspect.substr(0, options.aspect.find(':')) + "/" +
+    if (!options.aspect.empty()) filters += "setsar=" + options.aspect.substr(0, options.aspect.find(':')) + "/" +
                                            options.aspect.substr(options.aspect.find(':') + 1) + ",";
     const bool fields = c.fields && !options.field_order.empty();
     // Each field's chroma is its own: the scaler takes the lines of a field together.
@@ -308,6 +308,53 @@ bool find_video_tools(VideoTools& tools, std::string& error) {
     return false;
 }
 
+// Reads the mastering display and light levels of HDR video from its
+// first frame (in-band or from the container); left empty when it has none.
+void probe_hdr_metadata(const VideoTools& tools, const std::string& path, ColourTags& colour) {
+    Child child;
+    std::string out, error;
+    int status = 0;
+    const bool ran = run_capture({tools.ffprobe, "-v", "error", "-select_streams", "v:0", "-read_intervals", "%+#1",
+                                  "-show_frames", "-show_entries",
+                                  "frame_side_data=side_data_type,red_x,red_y,green_x,green_y,blue_x,blue_y,"
+                                  "white_point_x,white_point_y,min_luminance,max_luminance,max_content,max_average",
+                                  "-of", "default=nk=0:nw=1", file_argument(path)},
+                                 out, status, child, error);
+    close_log(child);
+    if (!ran || status != 0) return;
+    std::map<std::string, std::string> f;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) f.emplace(line.substr(0, eq), line.substr(eq + 1));
+    }
+    // "34000/50000" in the unit `per`, as a whole number; -1 when malformed.
+    const auto in_units = [&](const char* key, double per) -> long long {
+        const std::string v = field(f, key);
+        if (v.empty()) return -1;
+        char* end = nullptr;
+        const double num = std::strtod(v.c_str(), &end), den = *end == '/' ? std::strtod(end + 1, nullptr) : 1;
+        const double x = num / den * per;
+        return den > 0 && x >= 0 && x < 1e15 ? std::llround(x) : -1;
+    };
+    const auto pair = [&](const char* x, const char* y) {
+        return "(" + std::to_string(in_units(x, 50000)) + "," + std::to_string(in_units(y, 50000)) + ")";
+    };
+    const char* const keys[] = {"red_x", "red_y", "green_x", "green_y", "blue_x", "blue_y", "white_point_x",
+                                "white_point_y"};
+    bool display = in_units("max_luminance", 10000) > 0 && in_units("min_luminance", 10000) >= 0;
+    for (const char* key : keys) display = display && in_units(key, 50000) >= 0;
+    if (display) {
+        colour.mastering_display = "G" + pair("green_x", "green_y") + "B" + pair("blue_x", "blue_y") + "R" +
+                                   pair("red_x", "red_y") + "WP" + pair("white_point_x", "white_point_y") + "L(" +
+                                   std::to_string(in_units("max_luminance", 10000)) + "," +
+                                   std::to_string(in_units("min_luminance", 10000)) + ")";
+    }
+    if (in_units("max_content", 1) >= 0 && in_units("max_average", 1) >= 0) {
+        colour.light_level = std::to_string(in_units("max_content", 1)) + "," + std::to_string(in_units("max_average", 1));
+    }
+}
+
 bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& info, std::string& error) {
     Child child;
     std::string out;
@@ -365,9 +412,12 @@ bool probe_video(const VideoTools& tools, const std::string& path, VideoInfo& in
     info.rate = field(*video, "r_frame_rate");
     info.packets = info.frames = std::strtoull(field(*video, "nb_read_packets").c_str(), nullptr, 10);
     info.colour = {field(*video, "color_space"), field(*video, "color_range"), field(*video, "color_primaries"),
-                   field(*video, "color_transfer")};
+                   field(*video, "color_transfer"), {}, {}};
     read_pixel_format(field(*video, "pix_fmt"), info);
     if (info.rgb) info.colour = {};  // they describe RGB, not how words become luma and chroma
+    if (info.colour.transfer == "smpte2084" || info.colour.transfer == "arib-std-b67") {
+        probe_hdr_metadata(tools, path, info.colour);
+    }
     info.codec = field(*video, "codec_name");
     info.vpx_alpha = field(*video, "TAG:alpha_mode") == "1" && (info.codec == "vp9" || info.codec == "vp8");
     info.alpha = info.alpha || info.vpx_alpha;
@@ -493,6 +543,41 @@ bool check_frame_size(const std::string& path, const EncodeOptions& options, uin
     return false;
 }
 
+namespace {
+
+// The video encoder a writer runs: the container's, or the last one that
+// --encoder-options names.
+std::string video_encoder(const Container& c, const EncodeOptions& options) {
+    if (options.lossless) return "ffv1";
+    std::vector<std::string> words = c.codec;
+    words.insert(words.end(), options.extra.begin(), options.extra.end());
+    std::string encoder;
+    for (size_t k = 0; k + 1 < words.size(); ++k) {
+        if (words[k] == "-c:v" || words[k] == "-vcodec" || words[k] == "-codec:v") encoder = words[k + 1];
+    }
+    return encoder;
+}
+
+// --encoder-options with the HDR side data given to H.265's encoder, ahead
+// of any -x265-params of the user's, whose settings then win.
+std::vector<std::string> with_hdr_metadata(const Container& c, const EncodeOptions& options) {
+    const ColourTags& colour = options.colour;
+    std::string params;
+    if (!colour.mastering_display.empty()) params = "master-display=" + colour.mastering_display;
+    if (!colour.light_level.empty()) params += (params.empty() ? "" : ":") + ("max-cll=" + colour.light_level);
+    std::vector<std::string> extra = options.extra;
+    if (params.empty() || video_encoder(c, options) != "libx265") return extra;
+    const auto given = std::find(extra.begin(), extra.end(), "-x265-params");
+    if (given != extra.end() && given + 1 != extra.end()) {
+        given[1] = params + ":" + given[1];
+    } else {
+        extra.insert(extra.begin(), {"-x265-params", params});
+    }
+    return extra;
+}
+
+}  // namespace
+
 std::vector<std::string> encode_notes(const std::string& path, const EncodeOptions& options) {
     std::vector<std::string> notes;
     const Container* c = container_of(path);
@@ -529,6 +614,11 @@ std::vector<std::string> encode_notes(const std::string& path, const EncodeOptio
     }
     if (options.alpha && !c->alpha && !options.lossless) {
         notes.push_back("the alpha is left out: H.264 holds none (.webm and a lossless .mkv keep it)");
+    }
+    const bool hdr_data = !options.colour.mastering_display.empty() || !options.colour.light_level.empty();
+    if (hdr_data && video_encoder(*c, options) != "libx265") {
+        notes.push_back("the HDR mastering-display and light-level metadata are left out: only H.265 keeps them "
+                        "(--encoder-options \"-c:v libx265 -pix_fmt yuv420p10le\")");
     }
     return notes;
 }
@@ -643,7 +733,8 @@ bool VideoWriter::open(const VideoTools& tools, const std::string& path, uint32_
     }
     add_picture(options, height, c, argv);
     argv.insert(argv.end(), {"-sws_flags", scaler_flags});
-    argv.insert(argv.end(), options.extra.begin(), options.extra.end());
+    const std::vector<std::string> extra = with_hdr_metadata(c, options);
+    argv.insert(argv.end(), extra.begin(), extra.end());
     // -xerror: a failed write of the file (a full disk) ends the encoder
     // with a failure instead of status 0.
     argv.insert(argv.end(), {"-xerror", "-f", c.muxer,

@@ -32,6 +32,10 @@ bool find_video_tools(VideoTools& tools, std::string& error);
 // "tv"); "" where the file does not say.
 struct ColourTags {
     std::string matrix, range, primaries, transfer;
+    // HDR's side data, as H.265's encoder takes them: the mastering display
+    // "G(x,y)B(x,y)R(x,y)WP(x,y)L(max,min)" (chromaticities in 1/50000,
+    // luminance in 1/10000 cd/m2) and the light levels "MaxCLL,MaxFALL".
+    std::string mastering_display, light_level;
 };
 
 struct VideoInfo {
