@@ -67,7 +67,7 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters, const std::vect
     if (!cmd.raw && !image::check_frame_patterns(cmd.in, cmd.out, error)) return usage_error(error, filters);
     if (!check_output_name(cmd, error)) return report(error, exit_usage);
     if (!set_curve(host, cmd.curve, error)) return usage_error(error, filters);
-    if (writes_video(cmd) || reads_video(cmd)) return apply_video(host, cmd);
+    if (cmd.writes_video || cmd.reads_video) return apply_video(host, cmd);
     if (!cmd.raw) return apply_to_files(host, cmd);
     return apply_raw(host, cmd);
 }

@@ -184,6 +184,14 @@ static bool parse_options(const std::vector<std::string>& words, size_t& at, App
     return true;
 }
 
+// Whether IN is a video: a file that is not a picture, or an animated PNG.
+static bool is_video_in(const std::string& in) {
+    struct stat st;
+    return !image::is_frame_pattern_in(in) && stat(in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ((image::picture_type_of_name(in) == image::PictureType::none && !image::is_picture_file(in.c_str())) ||
+            image::is_animated_png(in.c_str()));
+}
+
 bool parse_apply(const std::vector<std::string>& words, const std::vector<FilterSpec>& filters,
                  ApplyCommand& out, std::string& error) {
     size_t at = 0;
@@ -214,7 +222,11 @@ bool parse_apply(const std::vector<std::string>& words, const std::vector<Filter
         Step step;
         if (!parse_step(words, at, filters, step, error)) return false;
         out.steps.push_back(step);
-        if (at == words.size()) return true;
+        if (at == words.size()) {
+            out.reads_video = !out.raw && is_video_in(out.in);
+            out.writes_video = !out.raw && image::is_video_name(out.out);
+            return true;
+        }
         ++at;  // the "+"
     }
 }
@@ -224,10 +236,10 @@ static bool is_given(const ApplyCommand& cmd, const char* option) {
 }
 
 bool check_option_use(const ApplyCommand& cmd, std::string& error) {
-    const bool video = writes_video(cmd);
+    const bool video = cmd.writes_video;
     const image::PictureType type = image::picture_type_to_save(cmd.out);
     const bool in_sequence = image::is_frame_pattern_in(cmd.in) || image::is_directory(cmd.in);
-    const bool sequence = cmd.raw || video || in_sequence || reads_video(cmd);
+    const bool sequence = cmd.raw || video || in_sequence || cmd.reads_video;
     // Into a folder, each file keeps its input's name and so its type: see
     // check_saved_types.
     const bool into_folder = image::is_directory(cmd.out) || (in_sequence && !image::is_frame_pattern(cmd.out));
@@ -343,22 +355,13 @@ int parse_output_option(const std::string& option, const std::vector<std::string
     return 1;
 }
 
-bool writes_video(const ApplyCommand& cmd) { return !cmd.raw && image::is_video_name(cmd.out); }
-
 bool check_output_name(const ApplyCommand& cmd, std::string& error) {
-    if (cmd.raw || writes_video(cmd) || image::is_directory(cmd.out)) return true;
+    if (cmd.raw || cmd.writes_video || image::is_directory(cmd.out)) return true;
     if (!image::is_frame_pattern(cmd.out) && (image::is_frame_pattern_in(cmd.in) || image::is_directory(cmd.in))) return true;
     if (image::picture_type_to_save(cmd.out) != image::PictureType::none) return true;
     error = "cannot write '" + cmd.out + "': " + image::unknown_type_reason(cmd.out) +
             "; or a video name: .mp4, .m4v, .mov, .mkv or .webm";
     return false;
-}
-
-bool reads_video(const ApplyCommand& cmd) {
-    struct stat st;
-    return !cmd.raw && !image::is_frame_pattern_in(cmd.in) && stat(cmd.in.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ((image::picture_type_of_name(cmd.in) == image::PictureType::none && !image::is_picture_file(cmd.in.c_str())) ||
-            image::is_animated_png(cmd.in.c_str()));
 }
 
 }  // namespace rururev::cli

@@ -64,6 +64,9 @@ struct ApplyCommand {
     std::vector<Step> steps;
     OutputOptions output;
     std::vector<std::string> given;  // the options named, for check_option_use
+    // The job, decided once by parse_apply: whether IN is a video (a file
+    // that is not a picture, or an animated PNG) and OUT a video name.
+    bool reads_video = false, writes_video = false;
 };
 
 // Reads a number as Lua does: decimal or hexadecimal, surrounding spaces
@@ -92,12 +95,6 @@ int parse_output_option(const std::string& option, const std::vector<std::string
 // quotes ('...' or "...") keeping spaces in a word, backslash escaping the
 // next character outside single quotes. False for an unclosed quote.
 bool split_shell_words(const std::string& text, std::vector<std::string>& out);
-
-// Whether apply makes a video: OUT has a video name.
-bool writes_video(const ApplyCommand& cmd);
-
-// Whether apply reads a video: IN is a file, and not a picture.
-bool reads_video(const ApplyCommand& cmd);
 
 // Refuses an option given for a job it does nothing for (--crf with a
 // picture OUT, --quality with a video, --frames on one picture, ...), with

@@ -101,7 +101,7 @@ std::string frame_pattern_of(const std::string& out, std::string& error) {
 }  // namespace
 
 int apply_video(LuaHost& host, const ApplyCommand& cmd) {
-    const bool from_video = reads_video(cmd), to_video = writes_video(cmd);
+    const bool from_video = cmd.reads_video, to_video = cmd.writes_video;
     image::VideoTools tools;
     std::string error;
     if ((from_video || to_video) && !image::find_video_tools(tools, error)) {
