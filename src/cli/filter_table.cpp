@@ -12,7 +12,7 @@ bool parse_params(const std::string& text, std::vector<Param>& out) {
     while (words >> word) {
         const size_t colon = word.find(':');
         if (colon == 0 || colon == std::string::npos) return false;
-        Param p{word.substr(0, colon), word.substr(colon + 1)};
+        Param p{word.substr(0, colon), word.substr(colon + 1), {}};
         bool known = false;
         for (const char* t : types) known = known || p.type == t;
         if (!known) return false;

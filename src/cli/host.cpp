@@ -75,7 +75,10 @@ static int load_test_card(lua_State* L) {
     return load_embedded(L, embedded::test_card_lua, "=rururev_test_card", 0);
 }
 
-LuaHost::LuaHost() : L_(luaL_newstate()) {
+LuaHost::LuaHost() { start(); }
+
+void LuaHost::start() {
+    L_ = luaL_newstate();
     if (L_ == nullptr) return;
     luaL_openlibs(L_);
     lua_getglobal(L_, "package");
@@ -100,6 +103,12 @@ LuaHost::LuaHost() : L_(luaL_newstate()) {
 
 LuaHost::~LuaHost() {
     if (L_ != nullptr) lua_close(L_);
+}
+
+bool LuaHost::reopen(std::string& error) {
+    if (L_ != nullptr) lua_close(L_);
+    start();
+    return open(error);
 }
 
 bool LuaHost::open(std::string& error) {

@@ -32,6 +32,12 @@ public:
     // Requires librururev; false with the reason when it cannot be loaded.
     bool open(std::string& error);
 
+    // Closes the state and opens a new one. The module's curve table and
+    // frame store belong to the process, not to a state: closing the only
+    // state that holds librururev unloads it, so the module loaded again
+    // starts as in a fresh process.
+    bool reopen(std::string& error);
+
     // Calls the function below `nargs` arguments on the stack under a
     // handler that adds a traceback. Leaves no results. On a Lua error
     // returns false with the message and its traceback.
@@ -47,9 +53,10 @@ public:
                    std::string& error);
 
 private:
+    void start();
     bool run_loaded(const std::string& name, const std::vector<std::string>& args, std::string& error);
 
-    lua_State* L_;
+    lua_State* L_ = nullptr;
 };
 
 }  // namespace rururev::cli

@@ -155,7 +155,9 @@ private:
         std::string error;
         if (!select_frame(s_, job.frame, error)) return text_response(500, error);
         if (!job.is_render) return png_response(s_.original_png);
-        if (!reset_module(s_, error)) return text_response(500, error);
+        // A fresh module, as `rururev apply` has: no curve points, no
+        // earlier frame.
+        if (!s_.host.reopen(error)) return text_response(500, error);
         if (!set_curve(s_.host, job.cmd.curve, error)) return text_response(400, error);
         ++renders_;
         image::Raster picture = s_.original;

@@ -9,25 +9,6 @@
 namespace rururev::cli {
 namespace {
 
-// The module's state as module/module_state.h's reset leaves it, through the
-// module's functions: every curve point at +0 (a point stores -y, hence y of
-// -0, negated at run time: a constant -0 would share the constant 0's slot), and
-// the frame store sized for another picture, which makes the next
-// tovoFrameCBA call on a w x h picture a first frame.
-constexpr char fresh_state_lua[] = R"lua(
-local lib = require "librururev"
-local image = require "rururev_image"
-local w, h = ...
-local zero = 0
-if lib.tovoInterRGBset then
-  for i = 1, 361 do lib.tovoInterRGBset(0, -zero, i) end
-end
-if lib.tovoFrameCBA then
-  local other = image.new(w * h == 1 and 2 or 1, 1, 0)
-  other:apply(lib.tovoFrameCBA, 0, 0, 0, 0, 1, 0, false)
-end
-)lua";
-
 // Draws the built-in test card into a picture of rururev_image, kept in a
 // global for load_test_card.
 constexpr char test_card_lua[] = R"lua(
@@ -153,12 +134,6 @@ bool load_input(Session& s, const std::string& input, std::string& error) {
         return false;
     }
     return s.is_video || encode_original(s, error);
-}
-
-bool reset_module(Session& s, std::string& error) {
-    const std::vector<std::string> size = {std::to_string(s.original.width),
-                                           std::to_string(s.original.height)};
-    return s.host.run_chunk(fresh_state_lua, "=preview", size, error);
 }
 
 }  // namespace rururev::cli

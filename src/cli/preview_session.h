@@ -1,6 +1,5 @@
-// The preview's session: the one Lua state every request works through, the
-// picture or video it shows, and the module brought back to a fresh
-// process's state before each render. The page and its routes are in
+// The preview's session: the one Lua state every request works through and
+// the picture or video it shows. The page and its routes are in
 // preview.cpp.
 #pragma once
 
@@ -49,10 +48,6 @@ bool select_frame(Session& s, uint64_t n, std::string& error);
 // A picture file, or else a video file whose frames the page can choose;
 // the built-in test card when `input` is empty.
 bool load_input(Session& s, const std::string& input, std::string& error);
-
-// Brings the module back to the state a fresh process starts in, so that a
-// render gives the words of a one-picture `rururev apply`.
-bool reset_module(Session& s, std::string& error);
 
 bool encode_png(const image::Raster& picture, std::string& png, std::string& error);
 

@@ -2,8 +2,8 @@
 // and the frame store. No Lua function clears it; the tests and the fuzz
 // targets, which link the module's code and module_state.cpp (the module
 // itself has no reset), do, so that each case starts as a freshly loaded
-// module does. The rururev preview, which reaches the module through Lua
-// alone, does the same with its functions (cli/preview_session.cpp).
+// module does. A host that loads the shared module gets the same by closing
+// every state that holds it, which unloads it (the rururev preview does).
 #pragma once
 
 namespace rururev {
