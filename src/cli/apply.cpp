@@ -56,16 +56,9 @@ int apply(LuaHost& host, const std::vector<FilterSpec>& filters, const std::vect
           int (*usage_error)(const std::string&, const std::vector<FilterSpec>&)) {
     ApplyCommand cmd;
     std::string error;
-    if (!parse_apply(words, filters, cmd, error) || !check_option_use(cmd, error)) {
-        return usage_error(error, filters);
-    }
-    for (const Step& step : cmd.steps) {
-        if (!find_filter(filters, step.function)->registered) {
-            return usage_error(step.function + " is not in this librururev", filters);
-        }
-    }
-    if (!cmd.raw && !image::check_frame_patterns(cmd.in, cmd.out, error)) return usage_error(error, filters);
-    if (!check_output_name(cmd, error)) return report(error, exit_usage);
+    const PlanFault fault = plan_apply(words, filters, cmd, error);
+    if (fault == PlanFault::usage) return usage_error(error, filters);
+    if (fault == PlanFault::output_name) return report(error, exit_usage);
     if (!set_curve(host, cmd.curve, error)) return usage_error(error, filters);
     if (cmd.writes_video || cmd.reads_video) return apply_video(host, cmd);
     if (!cmd.raw) return apply_to_files(host, cmd);

@@ -235,7 +235,7 @@ static bool is_given(const ApplyCommand& cmd, const char* option) {
     return std::find(cmd.given.begin(), cmd.given.end(), option) != cmd.given.end();
 }
 
-bool check_option_use(const ApplyCommand& cmd, std::string& error) {
+static bool check_option_use(const ApplyCommand& cmd, std::string& error) {
     const bool video = cmd.writes_video;
     const image::PictureType type = image::picture_type_to_save(cmd.out);
     const bool in_sequence = image::is_frame_pattern_in(cmd.in) || image::is_directory(cmd.in);
@@ -355,13 +355,26 @@ int parse_output_option(const std::string& option, const std::vector<std::string
     return 1;
 }
 
-bool check_output_name(const ApplyCommand& cmd, std::string& error) {
+static bool check_output_name(const ApplyCommand& cmd, std::string& error) {
     if (cmd.raw || cmd.writes_video || image::is_directory(cmd.out)) return true;
     if (!image::is_frame_pattern(cmd.out) && (image::is_frame_pattern_in(cmd.in) || image::is_directory(cmd.in))) return true;
     if (image::picture_type_to_save(cmd.out) != image::PictureType::none) return true;
     error = "cannot write '" + cmd.out + "': " + image::unknown_type_reason(cmd.out) +
             "; or a video name: .mp4, .m4v, .mov, .mkv or .webm";
     return false;
+}
+
+PlanFault plan_apply(const std::vector<std::string>& words, const std::vector<FilterSpec>& filters,
+                     ApplyCommand& cmd, std::string& error) {
+    if (!parse_apply(words, filters, cmd, error) || !check_option_use(cmd, error)) return PlanFault::usage;
+    for (const Step& step : cmd.steps) {
+        if (!find_filter(filters, step.function)->registered) {
+            error = step.function + " is not in this librururev";
+            return PlanFault::usage;
+        }
+    }
+    if (!cmd.raw && !image::check_frame_patterns(cmd.in, cmd.out, error)) return PlanFault::usage;
+    return check_output_name(cmd, error) ? PlanFault::none : PlanFault::output_name;
 }
 
 }  // namespace rururev::cli

@@ -63,7 +63,7 @@ struct ApplyCommand {
     std::string in, out;
     std::vector<Step> steps;
     OutputOptions output;
-    std::vector<std::string> given;  // the options named, for check_option_use
+    std::vector<std::string> given;  // the options named, for the checks of plan_apply
     // The job, decided once by parse_apply: whether IN is a video (a file
     // that is not a picture, or an animated PNG) and OUT a video name.
     bool reads_video = false, writes_video = false;
@@ -96,16 +96,19 @@ int parse_output_option(const std::string& option, const std::vector<std::string
 // next character outside single quotes. False for an unclosed quote.
 bool split_shell_words(const std::string& text, std::vector<std::string>& out);
 
-// Refuses an option given for a job it does nothing for (--crf with a
-// picture OUT, --quality with a video, --frames on one picture, ...), with
-// the reason; checked before any file is read.
-bool check_option_use(const ApplyCommand& cmd, std::string& error);
+// What plan_apply found wrong: nothing, the command line (the usage lines
+// follow the reason), or OUT's name.
+enum class PlanFault { none, usage, output_name };
 
-// Checks that OUT names something apply can write, before any work: a
-// picture type for a single picture or a pattern, a folder, or a video.
-bool check_output_name(const ApplyCommand& cmd, std::string& error);
+// Reads apply's words into a plan and makes every check due before the work:
+// each option is for the job at hand (no --crf with a picture OUT, no
+// --quality with a video, no --frames on one picture, ...), each filter is
+// in this librururev, the patterns of IN and OUT agree, and OUT names
+// something apply can write (a picture type, a folder, or a video).
+PlanFault plan_apply(const std::vector<std::string>& words, const std::vector<FilterSpec>& filters,
+                     ApplyCommand& cmd, std::string& error);
 
-// The same for the files a sequence writes, once their names are known and
+// The checks of the files a sequence writes, once their names are known and
 // before any is read: --quality needs a JPEG among them, --png-level a PNG.
 bool check_saved_types(const ApplyCommand& cmd, const std::vector<image::FramePair>& frames, std::string& error);
 
