@@ -1,9 +1,12 @@
 #!/bin/sh
 # Builds the playground with Debian's emscripten: the module, the picture
-# module and Lua 5.1 compiled to WebAssembly. Every filter runs its plain
-# kernel there: Highway 1.0.3's WASM target has no vectors of doubles, which
-# the fast paths use, and its portable target ran them 2 to 40 times slower
-# than the plain kernels under Node. Lua 5.1, zlib, libpng and
+# module and Lua 5.1 compiled to WebAssembly. The fast paths build on
+# Highway's WASM target (Debian's libhwy-dev, its headers alone: static
+# dispatch, 128-bit SIMD). That target has no vectors of doubles, which most
+# fast paths compute in: those filters run their plain kernels
+# (simd/double_vectors.h), and tovoRGB, tovoRGB2 and tovoInterRGB their
+# SIMD paths, 27, 49 and 1.7 times the plain kernels' speed under Node
+# (docs/performance.md). Lua 5.1, zlib, libpng and
 # libjpeg-turbo are built from Debian's source packages in the build directory
 # (packaging/third_party.sh); the build goes to WASM_BUILD_DIR (default
 # build-wasm), its tests (label wasm) run under Node, and the engine is left
@@ -24,9 +27,13 @@ mkdir -p "$build"
 fetch_sources "$srcs" zlib libpng1.6 libjpeg-turbo
 build_lua_wasm "$srcs/lua5.1" "$deps/lua"
 build_picture_libraries "$srcs" "$toolchain" "$deps"
+# Highway's headers in a folder of their own: the rest of /usr/include would
+# shadow emcc's C library headers.
+mkdir -p "$deps/highway/include"
+ln -sfn /usr/include/hwy "$deps/highway/include/hwy"
 
 cmake -S . -B "$build" --toolchain "$toolchain" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
-  -DRURUREV_BENCH=OFF -DCMAKE_DISABLE_FIND_PACKAGE_hwy=ON \
+  -DRURUREV_BENCH=OFF -DRURUREV_HWY_INCLUDE_DIR="$deps/highway/include" \
   -DRURUREV_LUA_INCLUDE_DIR="$deps/lua" -DRURUREV_WASM_LUA_LIBRARY="$deps/lua/liblua.a" \
   -DZLIB_INCLUDE_DIR="$deps/zlib/include" -DZLIB_LIBRARY="$deps/zlib/lib/libz.a" \
   -DPNG_PNG_INCLUDE_DIR="$deps/libpng/include" -DPNG_LIBRARY="$deps/libpng/lib/libpng16.a" \

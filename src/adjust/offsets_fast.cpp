@@ -6,6 +6,7 @@
 #include "filters/filter_functions.h"
 #include "core/pixel.h"
 #include "engine/dispatch.h"
+#include "simd/target_call.h"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "adjust/offsets_fast.cpp"
@@ -76,7 +77,7 @@ static void offset_words(uint32_t* data, uint32_t count, int32_t t0, int32_t t1,
                          int32_t t3, bool visible_only) {
     const uint32_t raise = pack(raise_by(t3), raise_by(t0), raise_by(t1), raise_by(t2));
     const uint32_t lower = pack(lower_by(t3), lower_by(t0), lower_by(t1), lower_by(t2));
-    HWY_DYNAMIC_DISPATCH(simd::OffsetWords)(data, count, raise, lower, visible_only);
+    RURUREV_DISPATCH(OffsetWords)(data, count, raise, lower, visible_only);
 }
 
 void tovoRGB(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {

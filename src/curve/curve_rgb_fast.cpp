@@ -7,6 +7,7 @@
 #include "core/pixel.h"
 #include "simd/channel_tables.h"
 #include "engine/dispatch.h"
+#include "simd/target_call.h"
 #include "filters/filter_functions.h"
 
 #undef HWY_TARGET_INCLUDE
@@ -77,7 +78,7 @@ void tovoInterRGB(uint32_t* data, uint32_t count, const double* pointy, int32_t 
     }
     if (t3 >= 7) {
         for (int32_t& s : shift) s = s < -256 ? -256 : s > 256 ? 256 : s;
-        HWY_DYNAMIC_DISPATCH(simd::MoveAlphaWords)(data, count, shift, t3);
+        RURUREV_DISPATCH(MoveAlphaWords)(data, count, shift, t3);
         return;
     }
     // Colour modes 0 to 6: which of red, green and blue move.

@@ -26,6 +26,13 @@ int64_t target_value(const char* value) {
     return 0;
 }
 
+#if (HWY_TARGETS & (HWY_TARGETS - 1)) == 0
+// Static dispatch (WebAssembly): the one target compiled runs every call,
+// and the library's run-time choice, which a build of its headers alone
+// lacks, has nothing to choose.
+void limit_targets(const char*) {}
+const char* target_in_use() { return hwy::TargetName(HWY_TARGETS); }
+#else
 void limit_targets(const char* value) {
     const int64_t target = target_value(value);
     // Lower bits are better targets. The compiled baseline stays, so that
@@ -38,5 +45,6 @@ const char* target_in_use() {
     const int64_t targets = hwy::SupportedTargets() & HWY_TARGETS;
     return hwy::TargetName(targets & -targets);
 }
+#endif
 
 }  // namespace rururev::fast

@@ -99,6 +99,27 @@ HWY_INLINE V MeanOf(V r, V g, V b) {
     return hn::ShiftRight<17>(hn::Mul(hn::Add(hn::Add(r, g), b), hn::Set(d, 43691u)));
 }
 
+// True in the lanes whose alpha byte is above 0.
+template <class D>
+HWY_INLINE hn::Mask<D> Visible(D d, hn::Vec<D> words) {
+    return hn::Ne(hn::And(words, hn::Set(d, kAlphaBits)), hn::Zero(d));
+}
+
+// The lanes most fast paths work in: doubles, and the 32-bit words, signed
+// integers and floats that share their lane count.
+using D = hn::ScalableTag<double>;
+using D32 = hn::Rebind<uint32_t, D>;
+using DI = hn::Rebind<int32_t, D>;
+using DF = hn::Rebind<float, D>;
+using VD = hn::Vec<D>;
+using V32 = hn::Vec<D32>;
+
+HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), kAlphaBits)); }
+
+// The helpers below compute in doubles, which some targets' vectors lack
+// (simd/double_vectors.h).
+#if HWY_HAVE_FLOAT64
+
 // std::round for finite lanes below 2^52 in magnitude: truncate, then step
 // one away from zero when the exact remainder is a half or more.
 template <class D>
@@ -114,12 +135,6 @@ HWY_INLINE hn::Vec<D> RoundUpHalf(D d, hn::Vec<D> x) {
     const auto whole = hn::Trunc(x);
     return hn::IfThenElse(hn::Ge(hn::Sub(x, whole), hn::Set(d, 0.5)), hn::Add(whole, hn::Set(d, 1.0)),
                           whole);
-}
-
-// True in the lanes whose alpha byte is above 0.
-template <class D>
-HWY_INLINE hn::Mask<D> Visible(D d, hn::Vec<D> words) {
-    return hn::Ne(hn::And(words, hn::Set(d, kAlphaBits)), hn::Zero(d));
 }
 
 // The three channels 0 to 255 of 32-bit pixel words, as doubles.
@@ -148,23 +163,15 @@ HWY_INLINE hn::Vec<D32> WordsOf(D32 d32, D d, hn::Vec<D32> words, const Channels
     return hn::Or(alpha, hn::BitCast(d32, hn::DemoteTo(di32, colour)));
 }
 
-// The lanes most fast paths work in: doubles, and the 32-bit words, signed
-// integers and floats that share their lane count.
-using D = hn::ScalableTag<double>;
-using D32 = hn::Rebind<uint32_t, D>;
-using DI = hn::Rebind<int32_t, D>;
-using DF = hn::Rebind<float, D>;
-using VD = hn::Vec<D>;
-using V32 = hn::Vec<D32>;
-
 HWY_INLINE VD AsDouble(V32 v) { return hn::PromoteTo(D(), hn::BitCast(DI(), v)); }
 HWY_INLINE V32 AsWord(VD whole) { return hn::BitCast(D32(), hn::DemoteTo(DI(), whole)); }
-HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), kAlphaBits)); }
 
 // A mask of double lanes as a mask of the word lanes they came from.
 HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
     return hn::Ne(AsWord(hn::IfThenElseZero(m, hn::Set(D(), 1.0))), hn::Zero(D32()));
 }
+
+#endif  // HWY_HAVE_FLOAT64
 
 }  // namespace rururev::simd::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();

@@ -1,6 +1,7 @@
 # The WebAssembly build's tests, run under Node (label wasm, ./dev wasm):
 # - the kernel digests: every line of kernel_digest.expected but those of
-#   tovoAlp0, whose words come from the C library's rand;
+#   tovoAlp0, whose words come from the C library's rand, and the fast
+#   paths over every 24-bit colour (kernel_digest_every_colour.expected);
 # - in the engine's Lua (tests/wasm/run_lua.js): the Lua word tests, the
 #   picture module's test and photos with their EXIF orientation, on its
 #   in-memory file system.
@@ -10,6 +11,14 @@ add_test(NAME wasm_kernel_digest
   COMMAND sh -c "\"$1\" \"$2\" | grep -v '^tovoAlp0(' >\"$3\" && grep -v '^tovoAlp0(' \"$4\" | diff - \"$3\""
           sh ${RURUREV_NODE} $<TARGET_FILE:rururev_kernel_digest> ${CMAKE_CURRENT_BINARY_DIR}/kernel_digest.txt
           ${CMAKE_CURRENT_SOURCE_DIR}/windows/kernel_digest.expected)
+# Every line of kernel_digest_every_colour.expected: the fast paths over
+# every 24-bit colour.
+add_test(NAME wasm_kernel_digest_every_colour
+  COMMAND sh -c "\"$1\" \"$2\" --every-colour >\"$3\" && diff \"$4\" \"$3\""
+          sh ${RURUREV_NODE} $<TARGET_FILE:rururev_kernel_digest>
+          ${CMAKE_CURRENT_BINARY_DIR}/kernel_digest_every_colour.txt
+          ${CMAKE_CURRENT_SOURCE_DIR}/windows/kernel_digest_every_colour.expected)
+set_tests_properties(wasm_kernel_digest_every_colour PROPERTIES LABELS wasm TIMEOUT 600)
 set(RURUREV_RUN_LUA ${RURUREV_NODE} ${CMAKE_CURRENT_SOURCE_DIR}/wasm/run_lua.js
   $<TARGET_FILE:rururev_wasm_engine>)
 add_test(NAME wasm_filter_words

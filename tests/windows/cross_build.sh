@@ -5,7 +5,8 @@
 # target it checks the DLL's exports and imports with objdump and, where
 # this machine can run the target's programs under Wine:
 # - compares the kernel digests with those of this machine's build
-#   (BUILD_DIR, default build);
+#   (BUILD_DIR, default build), and those of the fast paths over every
+#   colour with kernel_digest_every_colour.expected;
 # - runs the GoogleTest suite (the Lua cases load the DLL with require),
 #   the exhaustive identity proofs too when EXHAUSTIVE=1;
 # - loads the DLL with require in lua.exe;
@@ -48,6 +49,8 @@ build_and_check() {
 
   sh tests/windows/compare_digests.sh "$name" "$dir/tests/rururev_kernel_digest.exe" \
     "$build/kernel_digest.txt" "$dir" || status=1
+  sh tests/windows/compare_digests.sh "$name" "$dir/tests/rururev_kernel_digest.exe" \
+    tests/windows/kernel_digest_every_colour.expected "$dir, every colour" --every-colour || status=1
 
   # The suite on the module linked into the test program, then its Lua
   # cases again on librururev.dll loaded by require, but for those that look

@@ -5,6 +5,11 @@
 // precision or a contracted multiply-add. No Lua and no test framework, so
 // that the program runs anywhere the kernels build.
 //
+// With --every-colour it runs the fast paths over a frame of every 24-bit
+// colour instead (kernel_digest_every_colour.expected): the native proofs
+// show each fast path equal to its plain kernel over every colour, so equal
+// lines show every target's fast paths equal to them too.
+//
 // Each new kernel adds a line to image_cases, with parameters that reach its
 // rounding and clamping paths; a filter of filters/filter_list.inc without
 // one fails the run.
@@ -59,6 +64,22 @@ std::vector<uint32_t> test_image() {
     return words;
 }
 
+// A 4096 x 4096 frame holding every 24-bit colour once, in order. Alpha is
+// scattered over all its values by a fixed hash, with one pixel in eight
+// fully transparent and one in eight fully opaque, as in test_image.
+constexpr uint32_t kFrameSide = 4096;
+
+std::vector<uint32_t> every_colour_frame() {
+    std::vector<uint32_t> words(kFrameSide * kFrameSide);
+    for (uint32_t i = 0; i < words.size(); ++i) {
+        uint32_t alpha = (i * 2654435761u) >> 24;
+        if (i % 8 == 3) alpha = 0;
+        if (i % 8 == 5) alpha = 255;
+        words[i] = alpha << 24 | i;
+    }
+    return words;
+}
+
 // A curve with positive and negative displacements and fractions that
 // reach the floor in the curve filters.
 double curve[curve_points];
@@ -67,94 +88,79 @@ void fill_curve() {
     for (int32_t i = 0; i < curve_points; ++i) curve[i] = ((i * 37) % 101 - 50) * 0.73;
 }
 
+// A case runs its calls on the plain kernels, and with --every-colour on
+// the fast paths, which are what a call from Lua takes (over threads where
+// there are any: the same words). A kernel with no fast path has no line in
+// that mode.
+using Run = void (*)(uint32_t* data, uint32_t w, uint32_t h);
 struct ImageCase {
     const char* name;
-    void (*run)(uint32_t* data, uint32_t w, uint32_t h);
+    Run plain;
+    Run fast;
 };
+#define DIGEST_CASE(name, ...)                            \
+    ImageCase {                                           \
+        name,                                             \
+        [](uint32_t* d, uint32_t w, uint32_t h) {         \
+            using namespace rururev::kernel;              \
+            (void)w, (void)h;                             \
+            __VA_ARGS__;                                  \
+        },                                                \
+        [](uint32_t* d, uint32_t w, uint32_t h) {         \
+            using namespace rururev::fast;                \
+            (void)w, (void)h;                             \
+            __VA_ARGS__;                                  \
+        }                                                 \
+    }
+#define KERNEL_CASE(name, call) \
+    ImageCase { name, [](uint32_t* d, uint32_t w, uint32_t h) { (void)h, kernel::call; }, nullptr }
 
 const ImageCase image_cases[] = {
-    {"tovoRGB(10,-20,30,-40)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRGB(d, w * h, 10, -20, 30, -40); }},
-    {"tovoRGB(-300,300,0,255)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRGB(d, w * h, -300, 300, 0, 255); }},
-    {"tovoRGB2(10,-20,30,-40)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRGB2(d, w * h, 10, -20, 30, -40); }},
-    {"tovoHSV(25,-40,30,-10)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHSV(d, w * h, 25, -40, 30, -10); }},
-    {"tovoHSV(-400,300,-300,0)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHSV(d, w * h, -400, 300, -300, 0); }},
-    {"tovoHSV2(30,-20,10,15,0x808080,120)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHSV2(d, w * h, 30, -20, 10, 15, 0x808080, 120); }},
-    {"tovoNega(-30,255,255,10)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNega(d, w * h, -30, 255, 255, 10); }},
-    {"tovoHighShadow(230,20,5,90,250,10)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHighShadow(d, w * h, 230, 20, 5, 90, 250, 10); }},
-    {"tovoHighShadowDoder(200,40,-5,110,255,0)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoHighShadowDoder(d, w * h, 200, 40, -5, 110, 255, 0); }},
-    {"tovoMono(0,0,0,0,false)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoMono(d, w * h, 0, 0, 0, 0, false); }},
-    {"tovoMono(10,-20,30,5,true)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoMono(d, w * h, 10, -20, 30, 5, true); }},
-    {"tovo2Pns(0,0,0,0,0,255,0)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovo2Pns(d, w * h, 0, 0, 0, 0, 0, 255, 0); }},
-    {"tovo2Pns(10,20,30,-5,1,200,40)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovo2Pns(d, w * h, 10, 20, 30, -5, 1, 200, 40); }},
+    DIGEST_CASE("tovoRGB(10,-20,30,-40)", tovoRGB(d, w * h, 10, -20, 30, -40)),
+    DIGEST_CASE("tovoRGB(-300,300,0,255)", tovoRGB(d, w * h, -300, 300, 0, 255)),
+    DIGEST_CASE("tovoRGB2(10,-20,30,-40)", tovoRGB2(d, w * h, 10, -20, 30, -40)),
+    DIGEST_CASE("tovoHSV(25,-40,30,-10)", tovoHSV(d, w * h, 25, -40, 30, -10)),
+    DIGEST_CASE("tovoHSV(-400,300,-300,0)", tovoHSV(d, w * h, -400, 300, -300, 0)),
+    DIGEST_CASE("tovoHSV2(30,-20,10,15,0x808080,120)", tovoHSV2(d, w * h, 30, -20, 10, 15, 0x808080, 120)),
+    DIGEST_CASE("tovoNega(-30,255,255,10)", tovoNega(d, w * h, -30, 255, 255, 10)),
+    DIGEST_CASE("tovoHighShadow(230,20,5,90,250,10)", tovoHighShadow(d, w * h, 230, 20, 5, 90, 250, 10)),
+    DIGEST_CASE("tovoHighShadowDoder(200,40,-5,110,255,0)", tovoHighShadowDoder(d, w * h, 200, 40, -5, 110, 255, 0)),
+    DIGEST_CASE("tovoMono(0,0,0,0,false)", tovoMono(d, w * h, 0, 0, 0, 0, false)),
+    DIGEST_CASE("tovoMono(10,-20,30,5,true)", tovoMono(d, w * h, 10, -20, 30, 5, true)),
+    DIGEST_CASE("tovo2Pns(0,0,0,0,0,255,0)", tovo2Pns(d, w * h, 0, 0, 0, 0, 0, 255, 0)),
+    DIGEST_CASE("tovo2Pns(10,20,30,-5,1,200,40)", tovo2Pns(d, w * h, 10, 20, 30, -5, 1, 200, 40)),
     // The draws come from the C library's generator, which differs between
     // platforms; a threshold of 0 passes every draw, whatever it is.
-    {"tovoAlp0(0,7,50)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoAlp0(d, w * h, 0, 7, 50); }},
-    {"tovoAlp0(0,7,-1)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoAlp0(d, w * h, 0, 7, -1); }},
-    {"tovoGanma(0.45,0,0,0)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoGanma(d, w * h, 0.45f, 0, 0, 0); }},
-    {"tovoGanma(2.2,10,-10,5)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoGanma(d, w * h, 2.2f, 10, -10, 5); }},
-    {"tovoNStage(4,0,0,0,false)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNStage(d, w * h, 4, 0, 0, 0, false); }},
-    {"tovoNStage(7,10,-20,30,true)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNStage(d, w * h, 7, 10, -20, 30, true); }},
-    {"tovoNStage2(3,0,0,0,false)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNStage2(d, w * h, 3, 0, 0, 0, false); }},
-    {"tovoNStage2(6,-10,20,-30,true)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoNStage2(d, w * h, 6, -10, 20, -30, true); }},
-    {"tovoRngPut(60,80,0,0xFF336699,0)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRngPut(d, w * h, 60, 80, 0, 0xFF336699, 0); }},
-    {"tovoRngPut(60,80,1,0,1)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoRngPut(d, w * h, 60, 80, 1, 0, 1); }},
-    {"tovoYCbCr(40,20,20,0x808080)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoYCbCr(d, w * h, 40, 20, 20, 0x808080); }},
-    {"tovoYCbCr(255,10,10,0x123456)",
-     [](uint32_t* d, uint32_t w, uint32_t h) { kernel::tovoYCbCr(d, w * h, 255, 10, 10, 0x123456); }},
-    {"tovoCSplt(30,60,60,20,0xFF3366CC,10,200,20,220)",
-     [](uint32_t* d, uint32_t w, uint32_t h) {
-         kernel::tovoCSplt(d, w, h, 30, 60, 60, 20, 0xFF3366CC, 10, 200, 20, 220);
-     }},
-    {"tovoCSplt(359,255,255,-30,0xFF0000,0,-1,0,-1)",
-     [](uint32_t* d, uint32_t w, uint32_t h) {
-         kernel::tovoCSplt(d, w, h, 359, 255, 255, -30, 0xFF0000, 0, ~0u, 0, ~0u);
-     }},
-    {"tovoCTracking(30,60,60,20,0xFF3366CC,10,200,20,220)",
-     [](uint32_t* d, uint32_t w, uint32_t h) {
-         kernel::tovoCTracking(d, w, h, 30, 60, 60, 20, 0xFF3366CC, 10, 200, 20, 220);
-     }},
+    KERNEL_CASE("tovoAlp0(0,7,50)", tovoAlp0(d, w * h, 0, 7, 50)),
+    KERNEL_CASE("tovoAlp0(0,7,-1)", tovoAlp0(d, w * h, 0, 7, -1)),
+    DIGEST_CASE("tovoGanma(0.45,0,0,0)", tovoGanma(d, w * h, 0.45f, 0, 0, 0)),
+    DIGEST_CASE("tovoGanma(2.2,10,-10,5)", tovoGanma(d, w * h, 2.2f, 10, -10, 5)),
+    DIGEST_CASE("tovoNStage(4,0,0,0,false)", tovoNStage(d, w * h, 4, 0, 0, 0, false)),
+    DIGEST_CASE("tovoNStage(7,10,-20,30,true)", tovoNStage(d, w * h, 7, 10, -20, 30, true)),
+    DIGEST_CASE("tovoNStage2(3,0,0,0,false)", tovoNStage2(d, w * h, 3, 0, 0, 0, false)),
+    DIGEST_CASE("tovoNStage2(6,-10,20,-30,true)", tovoNStage2(d, w * h, 6, -10, 20, -30, true)),
+    DIGEST_CASE("tovoRngPut(60,80,0,0xFF336699,0)", tovoRngPut(d, w * h, 60, 80, 0, 0xFF336699, 0)),
+    DIGEST_CASE("tovoRngPut(60,80,1,0,1)", tovoRngPut(d, w * h, 60, 80, 1, 0, 1)),
+    DIGEST_CASE("tovoYCbCr(40,20,20,0x808080)", tovoYCbCr(d, w * h, 40, 20, 20, 0x808080)),
+    DIGEST_CASE("tovoYCbCr(255,10,10,0x123456)", tovoYCbCr(d, w * h, 255, 10, 10, 0x123456)),
+    DIGEST_CASE("tovoCSplt(30,60,60,20,0xFF3366CC,10,200,20,220)",
+                tovoCSplt(d, w, h, 30, 60, 60, 20, 0xFF3366CC, 10, 200, 20, 220)),
+    DIGEST_CASE("tovoCSplt(359,255,255,-30,0xFF0000,0,-1,0,-1)",
+                tovoCSplt(d, w, h, 359, 255, 255, -30, 0xFF0000, 0, ~0u, 0, ~0u)),
+    DIGEST_CASE("tovoCTracking(30,60,60,20,0xFF3366CC,10,200,20,220)",
+                tovoCTracking(d, w, h, 30, 60, 60, 20, 0xFF3366CC, 10, 200, 20, 220)),
     // Two frames: the first fills the empty store, the second, shifted in
     // colour, is compared with it.
-    {"tovoFrameCBA(20,10,10,3,0xFFFF00FF,true) twice",
-     [](uint32_t* d, uint32_t w, uint32_t h) {
-         std::vector<uint32_t> store(w * h);
-         kernel::tovoFrameCBA(d, w * h, store.data(), 20, 10, 10, 3, 0xFFFF00FF, true);
-         kernel::tovoRGB(d, w * h, 15, -15, 5, 0);
-         kernel::tovoFrameCBA(d, w * h, store.data(), 20, 10, 10, 3, 0xFFFF00FF, true);
-     }},
+    DIGEST_CASE("tovoFrameCBA(20,10,10,3,0xFFFF00FF,true) twice",
+                std::vector<uint32_t> store(w * h);
+                tovoFrameCBA(d, w * h, store.data(), 20, 10, 10, 3, 0xFFFF00FF, true);
+                tovoRGB(d, w * h, 15, -15, 5, 0);
+                tovoFrameCBA(d, w * h, store.data(), 20, 10, 10, 3, 0xFFFF00FF, true)),
     // Every mode in turn over the same buffer.
-    {"tovoInterRGB(75,0..13,200)",
-     [](uint32_t* d, uint32_t w, uint32_t h) {
-         for (int32_t mode = 0; mode <= 13; ++mode) kernel::tovoInterRGB(d, w * h, curve, 75, mode, 200);
-     }},
-    {"tovoInterHSV(60,0..2,90)",
-     [](uint32_t* d, uint32_t w, uint32_t h) {
-         for (int32_t mode = 0; mode <= 2; ++mode) kernel::tovoInterHSV(d, w * h, curve, 60, mode, 90);
-     }},
+    DIGEST_CASE("tovoInterRGB(75,0..13,200)",
+                for (int32_t mode = 0; mode <= 13; ++mode) tovoInterRGB(d, w * h, curve, 75, mode, 200)),
+    DIGEST_CASE("tovoInterHSV(60,0..2,90)",
+                for (int32_t mode = 0; mode <= 2; ++mode) tovoInterHSV(d, w * h, curve, 60, mode, 90)),
 };
 
 // Filters split over threads (the Win32 API's on Windows) against their
@@ -226,8 +232,30 @@ uint64_t digest_hsv8() {
 
 }  // namespace
 
-int main() {
+// With --every-colour, prints one line per case that has a fast path: the
+// digest of what the fast path wrote over every_colour_frame. Without
+// arguments, the pairs of HSV conversions, every case's plain kernel over
+// test_image, the threaded paths and the check that every filter has a case.
+int main(int argc, char** argv) {
     fill_curve();
+    if (argc == 2 && std::strcmp(argv[1], "--every-colour") == 0) {
+        const uint64_t unchanged = digest_of(every_colour_frame());
+        int status = 0;
+        for (const ImageCase& c : image_cases) {
+            if (!c.fast) continue;
+            std::vector<uint32_t> words = every_colour_frame();
+            c.fast(words.data(), kFrameSide, kFrameSide);
+            const uint64_t h = digest_of(words);
+            std::printf("%s %016" PRIx64 "%s\n", c.name, h, h == unchanged ? " UNCHANGED" : "");
+            std::fflush(stdout);
+            if (h == unchanged) status = 1;
+        }
+        return status;
+    }
+    if (argc != 1) {
+        std::fprintf(stderr, "usage: %s [--every-colour]\n", argv[0]);
+        return 2;
+    }
     std::printf("RGB2HSV/HSV2RGB %016" PRIx64 "\n", digest_hsv());
     std::printf("hsv8_forward/hsv8_back %016" PRIx64 "\n", digest_hsv8());
     // A case that leaves the image as it was would compare nothing.
@@ -235,7 +263,7 @@ int main() {
     int status = 0;
     for (const ImageCase& c : image_cases) {
         std::vector<uint32_t> words = test_image();
-        c.run(words.data(), kWidth, kHeight);
+        c.plain(words.data(), kWidth, kHeight);
         const uint64_t h = digest_of(words);
         std::printf("%s %016" PRIx64 "%s\n", c.name, h, h == unchanged ? " UNCHANGED" : "");
         if (h == unchanged) status = 1;
