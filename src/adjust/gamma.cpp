@@ -4,6 +4,7 @@
 
 #include "filters/filter_functions.h"
 #include "core/pixel.h"
+#include "adjust/single_power.h"
 
 namespace rururev::kernel {
 
@@ -29,10 +30,10 @@ static uint32_t gamma_pixel(uint32_t word, float t0, int32_t t1, int32_t t2, int
     float y = static_cast<float>(kLuma.red * R + kLuma.green * G + kLuma.blue * B);
     const float u = static_cast<float>(-0.169 * R - 0.3316 * G + 0.5 * B);
     const float v = static_cast<float>(0.5 * R - 0.4186 * G - 0.0813 * B);
-    // powf of a single-precision base: a negative base
-    // gives a positive, a negative or a NaN power, an exponent of 0 gives 1.
+    // The power of a single-precision base: a negative base gives a
+    // positive, a negative or a NaN power, an exponent of 0 gives 1.
     const float base = static_cast<float>(y / 255.0);
-    y = static_cast<float>(std::pow(base, t0) * 255.0);
+    y = static_cast<float>(single_power(base, t0) * 255.0);
     return pack(alpha_of(word), channel_of(y + 1.402 * v), channel_of(y - 0.344 * u - 0.714 * v),
                 channel_of(y + 1.772 * u));
 }

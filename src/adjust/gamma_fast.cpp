@@ -10,6 +10,7 @@
 
 #include "filters/filter_functions.h"
 #include "core/pixel.h"
+#include "adjust/single_power.h"
 #include "engine/dispatch.h"
 #include "filters/gamma_powers.h"
 #include "simd/double_vectors.h"
@@ -18,7 +19,7 @@
 #define RURUREV_GAMMA_FAST_TYPES
 namespace rururev::simd {
 
-// powf(base, t0) for the bases met so far, one entry per slot. Bases of
+// single_power(base, t0) for the bases met so far, one entry per slot. Bases of
 // lumas 2 to 255 (2^-7 to 1) have a slot each when they differ by a luma
 // step: their mantissa's bits 6 to 22 pick one of 2^17 slots for bases from
 // 1/2 to 1, bits 7 to 22 one of 2^16 for 1/4 to 1/2, and so on down; other
@@ -57,7 +58,7 @@ public:
             std::memcpy(&power, &power_bits, sizeof power);
             return power;
         }
-        power = std::pow(base, t0_);
+        power = single_power(base, t0_);
         uint32_t power_bits;
         std::memcpy(&power_bits, &power, sizeof power_bits);
         slot.store(uint64_t{power_bits} << 32 | ~bits, std::memory_order_relaxed);
