@@ -24,13 +24,14 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 toolchain=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
 srcs=$top/$build/src deps=$top/$build/deps
 mkdir -p "$build"
-fetch_sources "$srcs" zlib libpng1.6 libjpeg-turbo
+fetch_sources "$srcs" lua5.1 zlib libpng1.6 libjpeg-turbo
+fetch_highway_wasm "$srcs"
 build_lua_wasm "$srcs/lua5.1" "$deps/lua"
 build_picture_libraries "$srcs" "$toolchain" "$deps"
 # Highway's headers in a folder of their own: the rest of /usr/include would
 # shadow emcc's C library headers.
 mkdir -p "$deps/highway/include"
-ln -sfn /usr/include/hwy "$deps/highway/include/hwy"
+ln -sfn "$srcs/highway-1.2.0/hwy" "$deps/highway/include/hwy"
 
 cmake -S . -B "$build" --toolchain "$toolchain" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
   -DRURUREV_BENCH=OFF -DRURUREV_HWY_INCLUDE_DIR="$deps/highway/include" \
