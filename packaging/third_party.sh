@@ -1,20 +1,21 @@
-# Sourced by tests/windows/cross_build.sh and packaging/playground/build.sh: builds what a
-# Windows or WebAssembly build needs beside the project, from Debian's source
-# packages, inside that build's directory: Highway (a static library, linked
-# into the DLL or the engine) and Lua 5.1 (lua51.dll and lua.exe, to load the
-# DLL in the tests; a static library for the engine), and for the engine
-# zlib, libpng and libjpeg-turbo. Nothing of theirs enters the repository.
-# Each step is skipped when its result is already there.
+# Sourced by tests/windows/cross_build.sh and packaging/playground/build.sh:
+# builds what a Windows or WebAssembly build needs beside the project, from
+# Debian's source packages, inside that build's directory: Highway (a static
+# library linked into the DLL; its headers alone for the engine) and Lua 5.1
+# (lua51.dll and lua.exe, to load the DLL in the tests; a static library for
+# the engine), and for the engine zlib, libpng and libjpeg-turbo. Nothing of
+# theirs enters the repository. Each step is skipped when its result is
+# already there.
 
-# Fetches and unpacks Debian's source packages of Highway and Lua 5.1, and of
-# any further packages named after $1, into $1/NAME (the WebAssembly build
-# adds zlib, libpng1.6 and libjpeg-turbo). The deb-src entry lives in a list
+# Fetches and unpacks Debian's source packages named after $1 into $1/NAME
+# (the Windows build: highway and lua5.1; the WebAssembly build: lua5.1,
+# zlib, libpng1.6 and libjpeg-turbo). The deb-src entry lives in a list
 # of its own for this step only, with package lists of its own, so that the
 # machine's apt setup is neither read nor changed.
 fetch_sources() {
   src_dir=$1
   shift
-  packages="highway lua5.1 $*"
+  packages=$*
   missing=
   for package in $packages; do
     [ -f "$src_dir/$package/debian/control" ] || missing="$missing $package"
@@ -34,6 +35,26 @@ fetch_sources() {
     (cd "$src_dir/$package.download" && dpkg-source --no-check -x ./*.dsc "../$package" >/dev/null)
     rm -rf "$src_dir/$package.download" "$src_dir/$package"_*
   done
+}
+
+# Unpacks the orig tarball of Debian's source package of Highway 1.2.0
+# (Debian 13's) into $1/highway-1.2.0, for the WebAssembly build alone: from
+# version 1.1 on Highway's WebAssembly target has vectors of doubles, which
+# most fast paths compute in. Its headers are all that build uses (static
+# dispatch); the native and Windows builds keep Debian 12's Highway. The
+# tarball is checked against the SHA256 that the package's .dsc lists. Its
+# files are given the time of unpacking, so that a build that compiled
+# against other headers at the same path compiles again.
+fetch_highway_wasm() {
+  src_dir=$1
+  hwy_dir=$src_dir/highway-1.2.0
+  [ -f "$hwy_dir/hwy/highway.h" ] && return 0
+  tarball=$src_dir/highway_1.2.0.orig.tar.gz
+  curl -fsS -o "$tarball" http://deb.debian.org/debian/pool/main/h/highway/highway_1.2.0.orig.tar.gz
+  echo "7e0be78b8318e8bdbf6fa545d2ecb4c90f947df03f7aadc42c1967f019e63343  $tarball" | sha256sum -c --quiet -
+  rm -rf "$hwy_dir"
+  tar -xzmf "$tarball" -C "$src_dir"
+  rm -f "$tarball"
 }
 
 # Builds and installs the static Highway library with the toolchain file $2

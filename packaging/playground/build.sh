@@ -1,13 +1,14 @@
 #!/bin/sh
 # Builds the playground with Debian's emscripten: the module, the picture
 # module and Lua 5.1 compiled to WebAssembly. The fast paths build on
-# Highway's WASM target (Debian's libhwy-dev, its headers alone: static
-# dispatch, 128-bit SIMD). That target has no vectors of doubles, which most
-# fast paths compute in: those filters run their plain kernels
-# (simd/double_vectors.h), and tovoRGB, tovoRGB2 and tovoInterRGB their
-# SIMD paths, 27, 49 and 1.7 times the plain kernels' speed under Node
-# (docs/performance.md). Lua 5.1, zlib, libpng and
-# libjpeg-turbo are built from Debian's source packages in the build directory
+# Highway's WASM target (static dispatch, 128-bit SIMD) from the headers of
+# Debian 13's Highway 1.2.0, whose WASM target has vectors of doubles, in
+# which most fast paths compute (Debian 12's 1.0.3, which the native and
+# Windows builds use, has none there). Every filter but tovoAlp0 runs its
+# SIMD path, 1.4 to 50 times its plain kernel's speed under Node, 0.12 to
+# 0.76 times the native module's on one thread (docs/performance.md).
+# Highway's orig tarball, Lua 5.1, zlib, libpng and libjpeg-turbo come from
+# Debian's source packages into the build directory
 # (packaging/third_party.sh); the build goes to WASM_BUILD_DIR (default
 # build-wasm), its tests (label wasm) run under Node, and the engine is left
 # in dist/playground/rururev-engine.js, the page with the engine inside it
@@ -24,13 +25,14 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 toolchain=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
 srcs=$top/$build/src deps=$top/$build/deps
 mkdir -p "$build"
-fetch_sources "$srcs" zlib libpng1.6 libjpeg-turbo
+fetch_sources "$srcs" lua5.1 zlib libpng1.6 libjpeg-turbo
+fetch_highway_wasm "$srcs"
 build_lua_wasm "$srcs/lua5.1" "$deps/lua"
 build_picture_libraries "$srcs" "$toolchain" "$deps"
 # Highway's headers in a folder of their own: the rest of /usr/include would
 # shadow emcc's C library headers.
 mkdir -p "$deps/highway/include"
-ln -sfn /usr/include/hwy "$deps/highway/include/hwy"
+ln -sfn "$srcs/highway-1.2.0/hwy" "$deps/highway/include/hwy"
 
 cmake -S . -B "$build" --toolchain "$toolchain" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
   -DRURUREV_BENCH=OFF -DRURUREV_HWY_INCLUDE_DIR="$deps/highway/include" \

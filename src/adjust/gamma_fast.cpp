@@ -14,6 +14,7 @@
 #include "engine/dispatch.h"
 #include "filters/gamma_powers.h"
 #include "simd/double_vectors.h"
+#include "simd/target_call.h"
 
 #ifndef RURUREV_GAMMA_FAST_TYPES
 #define RURUREV_GAMMA_FAST_TYPES
@@ -236,7 +237,7 @@ GammaPowers::~GammaPowers() {
 void GammaPowers::run(uint32_t* data, uint32_t count, int32_t t1, int32_t t2, int32_t t3) const {
     if (plain_requested() || slots_ == nullptr) return kernel::tovoGanma(data, count, t0_, t1, t2, t3);
     const PowerMemo memo(static_cast<PowerMemo::Slot*>(slots_), t0_);
-    HWY_DYNAMIC_DISPATCH(simd::GammaWords)(data, count, &memo, t1, t2, t3);
+    RURUREV_DISPATCH(GammaWords)(data, count, &memo, t1, t2, t3);
 }
 
 void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3) {

@@ -10,6 +10,7 @@
 #include "filters/filter_functions.h"
 #include "simd/hsv_whole.h"
 #include "simd/double_vectors.h"
+#include "simd/target_call.h"
 
 // These fast paths compute in doubles (simd/double_vectors.h).
 #if RURUREV_DOUBLE_VECTORS
@@ -258,7 +259,7 @@ namespace fast {
 void tovoHSV(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
     if (plain_requested()) return kernel::tovoHSV(data, count, t0, t1, t2, t3);
     // An alpha offset beyond 256 either way clamps like 256 itself.
-    HWY_DYNAMIC_DISPATCH(simd::HsvShiftWords)(data, count, t0, t1, t2, std::clamp(t3, -256, 256));
+    RURUREV_DISPATCH(HsvShiftWords)(data, count, t0, t1, t2, std::clamp(t3, -256, 256));
 }
 
 void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
@@ -269,7 +270,7 @@ void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
     for (uint32_t c = 0; c < 256; c++) tones[c] = kAlphaBits | c * 0x010101u;
     kernel::tovoNega(tones, 256, t0, t1, t2, 0);
     for (uint32_t& tone : tones) tone &= kColourBits;
-    HWY_DYNAMIC_DISPATCH(simd::NegativeWords)(data, count, tones, t3);
+    RURUREV_DISPATCH(NegativeWords)(data, count, tones, t3);
 }
 
 void tovoHSV2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
@@ -285,7 +286,7 @@ void tovoHSV2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
     }
     // Larger brightening leaves single precision exact no longer.
     if (t3 < -(1 << 20) || t3 > (1 << 20)) return kernel::tovoHSV2(data, count, t0, t1, t2, t3, t4, t5);
-    HWY_DYNAMIC_DISPATCH(simd::NearColourWords)(data, count, low, high, t0, t1, t2, t3);
+    RURUREV_DISPATCH(NearColourWords)(data, count, low, high, t0, t1, t2, t3);
 }
 
 static void highlight_shadow(uint32_t* data, uint32_t count, bool value, int32_t t0, int32_t t1,
@@ -326,7 +327,7 @@ static void highlight_shadow(uint32_t* data, uint32_t count, bool value, int32_t
     }
     // New saturations in range, fractions included (gains other than 100).
     if (!value && in_range) return simd::saturation_moved(data, count, remap);
-    HWY_DYNAMIC_DISPATCH(simd::LevelsWords)(data, count, remap, value, in_range);
+    RURUREV_DISPATCH(LevelsWords)(data, count, remap, value, in_range);
 }
 
 void tovoHighShadow(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,

@@ -9,6 +9,7 @@
 #include "simd/channel_tables.h"
 #include "engine/dispatch.h"
 #include "simd/double_vectors.h"
+#include "simd/target_call.h"
 
 // These fast paths compute in doubles (simd/double_vectors.h).
 #if RURUREV_DOUBLE_VECTORS
@@ -181,13 +182,13 @@ void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2
     const double wr = t4 ? t0 / 255.0 + red : red;
     const double wg = t4 ? t1 / 255.0 + green : green;
     const double wb = t4 ? t2 / 255.0 + blue : blue;
-    HWY_DYNAMIC_DISPATCH(simd::MonoWords)(data, count, wr, wg, wb, t3);
+    RURUREV_DISPATCH(MonoWords)(data, count, wr, wg, wb, t3);
 }
 
 void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
               uint8_t t4, int32_t t5, int32_t t6) {
     if (plain_requested()) return kernel::tovo2Pns(data, count, t0, t1, t2, t3, t4, t5, t6);
-    HWY_DYNAMIC_DISPATCH(simd::ThresholdWords)
+    RURUREV_DISPATCH(ThresholdWords)
     (data, count, static_cast<uint32_t>(t0), static_cast<uint32_t>(t1), static_cast<uint32_t>(t2),
      t3, t4 == 1, clamp255(t5), clamp255(t6));
 }
@@ -198,7 +199,7 @@ void tovoRngPut(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t 
     // Both ends are whole numbers below 2^33: exact as doubles.
     const double low = static_cast<double>(t0);
     const double high = static_cast<double>(int64_t{t0} + t1);
-    HWY_DYNAMIC_DISPATCH(simd::RangeKeyWords)
+    RURUREV_DISPATCH(RangeKeyWords)
     (data, count, low, high, t2 == 0, oc & kColourBits, chk != 0);
 }
 
@@ -225,7 +226,7 @@ void nstage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, 
     if (chk0) {
         uint32_t grey[256];
         for (uint32_t c = 0; c < 256; c++) grey[c] = (levels[c] & 255u) * 0x010101u | flag(levels[c]);
-        HWY_DYNAMIC_DISPATCH(simd::GreyLevelWords)
+        RURUREV_DISPATCH(GreyLevelWords)
         (data, count, grey, static_cast<uint32_t>(t1), static_cast<uint32_t>(t2),
          static_cast<uint32_t>(t3));
         return;

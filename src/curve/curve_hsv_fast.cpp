@@ -9,6 +9,7 @@
 #include "filters/filter_functions.h"
 #include "simd/hsv_whole.h"
 #include "simd/double_vectors.h"
+#include "simd/target_call.h"
 
 // These fast paths compute in doubles (simd/double_vectors.h).
 #if RURUREV_DOUBLE_VECTORS
@@ -138,7 +139,7 @@ void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t 
         }
         return simd::hue_table_moved(data, count, sectors, fractions);
     }
-    HWY_DYNAMIC_DISPATCH(simd::InterHsvWords)(data, count, moved, t3, finite);
+    RURUREV_DISPATCH(InterHsvWords)(data, count, moved, t3, finite);
 }
 
 }  // namespace fast

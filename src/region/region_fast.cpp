@@ -9,6 +9,7 @@
 #include "region/ycbcr.h"
 #include "engine/dispatch.h"
 #include "simd/double_vectors.h"
+#include "simd/target_call.h"
 
 // These fast paths compute in doubles (simd/double_vectors.h).
 #if RURUREV_DOUBLE_VECTORS
@@ -214,7 +215,7 @@ void tovoYCbCr(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t
     const YCbCr ref = ycbcr_of(red_of(oc), green_of(oc), blue_of(oc));
     const double low[3] = {ref.y - t0, ref.cb - t1, ref.cr - t2};
     const double high[3] = {ref.y + t0, ref.cb + t1, ref.cr + t2};
-    HWY_DYNAMIC_DISPATCH(simd::YCbCrKeyWords)(data, count, low, high);
+    RURUREV_DISPATCH(YCbCrKeyWords)(data, count, low, high);
 }
 
 namespace {
@@ -229,12 +230,14 @@ void select(bool grey, uint32_t* data, uint32_t w, uint32_t h, int32_t t0,
     const Hsv8 ref = hsv8_forward(red_of(oc), green_of(oc), blue_of(oc));
     const simd::Window win = {double(ref.hh), double(ref.ss), double(ref.vv), double(t0),
                               double(t1),     double(t2),     double(t3)};
+#if !RURUREV_ONE_TARGET
     // The target is chosen before the pointer is taken: taken before the
     // first dispatch, it is the chooser, which probes the processor again on
     // every call, that is on every row.
     hwy::ChosenTarget& chosen = hwy::GetChosenTarget();
     if (!chosen.IsInitialized()) chosen.Update(hwy::SupportedTargets());
-    const auto select_words = HWY_DYNAMIC_DISPATCH(simd::SelectWords);
+#endif
+    const auto select_words = RURUREV_DISPATCH(SelectWords);
     const auto run = [&](uint32_t* words, uint64_t n, bool inside, bool grey_out) {
         select_words(words, n, win, inside, grey_out);
     };
@@ -282,7 +285,7 @@ void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, i
     const uint32_t spacing = static_cast<uint32_t>(nn);
     if (spacing != 0) {
         const uint64_t grid_pixels = (uint64_t{count} + spacing - 1) / spacing;
-        const uint64_t done = HWY_DYNAMIC_DISPATCH(simd::MarkGridWords)(
+        const uint64_t done = RURUREV_DISPATCH(MarkGridWords)(
             data, sdata, grid_pixels, spacing, t1, t2, t3, oc & kColourBits, chk0);
         for (uint64_t i = done * spacing; i < count; i += spacing) {
             kernel::tovoFrameCBA(data + i, 1, sdata + i, t1, t2, t3, nn, oc, chk0);

@@ -9,6 +9,7 @@
 // does.
 #include "core/pixel.h"
 #include "simd/channel_tables.h"
+#include "simd/target_call.h"
 
 #ifndef RURUREV_CHANNEL_TABLES_ONCE
 #define RURUREV_CHANNEL_TABLES_ONCE
@@ -297,7 +298,7 @@ HWY_EXPORT(ApplyChannelLevels);
 
 void apply_channel_levels(uint32_t* data, uint32_t count, const uint8_t* levels,
                           ChannelMoves moves, uint32_t cut_below) {
-    HWY_DYNAMIC_DISPATCH(ApplyChannelLevels)(data, count, levels, moves, cut_below);
+    RURUREV_DISPATCH(ApplyChannelLevels)(data, count, levels, moves, cut_below);
 }
 
 }  // namespace rururev::simd

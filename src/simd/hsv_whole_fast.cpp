@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "simd/double_vectors.h"
+#include "simd/target_call.h"
 
 // Only the fast paths that compute in doubles use these steps.
 #if RURUREV_DOUBLE_VECTORS
@@ -56,15 +57,15 @@ HWY_EXPORT(HundredthsValueWords);
 HWY_EXPORT(SteppedSaturationWords);
 
 void whole_moved(uint32_t* data, size_t count, const int32_t* moved, Moved which) {
-    HWY_DYNAMIC_DISPATCH(WholeMovedWords)(data, count, moved, which);
+    RURUREV_DISPATCH(WholeMovedWords)(data, count, moved, which);
 }
 
 void hue_table_moved(uint32_t* data, size_t count, const int32_t* sectors, const double* fractions) {
-    HWY_DYNAMIC_DISPATCH(HueTableWords)(data, count, sectors, fractions);
+    RURUREV_DISPATCH(HueTableWords)(data, count, sectors, fractions);
 }
 
 void hundredths_value_moved(uint32_t* data, size_t count, const int32_t* packed, const double* values) {
-    HWY_DYNAMIC_DISPATCH(HundredthsValueWords)(data, count, packed, values);
+    RURUREV_DISPATCH(HundredthsValueWords)(data, count, packed, values);
 }
 
 void saturation_moved(uint32_t* data, size_t count, const double* moved) {
@@ -77,7 +78,7 @@ void saturation_moved(uint32_t* data, size_t count, const double* moved) {
         packed[level] = scaled > 0 ? (static_cast<int32_t>(std::ceil(scaled)) - 1) | ~0xFFFF : 0;
         fractions[level] = moved[level] / 255.0;
     }
-    HWY_DYNAMIC_DISPATCH(SteppedSaturationWords)(data, count, packed, fractions);
+    RURUREV_DISPATCH(SteppedSaturationWords)(data, count, packed, fractions);
 }
 }  // namespace rururev::simd
 #endif  // HWY_ONCE
