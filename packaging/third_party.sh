@@ -7,6 +7,9 @@
 # theirs enters the repository. Each step is skipped when its result is
 # already there.
 
+# The source packages of the Windows build.
+windows_sources="highway lua5.1"
+
 # Fetches and unpacks Debian's source packages named after $1 into $1/NAME
 # (the Windows build: highway and lua5.1; the WebAssembly build: lua5.1,
 # zlib, libpng1.6 and libjpeg-turbo). The deb-src entry lives in a list

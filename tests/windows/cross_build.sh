@@ -29,7 +29,7 @@ cmake --build "$build" -j"$jobs" --target rururev_kernel_digest librururev rurur
 export WINEPREFIX="$top/$build-wineprefix" WINEDEBUG=-all
 # The third-party sources are fetched once for both targets.
 sources=$top/$build-windows-src
-fetch_sources "$sources" highway lua5.1
+fetch_sources "$sources" $windows_sources
 # One target's build and its checks but the timed frame comparison: the
 # two targets run this side by side, so that one's Wine runs (a single
 # process each) overlap the other's compiling.
