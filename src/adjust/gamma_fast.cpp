@@ -13,7 +13,6 @@
 #include "adjust/single_power.h"
 #include "engine/dispatch.h"
 #include "filters/gamma_powers.h"
-#include "simd/double_vectors.h"
 #include "simd/target_call.h"
 
 #ifndef RURUREV_GAMMA_FAST_TYPES
@@ -74,8 +73,6 @@ private:
 }  // namespace rururev::simd
 #endif
 
-// These fast paths compute in doubles (simd/double_vectors.h).
-#if RURUREV_DOUBLE_VECTORS
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "adjust/gamma_fast.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -249,19 +246,3 @@ void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2,
 }  // namespace fast
 }  // namespace rururev
 #endif  // HWY_ONCE
-#else
-// Without vectors of doubles these filters run their plain kernels.
-namespace rururev::fast {
-
-void tovoGanma(uint32_t* data, uint32_t count, float t0, int32_t t1, int32_t t2, int32_t t3) {
-    kernel::tovoGanma(data, count, t0, t1, t2, t3);
-}
-
-GammaPowers::GammaPowers(float t0) : t0_(t0), slots_(nullptr), kept_(false) {}
-GammaPowers::~GammaPowers() = default;
-void GammaPowers::run(uint32_t* data, uint32_t count, int32_t t1, int32_t t2, int32_t t3) const {
-    kernel::tovoGanma(data, count, t0_, t1, t2, t3);
-}
-
-}  // namespace rururev::fast
-#endif  // RURUREV_DOUBLE_VECTORS

@@ -9,11 +9,8 @@
 #include "engine/dispatch.h"
 #include "filters/filter_functions.h"
 #include "simd/hsv_whole.h"
-#include "simd/double_vectors.h"
 #include "simd/target_call.h"
 
-// These fast paths compute in doubles (simd/double_vectors.h).
-#if RURUREV_DOUBLE_VECTORS
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "adjust/hsv_filters_fast.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -347,28 +344,3 @@ void tovoHighShadowDoder(uint32_t* data, uint32_t count, int32_t t0, int32_t t1,
 }  // namespace fast
 }  // namespace rururev
 #endif  // HWY_ONCE
-#else
-// Without vectors of doubles these filters run their plain kernels.
-namespace rururev::fast {
-
-void tovoHSV(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
-    kernel::tovoHSV(data, count, t0, t1, t2, t3);
-}
-void tovoNega(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3) {
-    kernel::tovoNega(data, count, t0, t1, t2, t3);
-}
-void tovoHSV2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-              uint32_t t4, int32_t t5) {
-    kernel::tovoHSV2(data, count, t0, t1, t2, t3, t4, t5);
-}
-void tovoHighShadow(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-                    int32_t cmax, int32_t cmin) {
-    kernel::tovoHighShadow(data, count, t0, t1, t2, t3, cmax, cmin);
-}
-void tovoHighShadowDoder(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2,
-                         int32_t t3, int32_t cmax, int32_t cmin) {
-    kernel::tovoHighShadowDoder(data, count, t0, t1, t2, t3, cmax, cmin);
-}
-
-}  // namespace rururev::fast
-#endif  // RURUREV_DOUBLE_VECTORS

@@ -8,11 +8,8 @@
 #include "core/pixel.h"
 #include "simd/channel_tables.h"
 #include "engine/dispatch.h"
-#include "simd/double_vectors.h"
 #include "simd/target_call.h"
 
-// These fast paths compute in doubles (simd/double_vectors.h).
-#if RURUREV_DOUBLE_VECTORS
 #ifndef RURUREV_TONE_FAST_CONSTANTS
 #define RURUREV_TONE_FAST_CONSTANTS
 namespace rururev::simd {
@@ -262,30 +259,3 @@ void tovoNStage2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t
 }  // namespace fast
 }  // namespace rururev
 #endif  // HWY_ONCE
-#else
-// Without vectors of doubles these filters run their plain kernels.
-namespace rururev::fast {
-
-void tovoMono(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-              bool t4) {
-    kernel::tovoMono(data, count, t0, t1, t2, t3, t4);
-}
-void tovo2Pns(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-              uint8_t t4, int32_t t5, int32_t t6) {
-    kernel::tovo2Pns(data, count, t0, t1, t2, t3, t4, t5, t6);
-}
-void tovoRngPut(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc,
-                uint8_t chk) {
-    kernel::tovoRngPut(data, count, t0, t1, t2, oc, chk);
-}
-void tovoNStage(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-                bool chk0) {
-    kernel::tovoNStage(data, count, t0, t1, t2, t3, chk0);
-}
-void tovoNStage2(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, int32_t t3,
-                 bool chk0) {
-    kernel::tovoNStage2(data, count, t0, t1, t2, t3, chk0);
-}
-
-}  // namespace rururev::fast
-#endif  // RURUREV_DOUBLE_VECTORS

@@ -8,11 +8,8 @@
 #include "engine/dispatch.h"
 #include "filters/filter_functions.h"
 #include "simd/hsv_whole.h"
-#include "simd/double_vectors.h"
 #include "simd/target_call.h"
 
-// These fast paths compute in doubles (simd/double_vectors.h).
-#if RURUREV_DOUBLE_VECTORS
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "curve/curve_hsv_fast.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -145,14 +142,3 @@ void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t 
 }  // namespace fast
 }  // namespace rururev
 #endif  // HWY_ONCE
-#else
-// Without vectors of doubles these filters run their plain kernels.
-namespace rururev::fast {
-
-void tovoInterHSV(uint32_t* data, uint32_t count, const double* pointy, int32_t t2, int32_t t3,
-                  int32_t sh) {
-    kernel::tovoInterHSV(data, count, pointy, t2, t3, sh);
-}
-
-}  // namespace rururev::fast
-#endif  // RURUREV_DOUBLE_VECTORS

@@ -1,9 +1,16 @@
 // RURUREV_TARGET on the SIMD library's own target list.
 #include <cctype>
 
+#include <hwy/highway.h>
 #include <hwy/targets.h>
 
 #include "engine/dispatch.h"
+
+// The fast paths compute in vectors of doubles, which Highway's WebAssembly
+// target has from version 1.1 on.
+#if (HWY_TARGETS & HWY_WASM) && HWY_MAJOR == 1 && HWY_MINOR < 1
+#error "a WebAssembly build needs Highway 1.1 or later (packaging/playground/build.sh fetches it)"
+#endif
 
 namespace rururev::fast {
 namespace {

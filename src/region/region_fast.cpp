@@ -8,11 +8,8 @@
 #include "filters/filter_functions.h"
 #include "region/ycbcr.h"
 #include "engine/dispatch.h"
-#include "simd/double_vectors.h"
 #include "simd/target_call.h"
 
-// These fast paths compute in doubles (simd/double_vectors.h).
-#if RURUREV_DOUBLE_VECTORS
 #ifndef RURUREV_REGION_FAST_TYPES
 #define RURUREV_REGION_FAST_TYPES
 namespace rururev::simd {
@@ -297,25 +294,3 @@ void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, i
 }  // namespace fast
 }  // namespace rururev
 #endif  // HWY_ONCE
-#else
-// Without vectors of doubles these filters run their plain kernels.
-namespace rururev::fast {
-
-void tovoYCbCr(uint32_t* data, uint32_t count, int32_t t0, int32_t t1, int32_t t2, uint32_t oc) {
-    kernel::tovoYCbCr(data, count, t0, t1, t2, oc);
-}
-void tovoCSplt(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, int32_t t2,
-               int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
-    kernel::tovoCSplt(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
-}
-void tovoCTracking(uint32_t* data, uint32_t w, uint32_t h, int32_t t0, int32_t t1, int32_t t2,
-                   int32_t t3, uint32_t oc, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
-    kernel::tovoCTracking(data, w, h, t0, t1, t2, t3, oc, x0, x1, y0, y1);
-}
-void tovoFrameCBA(uint32_t* data, uint32_t count, uint32_t* sdata, int32_t t1, int32_t t2,
-                  int32_t t3, int32_t nn, uint32_t oc, bool chk0) {
-    kernel::tovoFrameCBA(data, count, sdata, t1, t2, t3, nn, oc, chk0);
-}
-
-}  // namespace rururev::fast
-#endif  // RURUREV_DOUBLE_VECTORS

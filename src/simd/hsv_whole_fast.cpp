@@ -3,11 +3,8 @@
 
 #include <cmath>
 
-#include "simd/double_vectors.h"
 #include "simd/target_call.h"
 
-// Only the fast paths that compute in doubles use these steps.
-#if RURUREV_DOUBLE_VECTORS
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "simd/hsv_whole_fast.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -82,4 +79,3 @@ void saturation_moved(uint32_t* data, size_t count, const double* moved) {
 }
 }  // namespace rururev::simd
 #endif  // HWY_ONCE
-#endif  // RURUREV_DOUBLE_VECTORS

@@ -116,10 +116,6 @@ using V32 = hn::Vec<D32>;
 
 HWY_INLINE V32 AlphaOf(V32 words) { return hn::And(words, hn::Set(D32(), kAlphaBits)); }
 
-// The helpers below compute in doubles, which some targets' vectors lack
-// (simd/double_vectors.h).
-#if HWY_HAVE_FLOAT64
-
 // std::round for finite lanes below 2^52 in magnitude: truncate, then step
 // one away from zero when the exact remainder is a half or more.
 template <class D>
@@ -170,8 +166,6 @@ HWY_INLINE V32 AsWord(VD whole) { return hn::BitCast(D32(), hn::DemoteTo(DI(), w
 HWY_INLINE hn::Mask<D32> WordMask(hn::Mask<D> m) {
     return hn::Ne(AsWord(hn::IfThenElseZero(m, hn::Set(D(), 1.0))), hn::Zero(D32()));
 }
-
-#endif  // HWY_HAVE_FLOAT64
 
 }  // namespace rururev::simd::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
