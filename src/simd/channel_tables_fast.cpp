@@ -6,7 +6,7 @@
 // per sixteenth of the table, by the low four bits, the high four bits then
 // picking among them, but with AVX2, whose word gathers take about as long,
 // by gathering each channel from a table of words, as the portable code
-// does.
+// does. WebAssembly takes the compares for few steps, the gathers otherwise.
 #include "core/pixel.h"
 #include "simd/channel_tables.h"
 #include "simd/target_call.h"
@@ -72,7 +72,14 @@ HWY_BEFORE_NAMESPACE();
 namespace rururev::simd::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-#if HWY_ARCH_X86 && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
+// Targets that look bytes up a vector at a time: x86's, and WebAssembly's
+// for tables of few steps (its byte shuffles, sixteen per lookup, took
+// longer than loading each lane in turn).
+#undef RURUREV_BYTE_LOOKUPS
+#define RURUREV_BYTE_LOOKUPS \
+    ((HWY_ARCH_X86 || HWY_ARCH_WASM) && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128)
+
+#if RURUREV_BYTE_LOOKUPS
 
 // Whole vectors of words, and of their bytes.
 using DW = hn::ScalableTag<uint32_t>;
@@ -82,19 +89,21 @@ using V8 = hn::Vec<D8>;
 // The most steps a table may have to be looked up by compares: beyond them
 // the target's general lookup was as fast, on one thread on the development
 // machine (a virtual Intel Xeon; tovoNStage, whose steps are about its
-// stages, at 2 to 30 stages).
+// stages, at 2 to 30 stages; WebAssembly under Node 20).
 #if HWY_TARGET == HWY_AVX3_DL
 constexpr uint32_t kMaxSteps = 6;
 #elif HWY_TARGET == HWY_AVX3
 constexpr uint32_t kMaxSteps = 8;
 #elif HWY_TARGET == HWY_AVX2
 constexpr uint32_t kMaxSteps = 7;
+#elif HWY_TARGET == HWY_WASM
+constexpr uint32_t kMaxSteps = 5;
 #else
 constexpr uint32_t kMaxSteps = 10;
 #endif
 static_assert(kMaxSteps <= TableSteps::kMostSteps, "steps beyond the table's room");
 
-#if HWY_TARGET != HWY_AVX2 && HWY_TARGET != HWY_AVX3_DL
+#if HWY_TARGET != HWY_AVX2 && HWY_TARGET != HWY_AVX3_DL && HWY_TARGET != HWY_WASM
 // The shared table as sixteen 16-byte parts, each repeated in every 128-bit
 // block of a vector (a byte shuffle looks up within its own block).
 struct SixteenthTable {
@@ -265,13 +274,13 @@ void GatherChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_
     });
 }
 
-#if HWY_ARCH_X86 && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
+#if RURUREV_BYTE_LOOKUPS
 
 void ApplyChannelLevels(uint32_t* HWY_RESTRICT data, size_t count, const uint8_t* levels,
                         ChannelMoves moves, uint32_t cut_below) {
     TableSteps steps;
     if (steps.read(levels, kMaxSteps)) return ByteLevels(data, count, moves, cut_below, StepTable(steps));
-#if HWY_TARGET == HWY_AVX2
+#if HWY_TARGET == HWY_AVX2 || HWY_TARGET == HWY_WASM
     GatherChannelLevels(data, count, levels, moves, cut_below);
 #else
     ByteLevels(data, count, moves, cut_below, SixteenthTable(levels));

@@ -163,6 +163,19 @@ HWY_INLINE VWI WholeP(VWI s, VWI v) {
 HWY_INLINE VWU BySectorWords(VWI ii, VWI v, VWI x, VWI p) {
     const WI di;
     const WU du;
+#if HWY_TARGET == HWY_WASM
+    // Without shifts by lane, as selects: a channel takes v where its
+    // sector, turned by the channel's place, is 0 or 5, x where it is 1 or
+    // 4, and p where it is 2 or 3.
+    const auto channel = [&](int32_t turn) {
+        auto j = hn::Add(ii, hn::Set(di, turn));
+        j = hn::IfThenElse(hn::Gt(j, hn::Set(di, 5)), hn::Sub(j, hn::Set(di, 6)), j);
+        const auto near = hn::Min(j, hn::Sub(hn::Set(di, 5), j));
+        return hn::BitCast(du, hn::IfThenElse(hn::Eq(near, hn::Zero(di)), v,
+                                              hn::IfThenElse(hn::Eq(near, hn::Set(di, 1)), x, p)));
+    };
+    return hn::Or(hn::Or(hn::ShiftLeft<16>(channel(0)), hn::ShiftLeft<8>(channel(4))), channel(2));
+#else
     const auto at = hn::Add(ii, hn::ShiftLeft<2>(ii));
     const auto shift_of = [&](uint32_t table) {
         return hn::BitCast(du, hn::And(hn::Shr(hn::Set(di, static_cast<int32_t>(table)), at), hn::Set(di, 31)));
@@ -173,6 +186,7 @@ HWY_INLINE VWU BySectorWords(VWI ii, VWI v, VWI x, VWI p) {
     const auto u = [](VWI lane) { return hn::BitCast(WU(), lane); };
     return hn::Or(hn::Or(hn::Shl(u(v), shift_of(kV)), hn::Shl(u(x), shift_of(kX))),
                   hn::Shl(u(p), shift_of(kP)));
+#endif
 }
 
 // The back conversion of whole hues 0 to kWholeHues - 1 and S, V 0 to 255,
