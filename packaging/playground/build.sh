@@ -5,8 +5,9 @@
 # Debian 13's Highway 1.2.0, whose WASM target has vectors of doubles, in
 # which most fast paths compute (Debian 12's 1.0.3, which the native and
 # Windows builds use, has none there). Every filter but tovoAlp0 runs its
-# SIMD path, 1.4 to 50 times its plain kernel's speed under Node, 0.12 to
-# 0.76 times the native module's on one thread (docs/performance.md).
+# SIMD path, 1.3 to 58 times its plain kernel's speed under Node; on one
+# thread, 0.46 to 1.18 times the native module's with SSE4's vectors of the
+# same width, 0.11 to 0.72 times with AVX-512's (docs/performance.md).
 # Highway's orig tarball, Lua 5.1, zlib, libpng and libjpeg-turbo come from
 # Debian's source packages into the build directory
 # (packaging/third_party.sh); the build goes to WASM_BUILD_DIR (default
