@@ -88,34 +88,23 @@ void fill_curve() {
     for (int32_t i = 0; i < curve_points; ++i) curve[i] = ((i * 37) % 101 - 50) * 0.73;
 }
 
-// A case runs its calls on the plain kernels, and with --every-colour on
-// the fast paths, which are what a call from Lua takes (over threads where
-// there are any: the same words). A kernel with no fast path has no line in
-// that mode.
+// A case holds one call on the plain kernels, the fast paths and the fast
+// paths over threads (filter_functions.h). It runs on the plain kernels,
+// and with --every-colour on the fast paths, which are what a call from Lua
+// takes (over threads where there are any: the same words). A kernel with
+// no fast path has no line in that mode.
 using Run = void (*)(uint32_t* data, uint32_t w, uint32_t h);
-struct ImageCase {
+struct PathCase {
     const char* name;
     Run plain;
     Run fast;
+    Run threaded;
 };
-#define DIGEST_CASE(name, ...)                            \
-    ImageCase {                                           \
-        name,                                             \
-        [](uint32_t* d, uint32_t w, uint32_t h) {         \
-            using namespace rururev::kernel;              \
-            (void)w, (void)h;                             \
-            __VA_ARGS__;                                  \
-        },                                                \
-        [](uint32_t* d, uint32_t w, uint32_t h) {         \
-            using namespace rururev::fast;                \
-            (void)w, (void)h;                             \
-            __VA_ARGS__;                                  \
-        }                                                 \
-    }
+#define DIGEST_CASE(name, ...) PathCase{name, RURUREV_EACH_PATH(__VA_ARGS__)}
 #define KERNEL_CASE(name, call) \
-    ImageCase { name, [](uint32_t* d, uint32_t w, uint32_t h) { (void)h, kernel::call; }, nullptr }
+    PathCase { name, [](uint32_t* d, uint32_t w, uint32_t h) { (void)h, kernel::call; }, nullptr, nullptr }
 
-const ImageCase image_cases[] = {
+const PathCase image_cases[] = {
     DIGEST_CASE("tovoRGB(10,-20,30,-40)", tovoRGB(d, w * h, 10, -20, 30, -40)),
     DIGEST_CASE("tovoRGB(-300,300,0,255)", tovoRGB(d, w * h, -300, 300, 0, 255)),
     DIGEST_CASE("tovoRGB2(10,-20,30,-40)", tovoRGB2(d, w * h, 10, -20, 30, -40)),
@@ -165,13 +154,7 @@ const ImageCase image_cases[] = {
 
 // Filters split over threads (the Win32 API's on Windows) against their
 // kernels; each prints "same" when every word agrees.
-struct PathCase {
-    const char* name;
-    void (*plain)(uint32_t* data, uint32_t w, uint32_t h);
-    void (*fast)(uint32_t* data, uint32_t w, uint32_t h);
-    void (*threaded)(uint32_t* data, uint32_t w, uint32_t h);
-};
-#define PATH_CASE(call) PathCase{#call, RURUREV_EACH_PATH(call)}
+#define PATH_CASE(call) DIGEST_CASE(#call, call)
 
 const PathCase split_cases[] = {
     PATH_CASE(tovoHSV(d, w * h, 25, -40, 30, -10)),
@@ -241,7 +224,7 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--every-colour") == 0) {
         const uint64_t unchanged = digest_of(every_colour_frame());
         int status = 0;
-        for (const ImageCase& c : image_cases) {
+        for (const PathCase& c : image_cases) {
             if (!c.fast) continue;
             std::vector<uint32_t> words = every_colour_frame();
             c.fast(words.data(), kFrameSide, kFrameSide);
@@ -261,7 +244,7 @@ int main(int argc, char** argv) {
     // A case that leaves the image as it was would compare nothing.
     const uint64_t unchanged = digest_of(test_image());
     int status = 0;
-    for (const ImageCase& c : image_cases) {
+    for (const PathCase& c : image_cases) {
         std::vector<uint32_t> words = test_image();
         c.plain(words.data(), kWidth, kHeight);
         const uint64_t h = digest_of(words);
@@ -284,7 +267,7 @@ int main(int argc, char** argv) {
          }) {
         const size_t n = std::strlen(name);
         bool found = false;
-        for (const ImageCase& c : image_cases) {
+        for (const PathCase& c : image_cases) {
             found = found || (std::strncmp(c.name, name, n) == 0 && c.name[n] == '(');
         }
         if (!found) std::printf("%s has no case\n", name);
